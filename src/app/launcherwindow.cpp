@@ -1,0 +1,111 @@
+#include "app/launcherwindow.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QToolButton>
+
+#include "app/windowregistry.h"
+#include "platform/services.h"
+#include "platform/twips.h"
+
+namespace pellix {
+namespace {
+
+struct ImageButton {
+    const char* tooltip;
+    const char* picture;
+};
+
+constexpr std::array<ImageButton, 6> kImageButtons{{
+    {"Hopper HardWare Testing", "launcher_hwtest.png"},
+    {"TZV Protocol Testing", "launcher_tzv.png"},
+    {"China Interface Testing", "launcher_cny.png"},
+    {"TZV Protocol Coin Number Setting", "launcher_coinsetting.png"},
+    {"Manual", "launcher_manual.png"},
+    {"Exit Hopper Tool", "launcher_exit.png"},
+}};
+
+constexpr std::array<WindowKind, 5> kOpens{WindowKind::HardwareTest, WindowKind::Simulation,
+                                           WindowKind::CnyTester, WindowKind::CoinSetting,
+                                           WindowKind::Manual};
+
+QLabel* picture(QWidget* parent, const QString& name, const QString& file, QRect rect) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setGeometry(rect);
+    label->setScaledContents(true);
+    label->setPixmap(QPixmap(file));
+    return label;
+}
+
+}  // namespace
+
+LauncherWindow::LauncherWindow(WindowRegistry& registry, const ProgramFolder& folder,
+                               QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
+      m_registry(registry) {
+    setObjectName(QStringLiteral("Form6"));
+    setWindowTitle(QStringLiteral("HOPPER SW TOOL"));
+    setWindowIcon(QIcon(folder.filePath(QStringLiteral("\\pellix.ico"))));
+    setFixedSize(twipsSize(5205, 5535));
+
+    picture(this, QStringLiteral("Image1"), folder.filePath(QStringLiteral("\\launcher_large.png")),
+            twipsRect(0, 0, 3720, 4305))
+        ->setAccessibleName(QStringLiteral("Pellix hopper"));
+    picture(this, QStringLiteral("Image2"),
+            folder.filePath(QStringLiteral("\\launcher_banner.png")),
+            twipsRect(-120, 4320, 5175, 1230))
+        ->setAccessibleName(QStringLiteral("Pellix banner"));
+
+    for (int i = 0; i < 6; ++i) {
+        auto* button = new QToolButton(this);
+        button->setObjectName(QStringLiteral("Image3_%1").arg(i));
+        const QString tooltip = QString::fromLatin1(kImageButtons[i].tooltip);
+        button->setToolTip(tooltip);
+        button->setAccessibleName(tooltip);
+        button->setGeometry(twipsRect(3720, 720 * i, 1335, 735));
+        button->setIcon(QIcon(
+            folder.filePath(QLatin1Char('\\') + QString::fromLatin1(kImageButtons[i].picture))));
+        button->setIconSize(button->size());
+        button->setAutoRaise(true);
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setCursor(Qt::PointingHandCursor);
+        connect(button, &QToolButton::clicked, this, [this, i] { onImageClicked(i); });
+        m_buttons[i] = button;
+    }
+
+    m_version = new QLabel(versionLine(), this);
+    m_version->setObjectName(QStringLiteral("Label1"));
+    // The line is a little wider than its design box so the digits never clip.
+    m_version->setGeometry(twips(3600), twips(4800), twips(1500), twips(240));
+}
+
+QString LauncherWindow::versionLine() {
+    return QStringLiteral("VERSION:%1.%2.%3")
+        .arg(PELLIX_VERSION_MAJOR)
+        .arg(PELLIX_VERSION_MINOR)
+        .arg(PELLIX_VERSION_PATCH);
+}
+
+void LauncherWindow::onImageClicked(int index) {
+    if (index == 5) {
+        m_registry.close(WindowKind::HardwareTest);
+        close();
+        return;
+    }
+    if (!m_registry.canBuild(kOpens[index])) {
+        return;  // that window is not part of this build
+    }
+    hide();
+    if (!m_registry.open(kOpens[index])) {
+        show();  // the window refused to stay (it ended itself while loading)
+    }
+}
+
+void LauncherWindow::closeEvent(QCloseEvent* event) {
+    m_registry.closeAll();
+    event->accept();
+}
+
+}  // namespace pellix

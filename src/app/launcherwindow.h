@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+
+class QLabel;
+class QToolButton;
+
+namespace pellix {
+
+class WindowRegistry;
+class ProgramFolder;
+
+// The start window (Form6): version line and six picture buttons that open the tool windows
+// or end the program.
+class LauncherWindow final : public QWidget {
+    Q_OBJECT
+  public:
+    LauncherWindow(WindowRegistry& registry, const ProgramFolder& folder,
+                   QWidget* parent = nullptr);
+
+    static QString versionLine();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void onImageClicked(int index);
+
+    WindowRegistry& m_registry;
+    QLabel* m_version = nullptr;
+    std::array<QToolButton*, 6> m_buttons{};
+};
+
+}  // namespace pellix

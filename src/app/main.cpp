@@ -1,0 +1,37 @@
+#include <QApplication>
+
+#include "app/launcherwindow.h"
+#include "app/windowregistry.h"
+#include "common/settingskeys.h"
+#include "platform/qtserialport.h"
+#include "platform/qtservices.h"
+#include "simulation/simulationwindow.h"
+
+using namespace pellix;
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QString::fromLatin1(keys::kOrganization));
+    QApplication::setApplicationName(QString::fromLatin1(keys::kApplication));
+
+    QtSettingsStore settings;
+    QtMessageBoxes messages;
+    QtClipboard clipboard;
+    QtProgramFolder folder;
+    QtInstanceLock instance;
+    QtSerialPortFactory ports(settings);
+    Services services{settings, messages, clipboard, folder, instance, ports};
+
+    // Each window kind keeps some state for the whole run, across its loads.
+    SimulationState simulationState;
+
+    WindowRegistry registry;
+    registry.setFactory(WindowKind::Simulation, [&](WindowHost& host) {
+        return new SimulationWindow(services, host, simulationState);
+    });
+
+    LauncherWindow launcher(registry, folder);
+    registry.setLauncher(&launcher);
+    launcher.show();
+    return app.exec();
+}

@@ -1,0 +1,53 @@
+#include "app/windowregistry.h"
+
+namespace pellix {
+void WindowRegistry::setFactory(WindowKind kind, Factory factory) {
+    m_factories[slot(kind)] = std::move(factory);
+}
+
+void WindowRegistry::showLauncher() {
+    // During the close sequence the launcher is about to go away; showing it would only flash.
+    if (m_launcher && !m_closingAll) {
+        m_launcher->show();
+    }
+}
+
+QWidget* WindowRegistry::load(WindowKind kind) {
+    QPointer<QWidget>& window = m_windows[slot(kind)];
+    if (!window && m_factories[slot(kind)]) {
+        QWidget* created = m_factories[slot(kind)](*this);
+        if (created) {
+            created->setAttribute(Qt::WA_DeleteOnClose);
+            window = created;
+        }
+    }
+    return window;
+}
+
+QWidget* WindowRegistry::open(WindowKind kind) {
+    QWidget* window = load(kind);
+    // Loading may already have closed it again (a window may refuse to run at load).
+    if (window && m_windows[slot(kind)]) {
+        window->show();
+        window->raise();
+        window->activateWindow();
+    }
+    return m_windows[slot(kind)];
+}
+
+void WindowRegistry::close(WindowKind kind) {
+    if (QWidget* window = m_windows[slot(kind)]) {
+        window->close();
+    }
+}
+
+void WindowRegistry::closeAll() {
+    m_closingAll = true;
+    for (WindowKind kind : {WindowKind::CoinSetting, WindowKind::Manual, WindowKind::Simulation,
+                            WindowKind::CnyTester, WindowKind::HardwareTest}) {
+        close(kind);
+    }
+    m_closingAll = false;
+}
+
+}  // namespace pellix

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+#include "app/windowhost.h"
+
+namespace pellix {
+
+// One instance per window kind: created on first use, deleted when it closes, built afresh
+// the next time. Closing order and the launcher's visibility are kept here.
+class WindowRegistry final : public WindowHost {
+  public:
+    using Factory = std::function<QWidget*(WindowHost&)>;
+
+    void setLauncher(QWidget* launcher) { m_launcher = launcher; }
+    void setFactory(WindowKind kind, Factory factory);
+
+    void showLauncher() override;
+    QWidget* open(WindowKind kind) override;
+    QWidget* load(WindowKind kind) override;
+
+    bool canBuild(WindowKind kind) const { return static_cast<bool>(m_factories[slot(kind)]); }
+    QWidget* loaded(WindowKind kind) const { return m_windows[slot(kind)]; }
+    // Closes one window if it is loaded; its own close handling runs.
+    void close(WindowKind kind);
+    // The launcher's close sequence: every tool window in the fixed order.
+    void closeAll();
+
+  private:
+    static constexpr std::size_t kKinds = 5;
+    static constexpr std::size_t slot(WindowKind kind) { return static_cast<std::size_t>(kind); }
+    std::array<Factory, kKinds> m_factories;
+    std::array<QPointer<QWidget>, kKinds> m_windows;
+    QPointer<QWidget> m_launcher;
+    bool m_closingAll = false;
+};
+
+}  // namespace pellix

@@ -1,0 +1,54 @@
+#include "serial/lockedcombobox.h"
+
+#include <QKeyEvent>
+
+#include "platform/services.h"
+#include "serial/seriallink.h"
+
+namespace pellix {
+
+LockedComboBox::LockedComboBox(Clipboard& clipboard, QWidget* parent)
+    : QComboBox(parent), m_clipboard(clipboard) {
+    setEditable(false);
+}
+
+int LockedComboBox::setShownText(const QString& text) {
+    const int index = findText(text, Qt::MatchExactly);
+    setPlaceholderText(text);
+    setCurrentIndex(index);
+    return index;
+}
+
+QString LockedComboBox::shownText() const {
+    return currentIndex() >= 0 ? currentText() : placeholderText();
+}
+
+void LockedComboBox::keyPressEvent(QKeyEvent* event) {
+    const QString text = event->text();
+    const bool printable = !text.isEmpty() && text.at(0).isPrint();
+    if (printable && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+        event->accept();  // typed characters never reach the list
+        return;
+    }
+    if (event->matches(QKeySequence::Paste)) {
+        event->accept();
+        return;
+    }
+    QComboBox::keyPressEvent(event);
+}
+
+void LockedComboBox::focusInEvent(QFocusEvent* event) {
+    m_clipboard.clear();
+    QComboBox::focusInEvent(event);
+}
+
+void fillPortChooser(LockedComboBox& chooser, const SerialLink& link, int count) {
+    chooser.clear();
+    for (int n = 1; n <= count; ++n) {
+        chooser.addItem(QStringLiteral("COM%1").arg(n));
+        chooser.setItemData(n - 1, link.deviceFor(n), Qt::ToolTipRole);
+    }
+    chooser.setShownText(QStringLiteral("COM1"));
+}
+
+}  // namespace pellix

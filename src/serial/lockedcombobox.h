@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QComboBox>
+
+#include <functional>
+
+namespace pellix {
+
+class Clipboard;
+class SerialLink;
+
+// A drop-down list whose entries can only be picked: typed characters are discarded (arrow
+// keys, Page Up/Down, Home/End and the mouse still choose), and the clipboard is emptied when the
+// list gets the focus so nothing can be pasted in. Text that is no entry can still be shown
+// (setShownText) with no entry chosen.
+class LockedComboBox : public QComboBox {
+    Q_OBJECT
+  public:
+    LockedComboBox(Clipboard& clipboard, QWidget* parent = nullptr);
+
+    // Shows `text`; when it equals an entry that entry becomes current, otherwise nothing is
+    // chosen and the text stands as it is. Returns the chosen index or -1.
+    int setShownText(const QString& text);
+    QString shownText() const;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+
+  private:
+    Clipboard& m_clipboard;
+};
+
+// Fills a port chooser with "COM1" .. "COM<count>", each entry's tooltip naming the device it
+// opens, and shows "COM1" with no entry chosen.
+void fillPortChooser(LockedComboBox& chooser, const SerialLink& link, int count);
+
+}  // namespace pellix

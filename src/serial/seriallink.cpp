@@ -1,0 +1,163 @@
+#include "serial/seriallink.h"
+
+#include <QTimer>
+
+#include "platform/services.h"
+
+namespace pellix {
+namespace {
+
+const QString kErrorTitle = QStringLiteral("Error");
+
+}  // namespace
+
+SerialLink::SerialLink(Services& services, SerialLinkPolicy policy, QObject* parent)
+    : QObject(parent),
+      m_services(services),
+      m_policy(policy),
+      m_port(services.ports.create()),
+      m_portNumber(policy.initialPortNumber) {
+    connect(m_port.get(), &SerialPort::readyRead, this, &SerialLink::drain);
+    connect(m_port.get(), &SerialPort::deviceLost, this, &SerialLink::onDeviceLost);
+}
+
+SerialLink::~SerialLink() {
+    Close();
+}
+
+QString SerialLink::deviceFor(int portNumber) const {
+    return m_services.ports.deviceFor(portNumber);
+}
+
+SelectResult SerialLink::SelectPort(int chooserPosition) {
+    if (m_policy.clearClipboardOnSelect) {
+        m_services.clipboard.clear();
+    }
+    Close();
+    m_portNumber = chooserPosition + 1;
+    const QString device = deviceFor(m_portNumber);
+    switch (m_port->open(device)) {
+        case OpenError::None:
+            applyLineSettings();
+            emit panelTextChanged(kPanelOpen);
+            // Bytes that were already waiting when the port opened get no fresh notification.
+            if (m_port->bytesAvailable() > 0) {
+                QTimer::singleShot(0, this, &SerialLink::drain);
+            }
+            return SelectResult::Opened;
+        case OpenError::NoSuchPort:
+            m_services.messages.show(QStringLiteral("Port Number Error"), kErrorTitle,
+                                     MessageIcon::Critical);
+            break;
+        case OpenError::InUse:
+            m_services.messages.show(QStringLiteral("Port Already In Use"), kErrorTitle,
+                                     MessageIcon::Critical);
+            break;
+        case OpenError::AccessDenied:
+            m_services.messages.show(
+                QStringLiteral("No permission to use the serial device %1 (COM%2).\n"
+                               "Add your user to the group that owns it (usually \"dialout\": "
+                               "sudo adduser $USER dialout), then log in again.")
+                    .arg(device)
+                    .arg(m_portNumber),
+                kErrorTitle, MessageIcon::Critical);
+            break;
+        case OpenError::Other:
+            return SelectResult::OtherError;
+    }
+    emit panelTextChanged(kPanelClosed);
+    return SelectResult::PortError;
+}
+
+void SerialLink::Configure(const QString& settings, InputMode mode, int readLength,
+                           int receiveThreshold, int sendThreshold) {
+    m_inputMode = mode;
+    m_readLength = readLength;
+    m_receiveThreshold = receiveThreshold;
+    m_sendThreshold = sendThreshold;
+    setSettings(settings);
+}
+
+void SerialLink::setSettings(const QString& settings) {
+    m_settings = settings;
+    applyLineSettings();
+}
+
+void SerialLink::applyLineSettings() {
+    if (const auto parsed = LineSettings::parse(m_settings)) {
+        m_port->applySettings(*parsed);
+    }
+}
+
+bool SerialLink::WriteBytes(std::span<const std::uint8_t> bytes) {
+    if (!IsOpen()) {
+        return false;
+    }
+    const QByteArray data(reinterpret_cast<const char*>(bytes.data()),
+                          static_cast<qsizetype>(bytes.size()));
+    if (!m_port->write(data)) {
+        // A port that cannot take bytes any more is treated like an unplugged adapter.
+        if (m_port->isOpen()) {
+            m_port->close();
+            onDeviceLost();
+        }
+        return false;
+    }
+    return true;
+}
+
+int SerialLink::BytesAvailable() const {
+    const qint64 n = m_port->bytesAvailable();
+    return n > 0x7FFF ? 0x7FFF : static_cast<int>(n);
+}
+
+std::vector<std::uint8_t> SerialLink::ReadBytes() {
+    const QByteArray data =
+        m_port->read(m_readLength > 0 ? m_readLength : m_port->bytesAvailable());
+    return {data.begin(), data.end()};
+}
+
+void SerialLink::DiscardInput() {
+    // Same observable effect as switching to text mode and reading everything: nothing is left.
+    while (m_port->bytesAvailable() > 0) {
+        m_port->read(m_port->bytesAvailable());
+    }
+}
+
+void SerialLink::Close() {
+    if (m_port->isOpen()) {
+        m_port->close();
+    }
+}
+
+bool SerialLink::IsOpen() const {
+    return m_port->isOpen();
+}
+
+void SerialLink::drain() {
+    // A message box opened by a byte handler runs a nested event loop; the outer loop keeps
+    // reading, so a nested notification has nothing to add.
+    if (m_draining) {
+        return;
+    }
+    m_draining = true;
+    while (m_port->isOpen() && m_port->bytesAvailable() > 0) {
+        for (std::uint8_t byte : ReadBytes()) {
+            emit byteReceived(byte);
+        }
+    }
+    m_draining = false;
+}
+
+void SerialLink::onDeviceLost() {
+    emit panelTextChanged(kPanelClosed);
+    emit portLost();
+    // The port is closed already, so this is said once per loss however the device failed.
+    m_services.messages.show(QStringLiteral("The serial device %1 (COM%2) is gone; the port was "
+                                            "closed. Pick the port again once it is back.")
+                                 .arg(deviceFor(m_portNumber))
+                                 .arg(m_portNumber),
+                             kErrorTitle, MessageIcon::Critical);
+}
+
+}  // namespace pellix

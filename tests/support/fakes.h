@@ -1,0 +1,138 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QMap>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+#include "platform/serialport.h"
+#include "platform/services.h"
+
+namespace pellix::test {
+
+class MemorySettingsStore final : public SettingsStore {
+  public:
+    QString value(const QString& key, const QString& defaultValue) const override {
+        return m_values.value(key, defaultValue);
+    }
+    void setValue(const QString& key, const QString& value) override { m_values[key] = value; }
+    QMap<QString, QString> m_values;
+};
+
+struct ShownMessage {
+    QString text;
+    QString title;
+    MessageIcon icon;
+};
+
+class RecordingMessageBoxes final : public MessageBoxes {
+  public:
+    void show(const QString& text, const QString& title, MessageIcon icon) override {
+        m_shown.append({text, title, icon});
+        if (m_onShow) {
+            m_onShow();
+        }
+    }
+    QStringList texts() const {
+        QStringList out;
+        for (const auto& m : m_shown) {
+            out << m.text;
+        }
+        return out;
+    }
+    QList<ShownMessage> m_shown;
+    // Runs while the "modal" box would be up, e.g. to deliver bytes meanwhile.
+    std::function<void()> m_onShow;
+};
+
+class CountingClipboard final : public Clipboard {
+  public:
+    void clear() override { ++m_clears; }
+    int m_clears = 0;
+};
+
+// Defaults to the build's runtime folder, where the program's runtime files are copied.
+class FixedProgramFolder final : public ProgramFolder {
+  public:
+    FixedProgramFolder();
+    QString path() const override { return m_path; }
+    QString m_path;
+};
+
+class FixedInstanceLock final : public InstanceLock {
+  public:
+    bool anotherInstanceRunning() const override { return m_other; }
+    bool m_other = false;
+};
+
+class FakeSerialPortFactory;
+
+// An in-memory serial port: what the window writes is recorded, what the test injects arrives
+// as if the hopper had sent it.
+class FakeSerialPort final : public SerialPort {
+    Q_OBJECT
+  public:
+    explicit FakeSerialPort(FakeSerialPortFactory& factory) : m_factory(factory) {}
+    OpenError open(const QString& device) override;
+    void close() override;
+    bool isOpen() const override { return m_open; }
+    bool applySettings(const LineSettings& settings) override {
+        m_settings = settings;
+        return true;
+    }
+    qint64 bytesAvailable() const override { return m_open ? m_incoming.size() : 0; }
+    QByteArray read(qint64 maxBytes) override {
+        const QByteArray out = m_incoming.left(maxBytes);
+        m_incoming.remove(0, out.size());
+        return out;
+    }
+    bool write(const QByteArray& bytes) override;
+
+    // Delivers bytes from the hopper and raises the ready-read notification.
+    void inject(const QByteArray& bytes);
+    // The adapter is pulled out.
+    void unplug();
+
+    bool m_open = false;
+    QString m_device;
+    LineSettings m_settings;
+    QByteArray m_incoming;
+    QByteArray m_written;
+    QList<QByteArray> m_writes;  // one entry per write call
+    bool m_failWrites = false;
+
+  private:
+    FakeSerialPortFactory& m_factory;
+};
+
+class FakeSerialPortFactory final : public SerialPortFactory {
+  public:
+    std::unique_ptr<SerialPort> create() override;
+    QString deviceFor(int portNumber) const override {
+        return QStringLiteral("/dev/fake%1").arg(portNumber);
+    }
+    // The most recently created port (each window's link creates one).
+    FakeSerialPort* last() const { return m_ports.isEmpty() ? nullptr : m_ports.last(); }
+
+    // Open results by device; devices not listed open fine.
+    QHash<QString, OpenError> m_openErrors;
+    QList<FakeSerialPort*> m_ports;
+    QStringList m_openDevices;  // devices open right now, to model "in use"
+};
+
+// One of each fake, ready to hand to a window.
+struct TestServices {
+    MemorySettingsStore settings;
+    RecordingMessageBoxes messages;
+    CountingClipboard clipboard;
+    FixedProgramFolder folder;
+    FixedInstanceLock instance;
+    FakeSerialPortFactory ports;
+    Services services{settings, messages, clipboard, folder, instance, ports};
+};
+
+}  // namespace pellix::test
