@@ -56,6 +56,20 @@ OpenError QtSerialPort::open(const QString& device) {
     if (m_port.open(QIODevice::ReadWrite)) {
         return OpenError::None;
     }
+    // Some pseudo-terminal drivers answer "Invalid argument" when the line is set to the state
+    // it is already in during the open; open with the port's own settings and apply ours after.
+    if (m_port.errorString().contains(QLatin1String("Invalid argument"))) {
+        m_port.clearError();
+        QSerialPort plain;
+        m_port.setBaudRate(plain.baudRate());
+        m_port.setParity(plain.parity());
+        m_port.setDataBits(plain.dataBits());
+        m_port.setStopBits(plain.stopBits());
+        if (m_port.open(QIODevice::ReadWrite)) {
+            applySettings(m_settings);
+            return OpenError::None;
+        }
+    }
     switch (m_port.error()) {
         case QSerialPort::DeviceNotFoundError:
             return OpenError::NoSuchPort;

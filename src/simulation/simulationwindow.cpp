@@ -128,17 +128,21 @@ SimulationWindow::SimulationWindow(Services& services, WindowHost& host, Simulat
     setFixedSize(client.width(), client.height() + barHeight);
     connect(m_link, &SerialLink::panelTextChanged, m_panel, &QLabel::setText);
 
-    m_animationTimer.setInterval(kAnimationMs);
-    connect(&m_animationTimer, &QTimer::timeout, this, &SimulationWindow::onAnimationTick);
-    m_hintTimer.setInterval(kHintMs);
-    connect(&m_hintTimer, &QTimer::timeout, this, &SimulationWindow::onHintTick);
+    m_animationTimer = new QTimer(this);
+    m_animationTimer->setObjectName(QStringLiteral("Timer2"));
+    m_animationTimer->setInterval(kAnimationMs);
+    connect(m_animationTimer, &QTimer::timeout, this, &SimulationWindow::onAnimationTick);
+    m_hintTimer = new QTimer(this);
+    m_hintTimer->setObjectName(QStringLiteral("Timer3"));
+    m_hintTimer->setInterval(kHintMs);
+    connect(m_hintTimer, &QTimer::timeout, this, &SimulationWindow::onHintTick);
 
     // Load.
     m_panel->setText(kPanelClosed);
     m_link->Configure(QStringLiteral("9600,E,8,1"), InputMode::Bytes, m_link->readLength(), 1, 0);
     m_channelByte = tzv::kFirstChannel;
     m_state.hint.setText(tzv::kLoadHint);
-    m_hintTimer.start();
+    m_hintTimer->start();
 
     if (const QScreen* screen = this->screen()) {
         move(screen->availableGeometry().center() - rect().center());
@@ -181,7 +185,7 @@ void SimulationWindow::onDispense() {
 
 void SimulationWindow::restartAnimation() {
     m_state.animation.restart();
-    m_animationTimer.start();
+    m_animationTimer->start();
 }
 
 void SimulationWindow::onHintTick() {
@@ -194,7 +198,7 @@ void SimulationWindow::onAnimationTick() {
     const tzv::Animation::Frame frame = m_state.animation.tick();
     if (frame == tzv::Animation::Frame::Clear) {
         m_animation->clear();
-        m_animationTimer.stop();
+        m_animationTimer->stop();
         return;
     }
     // Read each time a frame is shown; a missing or unreadable file leaves the picture empty.

@@ -57,8 +57,8 @@ class SimulationWindow final : public QWidget {
     LockedComboBox* m_channels = nullptr;
     LockedComboBox* m_ports = nullptr;
     QLabel* m_panel = nullptr;
-    QTimer m_animationTimer;
-    QTimer m_hintTimer;
+    QTimer* m_animationTimer = nullptr;
+    QTimer* m_hintTimer = nullptr;
 };
 
 }  // namespace pellix

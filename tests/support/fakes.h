@@ -6,9 +6,11 @@
 #include <QMap>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
+#include "app/windowhost.h"
 #include "platform/serialport.h"
 #include "platform/services.h"
 
@@ -122,6 +124,23 @@ class FakeSerialPortFactory final : public SerialPortFactory {
     QHash<QString, OpenError> m_openErrors;
     QList<FakeSerialPort*> m_ports;
     QStringList m_openDevices;  // devices open right now, to model "in use"
+};
+
+// Records what a window asked of the rest of the program.
+class RecordingHost final : public WindowHost {
+  public:
+    void showLauncher() override { ++m_launcherShown; }
+    QWidget* open(WindowKind kind) override {
+        m_opened.append(kind);
+        return nullptr;
+    }
+    QWidget* load(WindowKind kind) override {
+        m_loaded.append(kind);
+        return nullptr;
+    }
+    int m_launcherShown = 0;
+    QList<WindowKind> m_opened;
+    QList<WindowKind> m_loaded;
 };
 
 // One of each fake, ready to hand to a window.

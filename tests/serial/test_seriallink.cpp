@@ -1,0 +1,251 @@
+// The serial link against real pseudo-terminals: the test holds the master side (the hopper's
+// end of the cable) and the link opens the slave side through the real QSerialPort code.
+#include <QSignalSpy>
+#include <QTest>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "fakes.h"
+#include "platform/qtserialport.h"
+#include "serial/seriallink.h"
+
+using namespace pellix;
+using namespace pellix::test;
+
+namespace {
+
+struct Pty {
+    int master = -1;
+    QString slave;
+
+    Pty() {
+        int slaveFd = -1;
+        char name[256] = {};
+        if (::openpty(&master, &slaveFd, name, nullptr, nullptr) == 0) {
+            ::close(slaveFd);  // the link opens it by name, as it would a real device
+            slave = QString::fromLocal8Bit(name);
+            ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+        }
+    }
+    ~Pty() { closeMaster(); }
+    void closeMaster() {
+        if (master >= 0) {
+            ::close(master);
+            master = -1;
+        }
+    }
+    void send(const QByteArray& bytes) const {
+        QCOMPARE(::write(master, bytes.constData(), static_cast<size_t>(bytes.size())),
+                 static_cast<ssize_t>(bytes.size()));
+    }
+    // Everything the link wrote, waiting up to `timeoutMs` for `expected` bytes.
+    QByteArray receive(int expected, int timeoutMs = 2000) const {
+        QByteArray out;
+        QElapsedTimer timer;
+        timer.start();
+        while (out.size() < expected && timer.elapsed() < timeoutMs) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            char buffer[256];
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n > 0) {
+                out.append(buffer, n);
+            } else {
+                QThread::msleep(2);
+            }
+        }
+        return out;
+    }
+    termios lineSettings() const {
+        termios t{};
+        ::tcgetattr(master, &t);
+        return t;
+    }
+};
+
+// Real ports, recorded messages: the services a window would get, minus the desktop.
+struct PtyServices {
+    MemorySettingsStore settings;
+    RecordingMessageBoxes messages;
+    CountingClipboard clipboard;
+    FixedProgramFolder folder;
+    FixedInstanceLock instance;
+    QtSerialPortFactory ports{settings};
+    Services services{settings, messages, clipboard, folder, instance, ports};
+};
+
+}  // namespace
+
+class SerialLinkTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void init() {
+        for (int n = 1; n <= 12; ++n) {
+            qunsetenv(qPrintable(QStringLiteral("PELLIX_COM%1").arg(n)));
+        }
+    }
+
+    void portNamesResolveEnvironmentThenSettingsThenDefault() {
+        PtyServices s;
+        QCOMPARE(s.ports.deviceFor(1), QStringLiteral("/dev/ttyS0"));
+        QCOMPARE(s.ports.deviceFor(12), QStringLiteral("/dev/ttyS11"));
+        s.settings.setValue(QStringLiteral("Ports/COM3"), QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(s.ports.deviceFor(3), QStringLiteral("/dev/ttyUSB0"));
+        qputenv("PELLIX_COM3", "/dev/ttyACM1");
+        QCOMPARE(s.ports.deviceFor(3), QStringLiteral("/dev/ttyACM1"));
+        QCOMPARE(s.ports.deviceFor(4), QStringLiteral("/dev/ttyS3"));
+    }
+
+    void opensWithLineSettingsAndMovesBytesBothWays() {
+        Pty pty;
+        QVERIFY(!pty.slave.isEmpty());
+        qputenv("PELLIX_COM3", pty.slave.toLocal8Bit());
+        PtyServices s;
+        SerialLink link(s.services, {});
+        link.Configure(QStringLiteral("9600,E,8,1"), InputMode::Bytes, 1, 1, 1);
+        QSignalSpy panel(&link, &SerialLink::panelTextChanged);
+
+        QCOMPARE(link.SelectPort(2), SelectResult::Opened);
+        QVERIFY(link.IsOpen());
+        QCOMPARE(link.PortNumber(), 3);
+        QCOMPARE(panel.size(), 1);
+        QCOMPARE(panel.at(0).at(0).toString(), kPanelOpen);
+        QVERIFY(s.messages.m_shown.isEmpty());
+
+        // A pty always runs 8 data bits without parity whatever is asked, so only the speed
+        // and the stop bits can be seen from the other end.
+        termios t = pty.lineSettings();
+        QCOMPARE(cfgetospeed(&t), speed_t(B9600));
+        QCOMPARE(t.c_cflag & CSIZE, tcflag_t(CS8));
+        QVERIFY(!(t.c_cflag & CSTOPB));
+
+        const std::uint8_t frame[] = {0x05, 0x10, 0x02, 0x11, 0x00, 0x28};
+        QVERIFY(link.WriteBytes(frame));
+        QCOMPARE(pty.receive(6), QByteArray::fromHex("051002110028"));
+
+        QList<int> received;
+        connect(&link, &SerialLink::byteReceived, this, [&](std::uint8_t b) { received << b; });
+        pty.send(QByteArray::fromHex("0501020400ff"));
+        QTRY_COMPARE(received.size(), 6);
+        QCOMPARE(received, (QList<int>{0x05, 0x01, 0x02, 0x04, 0x00, 0xFF}));
+
+        // New settings take effect on the open port at once.
+        link.setSettings(QStringLiteral("19200,E,8,2"));
+        t = pty.lineSettings();
+        QCOMPARE(cfgetospeed(&t), speed_t(B19200));
+        QVERIFY(t.c_cflag & CSTOPB);
+
+        link.Close();
+        QVERIFY(!link.IsOpen());
+        link.Close();  // closing a closed port does nothing
+    }
+
+    void pickingTheOpenPortAgainReopensIt() {
+        Pty pty;
+        qputenv("PELLIX_COM1", pty.slave.toLocal8Bit());
+        PtyServices s;
+        SerialLink link(s.services, {});
+        QCOMPARE(link.SelectPort(0), SelectResult::Opened);
+        QCOMPARE(link.SelectPort(0), SelectResult::Opened);
+        QVERIFY(link.IsOpen());
+        QVERIFY(s.messages.m_shown.isEmpty());
+    }
+
+    void openErrors_data() {
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing device") << "/nonexistent/ttyS99"
+                                        << "Port Number Error";
+        QTest::newRow("not a serial device") << "/dev/null"
+                                             << "Port Number Error";
+    }
+    void openErrors() {
+        QFETCH(QString, device);
+        QFETCH(QString, message);
+        qputenv("PELLIX_COM5", device.toLocal8Bit());
+        PtyServices s;
+        SerialLink link(s.services, {});
+        QSignalSpy panel(&link, &SerialLink::panelTextChanged);
+        QCOMPARE(link.SelectPort(4), SelectResult::PortError);
+        QVERIFY(!link.IsOpen());
+        QCOMPARE(link.PortNumber(), 5);  // kept even though opening failed
+        QCOMPARE(s.messages.m_shown.size(), 1);
+        QCOMPARE(s.messages.m_shown[0].text, message);
+        QCOMPARE(s.messages.m_shown[0].title, QStringLiteral("Error"));
+        QCOMPARE(s.messages.m_shown[0].icon, MessageIcon::Critical);
+        QCOMPARE(panel.size(), 1);
+        QCOMPARE(panel.at(0).at(0).toString(), kPanelClosed);
+    }
+
+    void aPortHeldByAnotherLinkIsInUse() {
+        Pty pty;
+        qputenv("PELLIX_COM2", pty.slave.toLocal8Bit());
+        PtyServices s;
+        SerialLink first(s.services, {});
+        SerialLink second(s.services, {});
+        QCOMPARE(first.SelectPort(1), SelectResult::Opened);
+        QCOMPARE(second.SelectPort(1), SelectResult::PortError);
+        QCOMPARE(s.messages.texts(), QStringList{QStringLiteral("Port Already In Use")});
+        QVERIFY(first.IsOpen());
+        QVERIFY(!second.IsOpen());
+        first.Close();
+        QCOMPARE(second.SelectPort(1), SelectResult::Opened);
+    }
+
+    void unpluggedAdapterClosesThePortOnceAndStaysQuiet() {
+        auto pty = std::make_unique<Pty>();
+        qputenv("PELLIX_COM2", pty->slave.toLocal8Bit());
+        PtyServices s;
+        SerialLink link(s.services, {});
+        link.Configure(QStringLiteral("9600,E,8,1"), InputMode::Bytes, 1, 1, 1);
+        QCOMPARE(link.SelectPort(1), SelectResult::Opened);
+        QSignalSpy lost(&link, &SerialLink::portLost);
+        QSignalSpy panel(&link, &SerialLink::panelTextChanged);
+
+        pty->closeMaster();  // the cable end goes away mid-stream
+        QTRY_COMPARE(lost.size(), 1);
+        QVERIFY(!link.IsOpen());
+        QCOMPARE(panel.last().at(0).toString(), kPanelClosed);
+        // Let the event loop spin a while: no second report, no flood of errors.
+        QTest::qWait(300);
+        QCOMPARE(lost.size(), 1);
+        QCOMPARE(s.messages.m_shown.size(), 1);
+        QVERIFY(s.messages.m_shown[0].text.contains(pty->slave));
+        QVERIFY(!link.WriteByte(0x80));  // writing to a closed port sends nothing
+
+        // The adapter is back (a new device under the same name): picking the entry reopens it.
+        pty = std::make_unique<Pty>();
+        qputenv("PELLIX_COM2", pty->slave.toLocal8Bit());
+        QCOMPARE(link.SelectPort(1), SelectResult::Opened);
+        QVERIFY(link.WriteByte(0x80));
+        QCOMPARE(pty->receive(1), QByteArray::fromHex("80"));
+    }
+
+    void discardInputDropsWhatIsWaiting() {
+        Pty pty;
+        qputenv("PELLIX_COM1", pty.slave.toLocal8Bit());
+        PtyServices s;
+        SerialLink link(s.services, {});
+        link.Configure(QStringLiteral("9600,E,8,1"), InputMode::Bytes, 1, 1, 1);
+        QCOMPARE(link.SelectPort(0), SelectResult::Opened);
+        QList<int> received;
+        connect(&link, &SerialLink::byteReceived, this, [&](std::uint8_t b) {
+            received << b;
+            if (b == 0xEE) {
+                link.DiscardInput();  // as a receiver reset does in the middle of a batch
+            }
+        });
+        pty.send(QByteArray::fromHex("01eeaabbcc"));
+        QTRY_VERIFY(!received.isEmpty() && received.last() == 0xEE);
+        QTest::qWait(50);
+        QCOMPARE(received, (QList<int>{0x01, 0xEE}));
+        QCOMPARE(link.BytesAvailable(), 0);
+        QCOMPARE(link.inputMode(), InputMode::Bytes);
+        QCOMPARE(link.readLength(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(SerialLinkTest)
+#include "test_seriallink.moc"
