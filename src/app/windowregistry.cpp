@@ -12,31 +12,38 @@ void WindowRegistry::showLauncher() {
     }
 }
 
+QWidget* WindowRegistry::loaded(WindowKind kind) const {
+    // A closed window waits for its deferred deletion; Qt clears WA_DeleteOnClose when it
+    // schedules it, so from then on the window counts as unloaded.
+    QWidget* window = m_windows[slot(kind)];
+    return window && window->testAttribute(Qt::WA_DeleteOnClose) ? window : nullptr;
+}
+
 QWidget* WindowRegistry::load(WindowKind kind) {
     QPointer<QWidget>& window = m_windows[slot(kind)];
-    if (!window && m_factories[slot(kind)]) {
+    if (!loaded(kind) && m_factories[slot(kind)]) {
         QWidget* created = m_factories[slot(kind)](*this);
         if (created) {
             created->setAttribute(Qt::WA_DeleteOnClose);
             window = created;
         }
     }
-    return window;
+    return loaded(kind);
 }
 
 QWidget* WindowRegistry::open(WindowKind kind) {
     QWidget* window = load(kind);
     // Loading may already have closed it again (a window may refuse to run at load).
-    if (window && m_windows[slot(kind)]) {
+    if (window && loaded(kind)) {
         window->show();
         window->raise();
         window->activateWindow();
     }
-    return m_windows[slot(kind)];
+    return loaded(kind);
 }
 
 void WindowRegistry::close(WindowKind kind) {
-    if (QWidget* window = m_windows[slot(kind)]) {
+    if (QWidget* window = loaded(kind)) {
         window->close();
     }
 }

@@ -24,7 +24,7 @@ class WindowRegistry final : public WindowHost {
     QWidget* load(WindowKind kind) override;
 
     bool canBuild(WindowKind kind) const { return static_cast<bool>(m_factories[slot(kind)]); }
-    QWidget* loaded(WindowKind kind) const { return m_windows[slot(kind)]; }
+    QWidget* loaded(WindowKind kind) const;
     // Closes one window if it is loaded; its own close handling runs.
     void close(WindowKind kind);
     // The launcher's close sequence: every tool window in the fixed order.
