@@ -1,0 +1,310 @@
+// The hopper's hardware test stream. Nothing in it has a frame length or a checksum the PC
+// checks: every byte means what its place in the stream makes it mean.
+//
+//   header    3A, checksum byte 1, checksum byte 2, length L, the software text (L - 1
+//             characters, at least one; extra characters until the closing 3A are ignored), 3A
+//   block     BEarly and Generic only: 34 bytes skipped, then the DIP switch byte
+//   prompt    3C (answered once with 60), then a second 3C; anything else there: new header
+//   motors    forward, reverse, stop: 3D pass, 3B fail, anything else undetermined and back
+//             to waiting for a header
+//   sensors   three cycles of a shaft byte (41 counts, 3B clears) and an empty byte (43 counts,
+//             3B clears); anything else there: new header. BEarly judges two empty bytes and
+//             then skips one, HEarly skips three, the others nothing. After the third cycle's
+//             empty byte a sensor passes when its count stands at exactly 3.
+//   monitor   58 and the DIP switch byte; 46 counts, every third passes the prism sensor;
+//             7B and a 105-byte flash record; everything else, a new 3A included, is ignored
+//             until the receiver is reset.
+#include "hwtest/teststreamreceiver.h"
+
+#include <utility>
+
+#include "common/text.h"
+
+namespace pellix::hwtest {
+namespace {
+
+constexpr std::uint8_t kColon = 0x3A;
+constexpr std::uint8_t kPrompt = 0x3C;
+constexpr std::uint8_t kPass = 0x3D;
+constexpr std::uint8_t kFailOrClear = 0x3B;
+constexpr std::uint8_t kShaft = 0x41;
+constexpr std::uint8_t kEmpty = 0x43;
+constexpr std::uint8_t kPrism = 0x46;
+constexpr std::uint8_t kDipFollows = 0x58;
+constexpr std::int16_t kSkipBlockLength = 34;
+constexpr std::uint8_t kSensorCycles = 3;
+constexpr std::uint8_t kSensorPassCount = 3;
+constexpr std::uint8_t kPrismPassCount = 3;
+constexpr std::uint8_t kBEarlyEmptyBytes = 2;
+constexpr std::uint8_t kHEarlyFillerBytes = 3;
+constexpr std::uint8_t kSerialBytes = 6;
+constexpr std::uint8_t kModeBytes = 3;
+
+std::uint8_t fieldLength(FlashField field) {
+    return static_cast<std::uint8_t>(FlashRecord::layoutOf(field).length);
+}
+
+TestResult passOrFail(bool pass) {
+    return pass ? TestResult::Pass : TestResult::Fail;
+}
+
+}  // namespace
+
+void TestStreamReceiver::feed(std::span<const std::uint8_t> bytes) {
+    for (std::uint8_t b : bytes) {
+        feed(b);
+    }
+}
+
+void TestStreamReceiver::feed(std::uint8_t b) {
+    using S = TestStreamState;
+
+    // A motor result byte: 3D pass, 3B fail and on to `next`; anything else undetermined and
+    // back to waiting for a header. Returns whether the stream went on.
+    const auto motorResult = [&](TestItem item, S next) {
+        if (b == kPass || b == kFailOrClear) {
+            m_listener.setResult(item, passOrFail(b == kPass));
+            m_state = next;
+            return true;
+        }
+        m_listener.setResult(item, TestResult::Undetermined);
+        m_state = S::WaitHeader;
+        return false;
+    };
+
+    switch (m_state) {
+        case S::WaitHeader:
+            if (b == kColon) {
+                m_state = S::ChecksumFirst;
+            }
+            break;
+        case S::ChecksumFirst:
+            m_listener.firstChecksumByte(b);
+            m_state = S::ChecksumSecond;
+            break;
+        case S::ChecksumSecond:
+            m_listener.secondChecksumByte(b);
+            m_state = S::VersionLength;
+            break;
+        case S::VersionLength:
+            m_versionLength = b;
+            m_positionCount = 0;
+            m_state = S::VersionText;
+            break;
+        case S::VersionText:
+            ++m_positionCount;
+            m_softwareText.append(b);
+            m_listener.versionCharacter(b);
+            // The length byte counts the closing colon; 0, 1 and 2 all still take one
+            // character, because the test comes after the character is taken.
+            if (m_positionCount >= static_cast<int>(m_versionLength) - 1) {
+                m_positionCount = 0;
+                m_state = S::WaitVersionEnd;
+            }
+            break;
+        case S::WaitVersionEnd:
+            if (b == kColon) {
+                m_variant = m_softwareText.variant();
+                m_listener.firmwareVariantDecided(m_variant);
+                const bool lateHeader =
+                    m_variant == FirmwareVariant::HEarly || m_variant == FirmwareVariant::HLate;
+                m_state = lateHeader ? S::WaitPrompt : S::SkipBlock;
+            }
+            break;
+        case S::SkipBlock:
+            ++m_positionCount;
+            if (m_positionCount >= kSkipBlockLength) {
+                m_state = S::DipStatus;
+            }
+            break;
+        case S::DipStatus:
+            m_listener.showDipSwitchState(b);
+            m_state = S::WaitPrompt;
+            break;
+        case S::WaitPrompt:
+            if (b == kPrompt) {
+                m_listener.sendByte(kPromptReply);
+                m_state = S::WaitSecondPrompt;
+            }
+            break;
+        case S::WaitSecondPrompt:
+            m_state = b == kPrompt ? S::MotorForwardResult : S::WaitHeader;
+            break;
+        case S::MotorForwardResult:
+            motorResult(TestItem::MotorForward, S::MotorReverseResult);
+            break;
+        case S::MotorReverseResult:
+            motorResult(TestItem::MotorReverse, S::MotorStopResult);
+            break;
+        case S::MotorStopResult:
+            motorResult(TestItem::MotorStop, S::ShaftCheck);
+            m_cycleCount = 0;
+            m_aCount = 0;
+            m_cCount = 0;
+            m_fillerCount = 0;
+            break;
+        case S::ShaftCheck:
+            ++m_cycleCount;
+            if (b == kShaft) {
+                ++m_aCount;
+                m_state = S::EmptyCheck;
+            } else if (b == kFailOrClear) {
+                m_aCount = 0;
+                m_state = S::EmptyCheck;
+            } else {
+                m_state = S::WaitHeader;
+            }
+            break;
+        case S::EmptyCheck:
+            if (b == kEmpty) {
+                ++m_cCount;
+            } else if (b == kFailOrClear) {
+                m_cCount = 0;
+            } else {
+                m_state = S::WaitHeader;
+                break;
+            }
+            ++m_fillerCount;
+            if (m_cycleCount >= kSensorCycles) {
+                endSensorCycles();
+            } else if (m_variant == FirmwareVariant::BEarly) {
+                if (m_fillerCount >= kBEarlyEmptyBytes) {
+                    m_fillerCount = 0;
+                    m_state = S::CycleFiller;
+                }
+            } else if (m_variant == FirmwareVariant::HEarly) {
+                m_fillerCount = 0;
+                m_state = S::CycleFiller;
+            } else {
+                m_state = S::ShaftCheck;
+            }
+            break;
+        case S::CycleFiller:
+            if (m_variant == FirmwareVariant::HEarly) {
+                ++m_fillerCount;
+                if (m_fillerCount >= kHEarlyFillerBytes) {
+                    m_state = S::ShaftCheck;
+                }
+            } else {
+                m_state = S::ShaftCheck;
+            }
+            break;
+        case S::Monitor:
+            if (b == kDipFollows) {
+                m_state = S::DipUpdate;
+            } else if (b == kPrism) {
+                ++m_fCount;
+                if (m_fCount >= kPrismPassCount) {
+                    m_listener.setResult(TestItem::PrismSensor, TestResult::Pass);
+                    m_fCount = 0;
+                }
+            } else if (b == FlashRecord::kFrameStart) {
+                m_state = S::RecordSoftwareVersion;
+            }
+            break;
+        case S::DipUpdate:
+            m_listener.showDipSwitchState(b);
+            m_state = S::Monitor;
+            break;
+        case S::RecordSoftwareVersion:
+            recordText(FlashField::SoftwareVersion, b, S::RecordProductCode);
+            break;
+        case S::RecordProductCode:
+            recordText(FlashField::ProductCode, b, S::RecordManufacturerId);
+            break;
+        case S::RecordManufacturerId:
+            recordText(FlashField::ManufacturerId, b, S::RecordSerial);
+            break;
+        case S::RecordSerial:
+            m_serialBytes[m_fieldCount] = b;
+            ++m_fieldCount;
+            if (m_fieldCount >= kSerialBytes) {
+                std::array<char, FlashRecord::kSerialDigits> digits{};
+                formatSerialNumber(m_serialBytes[0], m_serialBytes[1], m_serialBytes[2], digits);
+                m_listener.showSerialNumber(std::string_view(digits.data(), digits.size()));
+                m_fieldCount = 0;
+                m_state = S::RecordModes;
+            }
+            break;
+        case S::RecordModes:
+            // The mode bytes are not shown: the lists keep what the operator chose.
+            ++m_fieldCount;
+            if (m_fieldCount >= kModeBytes) {
+                m_fieldCount = 0;
+                m_state = S::RecordBuildCode;
+            }
+            break;
+        case S::RecordBuildCode:
+            recordText(FlashField::BuildCode, b, S::RecordCategoryId);
+            break;
+        case S::RecordCategoryId:
+            recordText(FlashField::CategoryId, b, S::RecordHopperCoin);
+            break;
+        case S::RecordHopperCoin:
+            recordText(FlashField::HopperCoin, b, S::Monitor);
+            break;
+    }
+}
+
+void TestStreamReceiver::recordText(FlashField field, std::uint8_t byte, TestStreamState next) {
+    ++m_fieldCount;
+    if (isShownRecordByte(byte)) {
+        m_listener.recordTextByte(field, byte);
+    }
+    if (m_fieldCount >= fieldLength(field)) {
+        m_fieldCount = 0;
+        m_state = next;
+    }
+}
+
+void TestStreamReceiver::endSensorCycles() {
+    m_listener.setResult(TestItem::ShaftSensor, passOrFail(m_aCount == kSensorPassCount));
+    m_listener.setResult(TestItem::EmptySensor, passOrFail(m_cCount == kSensorPassCount));
+    m_fCount = 0;
+    m_state = TestStreamState::Monitor;
+}
+
+void TestStreamReceiver::resetReceiver() {
+    m_state = TestStreamState::WaitHeader;
+    m_positionCount = 0;
+}
+
+void TestStreamReceiver::clearSoftwareText() {
+    m_softwareText.clear();
+}
+
+void TestStreamReceiver::sendReadFlashRequest() {
+    m_listener.sendByte(kReadFlashRequest);
+}
+
+void TestStreamReceiver::sendDipFinished() {
+    m_listener.sendByte(kDipFinished);
+}
+
+std::vector<FieldMessage> TestStreamReceiver::writeFlash(const FlashRecord& record) {
+    FlashWrite write = record.encodeForWrite();
+    for (std::uint8_t b : write.frame) {
+        m_listener.sendByte(b);
+    }
+    return std::move(write.messages);
+}
+
+std::string checksumFirstText(std::uint8_t byte) {
+    return "0x" + hexDigits(byte, 2);
+}
+
+std::string checksumSecondText(std::string_view current, std::uint8_t byte) {
+    std::string text(current);
+    text += hexDigits(byte, 2);
+    return text;
+}
+
+std::array<std::uint8_t, 4> dipSwitchValues(std::uint8_t byte) {
+    std::array<std::uint8_t, 4> values{};
+    for (std::uint8_t i = 0; i < values.size(); ++i) {
+        values[i] = Bit_judge(i, byte);
+    }
+    return values;
+}
+
+}  // namespace pellix::hwtest

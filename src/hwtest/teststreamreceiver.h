@@ -1,0 +1,144 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "hwtest/firmwarevariant.h"
+#include "hwtest/flashrecord.h"
+
+namespace pellix::hwtest {
+
+// Bytes the PC sends to a hopper in hardware test mode.
+inline constexpr std::uint8_t kPromptReply = 0x60;
+inline constexpr std::uint8_t kReadFlashRequest = 0x7C;
+inline constexpr std::uint8_t kDipFinished = 0x7D;
+// "Write_Flash" sends FlashRecord::kFrameStart (0x7B) and the 105-byte record.
+
+// Index = row of the item in the window.
+enum class TestItem : std::uint8_t {
+    MotorForward = 0,
+    MotorReverse = 1,
+    MotorStop = 2,
+    EmptySensor = 3,
+    PrismSensor = 4,
+    ShaftSensor = 5,
+};
+inline constexpr int kTestItemCount = 6;
+
+enum class TestResult : std::uint8_t { Pass, Fail, Undetermined };
+
+// Where the receiver stands in the hopper's test stream (rules in teststreamreceiver.cpp).
+enum class TestStreamState : std::uint8_t {
+    WaitHeader,
+    ChecksumFirst,
+    ChecksumSecond,
+    VersionLength,
+    VersionText,
+    WaitVersionEnd,
+    SkipBlock,
+    DipStatus,
+    WaitPrompt,
+    WaitSecondPrompt,
+    MotorForwardResult,
+    MotorReverseResult,
+    MotorStopResult,
+    ShaftCheck,
+    EmptyCheck,
+    CycleFiller,
+    Monitor,
+    DipUpdate,
+    RecordSoftwareVersion,
+    RecordProductCode,
+    RecordManufacturerId,
+    RecordSerial,
+    RecordModes,
+    RecordBuildCode,
+    RecordCategoryId,
+    RecordHopperCoin,
+};
+
+// What the test stream tells the window, in stream order. Every call happens inside feed() or
+// one of the send operations, on the caller's thread.
+class TestStreamListener {
+  public:
+    virtual ~TestStreamListener() = default;
+
+    // Header checksum: the first byte starts a new checksum text, the second completes it
+    // (see checksumFirstText / checksumSecondText).
+    virtual void firstChecksumByte(std::uint8_t byte) = 0;
+    virtual void secondChecksumByte(std::uint8_t byte) = 0;
+    // One character of the software text, every byte including 0x00 and 0xFF; appended to the
+    // software box through the code page (appendWindows1252).
+    virtual void versionCharacter(std::uint8_t byte) = 0;
+    // The header has ended and the variant of the whole software text since the last
+    // clearSoftwareText() is decided.
+    virtual void firmwareVariantDecided(FirmwareVariant variant) = 0;
+    // The DIP switch byte, at the end of the early block and after every 0x58 in the monitor
+    // phase (see dipSwitchValues).
+    virtual void showDipSwitchState(std::uint8_t byte) = 0;
+    virtual void setResult(TestItem item, TestResult result) = 0;
+    // A byte of a received flash record's text field, only the bytes to show: the receiver
+    // already drops 0x00 and 0xFF. Appended to the field's box through the code page.
+    virtual void recordTextByte(FlashField field, std::uint8_t byte) = 0;
+    // The serial number of a received record as its 8-digit text; replaces the box.
+    virtual void showSerialNumber(std::string_view text) = 0;
+    // One byte for the line; each is meant to go out as its own write.
+    virtual void sendByte(std::uint8_t byte) = 0;
+};
+
+// Follows the stream a hopper sends in hardware test mode, one byte at a time, and sends the
+// PC's bytes. Pure: no I/O, no clock, no allocation per byte.
+class TestStreamReceiver {
+  public:
+    explicit TestStreamReceiver(TestStreamListener& listener) : m_listener(listener) {}
+
+    void feed(std::uint8_t byte);
+    void feed(std::span<const std::uint8_t> bytes);
+
+    // Back to WaitHeader with the position count at 0. Every other count and the variant stay
+    // as they are; the grammar clears them where it needs them cleared.
+    void resetReceiver();
+    // The software box was emptied: the next variant is decided on the new text alone.
+    void clearSoftwareText();
+
+    void sendReadFlashRequest();
+    void sendDipFinished();
+    // Checks the record, and only when every field passes sends 0x7B and its 105 bytes, each
+    // byte on its own. Returns the messages of the failing fields in field order.
+    std::vector<FieldMessage> writeFlash(const FlashRecord& record);
+
+    TestStreamState state() const { return m_state; }
+    FirmwareVariant firmwareVariant() const { return m_variant; }
+
+  private:
+    void recordText(FlashField field, std::uint8_t byte, TestStreamState next);
+    void endSensorCycles();
+
+    TestStreamListener& m_listener;
+    SoftwareTextTracker m_softwareText;
+    TestStreamState m_state = TestStreamState::WaitHeader;
+    std::int16_t m_positionCount = 0;
+    std::uint8_t m_versionLength = 0;
+    FirmwareVariant m_variant = FirmwareVariant::Undecided;
+    std::uint8_t m_cycleCount = 0;
+    std::uint8_t m_aCount = 0;
+    std::uint8_t m_cCount = 0;
+    std::uint8_t m_fillerCount = 0;
+    std::uint8_t m_fCount = 0;
+    std::uint8_t m_fieldCount = 0;
+    std::array<std::uint8_t, 6> m_serialBytes{};
+};
+
+// "0x" and the first checksum byte as two upper-case hexadecimal digits ("0x0F").
+std::string checksumFirstText(std::uint8_t byte);
+// The checksum text so far followed by the second byte's two digits ("0x0F" -> "0x0F10").
+std::string checksumSecondText(std::string_view current, std::uint8_t byte);
+
+// The four DIP switch slider values (SW1 .. SW4), 1 for ON and 0 for OFF, bit 0 = SW1.
+std::array<std::uint8_t, 4> dipSwitchValues(std::uint8_t byte);
+
+}  // namespace pellix::hwtest
