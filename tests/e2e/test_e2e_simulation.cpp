@@ -1,0 +1,52 @@
+#include <QPushButton>
+#include <QTest>
+
+#include "ptyhopper.h"
+#include "serial/lockedcombobox.h"
+#include "serial/seriallink.h"
+#include "simulation/simulationwindow.h"
+
+using namespace pellix;
+using namespace pellix::test;
+
+class SimulationEndToEnd : public QObject {
+    Q_OBJECT
+  private slots:
+    void startUpAndDispenseReachTheHopper() {
+        PtyHopper line(emulator::Mode::Tzv);
+        QVERIFY(!line.device().isEmpty());
+        PtyServices s;
+        s.settings.setValue(QStringLiteral("Ports/COM4"), line.device());
+        RecordingHost host;
+        SimulationState state;
+        SimulationWindow window(s.services, host, state);
+
+        auto* ports = window.findChild<LockedComboBox*>(QStringLiteral("Combo1"));
+        QCOMPARE(ports->itemData(3, Qt::ToolTipRole).toString(), line.device());
+        ports->setCurrentIndex(3);
+        emit ports->activated(3);
+        QVERIFY(window.link().IsOpen());
+
+        auto* channels = window.findChild<LockedComboBox*>(QStringLiteral("Combo2"));
+        window.findChild<QPushButton*>(QStringLiteral("Command2"))->click();
+        channels->setCurrentIndex(15);
+        emit channels->activated(15);
+        window.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+
+        const emulator::Bytes expected{0x80, 0x81, 0x4F, 0x10};
+        QTRY_COMPARE(line.hopper().received(), expected);
+
+        // What the hopper sends back is read and dropped.
+        line.send({0x3A, 0x01, 0x02});
+        QTest::qWait(50);
+        QCOMPARE(window.link().BytesAvailable(), 0);
+        QVERIFY(s.messages.m_shown.isEmpty());
+
+        window.close();
+        QVERIFY(!window.link().IsOpen());
+        QCOMPARE(host.m_launcherShown, 1);
+    }
+};
+
+QTEST_MAIN(SimulationEndToEnd)
+#include "test_e2e_simulation.moc"
