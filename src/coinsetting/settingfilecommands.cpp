@@ -1,0 +1,166 @@
+#include "coinsetting/settingfilecommands.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#ifdef Q_OS_WIN
+#include <direct.h>
+
+#include <cstdlib>
+#endif
+
+#include "coinsetting/settingfile.h"
+#include "common/settingskeys.h"
+#include "platform/filedialogs.h"
+#include "platform/services.h"
+
+namespace pellix {
+namespace {
+
+// What the setting file commands show, as technicians know it; the spelling stays.
+constexpr auto kLoadTitle = "LOAD FILE";
+constexpr auto kSaveTitle = "SAVE FIEL";
+constexpr auto kFilter = "TXT File(*.TXT)|*.TXT|";
+constexpr auto kStartPattern = "*.TXT";
+constexpr auto kSavePathPattern = "*.txt";
+constexpr auto kFileMissing = "File Does Not Exist";
+constexpr auto kErrorTitle = "Error";
+constexpr auto kUnableToLoad = "Unable to load , Please check file";
+// Names the file and the reason, so the technician knows which file stayed as it was.
+constexpr auto kUnableToSave = "Unable to save %1\n%2";
+
+#ifdef Q_OS_WIN
+// The current folder of the drive `letter` names, empty when there is no such drive.
+QString currentFolderOfDrive(QChar letter) {
+    const QChar drive = letter.toUpper();
+    if (drive < QLatin1Char('A') || drive > QLatin1Char('Z')) {
+        return {};
+    }
+    wchar_t* folder = _wgetdcwd(drive.unicode() - u'A' + 1, nullptr, 0);
+    if (folder == nullptr) {
+        return {};
+    }
+    const QString out = QDir::fromNativeSeparators(QString::fromWCharArray(folder));
+    std::free(folder);
+    return out;
+}
+#endif
+
+// Where the dialog starts, as a name it shows: the folder and the TXT pattern.
+QString startName(const QString& remembered) {
+    return QDir::toNativeSeparators(
+        QDir(settingDialogFolder(remembered)).filePath(QLatin1String(kStartPattern)));
+}
+
+// "Save_path": the chosen file's folder followed by the pattern, in the system's own spelling.
+QString savePathValue(const QString& chosen) {
+    QString folder;
+#ifdef Q_OS_WIN
+    folder = currentFolderOfDrive(chosen.isEmpty() ? QChar() : chosen.at(0));
+#endif
+    if (folder.isEmpty()) {
+        folder = QFileInfo(chosen).absolutePath();
+    }
+    return QDir::toNativeSeparators(QDir(folder).filePath(QLatin1String(kSavePathPattern)));
+}
+
+}  // namespace
+
+QString settingDialogFolder(const QString& remembered) {
+#ifdef Q_OS_WIN
+    const QString folder = currentFolderOfDrive(remembered.isEmpty() ? QChar() : remembered.at(0));
+    if (!folder.isEmpty()) {
+        return folder;
+    }
+#else
+    if (!remembered.isEmpty()) {
+        const QFileInfo info(QDir::fromNativeSeparators(remembered));
+        if (info.isDir()) {
+            return info.absoluteFilePath();
+        }
+        const QFileInfo parent(info.absolutePath());
+        if (parent.isDir()) {
+            return parent.absoluteFilePath();
+        }
+    }
+#endif
+    return QDir::currentPath();
+}
+
+SettingFileCommands::SettingFileCommands(Services& services, FileDialogs& dialogs,
+                                         SettingBoxAccess boxes)
+    : m_services(services), m_dialogs(&dialogs), m_boxes(std::move(boxes)) {}
+
+void SettingFileCommands::load() {
+    const QString remembered =
+        m_services.settings.value(QLatin1String(keys::kLoadPath), m_services.folder.path());
+    const QString chosen = m_dialogs->openFileName(QLatin1String(kLoadTitle),
+                                                   QLatin1String(kFilter), startName(remembered));
+    if (chosen.isEmpty()) {
+        return;
+    }
+    const QFileInfo info(chosen);
+    if (!info.exists()) {
+        m_services.messages.show(QLatin1String(kFileMissing), QLatin1String(kErrorTitle),
+                                 MessageIcon::Exclamation);
+        return;
+    }
+    m_services.settings.setValue(QLatin1String(keys::kLoadPath),
+                                 QDir::toNativeSeparators(info.absoluteFilePath()));
+    for (int i = 0; i < kSettingChannels; ++i) {
+        m_boxes.setText(i, QStringLiteral("0"));
+    }
+
+    QFile file(chosen);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return;  // as with a file that ends early: what could not be read stays "0"
+    }
+    const SettingFileContent content = readSettingFile([&file](std::span<char> buffer) {
+        const qint64 got = file.read(buffer.data(), static_cast<qint64>(buffer.size()));
+        return got > 0 ? static_cast<std::size_t>(got) : std::size_t{0};
+    });
+    // Closed before anything is shown, so the file is free while a message waits.
+    file.close();
+
+    for (int i = 0; i < content.loadedChannels; ++i) {
+        m_boxes.setText(i, QString::fromLatin1(content.boxes[static_cast<std::size_t>(i)]));
+    }
+    if (content.end == LoadEnd::NotDigits) {
+        m_services.messages.show(QLatin1String(kUnableToLoad),
+                                 QLatin1String(keys::kApplicationTitle), MessageIcon::Exclamation);
+    }
+}
+
+void SettingFileCommands::save() {
+    const QString remembered =
+        m_services.settings.value(QLatin1String(keys::kSavePath), m_services.folder.path());
+    const QString chosen = m_dialogs->saveFileName(QLatin1String(kSaveTitle),
+                                                   QLatin1String(kFilter), startName(remembered));
+    if (chosen.isEmpty()) {
+        return;
+    }
+    m_services.settings.setValue(QLatin1String(keys::kSavePath), savePathValue(chosen));
+
+    SettingBoxTexts texts;
+    for (int i = 0; i < kSettingChannels; ++i) {
+        texts[static_cast<std::size_t>(i)] = m_boxes.text(i).toStdString();
+    }
+    const std::string bytes = settingFileText(texts);
+
+    // All lines go to a new file that replaces the old one only once complete, so a failed
+    // save never leaves a good setting file half written. A missing file is created.
+    QSaveFile file(chosen);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+        if (file.commit()) {
+            return;
+        }
+    }
+    m_services.messages.show(QString::fromLatin1(kUnableToSave)
+                                 .arg(QDir::toNativeSeparators(chosen), file.errorString()),
+                             QLatin1String(kErrorTitle), MessageIcon::Exclamation);
+}
+
+}  // namespace pellix

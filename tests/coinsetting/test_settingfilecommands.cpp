@@ -1,0 +1,345 @@
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "coinsetting/settingfilecommands.h"
+#include "common/settingskeys.h"
+#include "fakes.h"
+#include "platform/filedialogs.h"
+
+using namespace pellix;
+using pellix::test::TestServices;
+
+namespace {
+
+struct DialogRequest {
+    bool save = false;
+    QString title;
+    QString filter;
+    QString startName;
+};
+
+// Answers every dialog with `m_answer`; an empty answer is a cancel.
+class ScriptedFileDialogs final : public FileDialogs {
+  public:
+    QString openFileName(const QString& title, const QString& filter,
+                         const QString& startName) override {
+        m_requests.append({false, title, filter, startName});
+        return m_answer;
+    }
+    QString saveFileName(const QString& title, const QString& filter,
+                         const QString& startName) override {
+        m_requests.append({true, title, filter, startName});
+        return m_answer;
+    }
+    QString m_answer;
+    QList<DialogRequest> m_requests;
+};
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QStringList padded(QStringList texts, const QString& rest) {
+    while (texts.size() < 16) {
+        texts << rest;
+    }
+    return texts;
+}
+
+// The commands over 16 plain texts standing in for the window's boxes. The boxes start at
+// "9" so that a load visibly resets them.
+struct Fixture {
+    TestServices fakes;
+    ScriptedFileDialogs dialogs;
+    QStringList boxes = QStringList(16, QStringLiteral("9"));
+    SettingFileCommands commands{
+        fakes.services, dialogs,
+        SettingBoxAccess{[this](int i) { return boxes.at(i); },
+                         [this](int i, const QString& text) { boxes[i] = text; }}};
+    QTemporaryDir dir;
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+    QString loadPath() const {
+        return fakes.settings.m_values.value(QLatin1String(keys::kLoadPath), "<unset>");
+    }
+    QString savePath() const {
+        return fakes.settings.m_values.value(QLatin1String(keys::kSavePath), "<unset>");
+    }
+};
+
+}  // namespace
+
+class SettingFileCommandsTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void load_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<bool>("complains");
+        QByteArray sixteen;
+        QStringList numbers;
+        for (int i = 1; i <= 16; ++i) {
+            sixteen += " " + QByteArray::number(i * 100) + "\r\n";
+            numbers << QString::number(i * 100);
+        }
+        QTest::newRow("sixteen lines") << sixteen << numbers << false;
+        QTest::newRow("spaces inside a field")
+            << QByteArray(" 100\r\n 2 00\r\n") << padded({"100", "200"}, "0") << false;
+        QTest::newRow("letter in line 3")
+            << QByteArray(" 1\r\n 2\r\n 12a\r\n 4\r\n") << padded({"1", "2"}, "0") << true;
+        QTest::newRow("one line with commas")
+            << QByteArray("5,6,7") << padded({"5", "6", "7"}, "0") << false;
+        QTest::newRow("beyond the range, leading zeros, six digits")
+            << QByteArray("70000\r\n007\r\n123456\r\n") << padded({"70000", "007", "12345"}, "0")
+            << false;
+        QTest::newRow("empty file") << QByteArray() << padded({}, "0") << false;
+        QTest::newRow("NUL bytes") << QByteArray(64, '\0') << padded({}, "0") << true;
+    }
+    void load() {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, expected);
+        QFETCH(bool, complains);
+        Fixture bench;
+        const QString path = bench.path("numbers.TXT");
+        QVERIFY(writeFile(path, file));
+        bench.dialogs.m_answer = path;
+
+        bench.commands.load();
+
+        QCOMPARE(bench.boxes, expected);
+        QCOMPARE(bench.loadPath(), QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
+        if (complains) {
+            QCOMPARE(bench.fakes.messages.m_shown.size(), 1);
+            const auto& shown = bench.fakes.messages.m_shown.first();
+            QCOMPARE(shown.text, QString("Unable to load , Please check file"));
+            QCOMPARE(shown.title, QString("Pellix kit"));
+            QCOMPARE(shown.icon, MessageIcon::Exclamation);
+        } else {
+            QCOMPARE(bench.fakes.messages.texts(), QStringList());
+        }
+        QCOMPARE(bench.dialogs.m_requests.size(), 1);
+        const DialogRequest& asked = bench.dialogs.m_requests.first();
+        QVERIFY(!asked.save);
+        QCOMPARE(asked.title, QString("LOAD FILE"));
+        QCOMPARE(asked.filter, QString("TXT File(*.TXT)|*.TXT|"));
+        // Nothing remembered yet: the program's folder.
+        QCOMPARE(asked.startName,
+                 QDir::toNativeSeparators(QDir(bench.fakes.folder.path()).filePath("*.TXT")));
+        // The file is free again: it can be replaced at once.
+        QVERIFY(QFile::remove(path));
+    }
+
+    void loadMissingFile() {
+        Fixture bench;
+        bench.dialogs.m_answer = bench.path("gone.TXT");
+        bench.commands.load();
+        QCOMPARE(bench.fakes.messages.m_shown.size(), 1);
+        const auto& shown = bench.fakes.messages.m_shown.first();
+        QCOMPARE(shown.text, QString("File Does Not Exist"));
+        QCOMPARE(shown.title, QString("Error"));
+        QCOMPARE(shown.icon, MessageIcon::Exclamation);
+        QCOMPARE(bench.boxes, QStringList(16, "9"));
+        QCOMPARE(bench.loadPath(), QString("<unset>"));
+    }
+
+    void loadUnreadableEndsSilently() {
+        Fixture bench;
+        bench.dialogs.m_answer = bench.dir.path();  // exists, but is no file to read
+        bench.commands.load();
+        QCOMPARE(bench.fakes.messages.texts(), QStringList());
+        QCOMPARE(bench.boxes, QStringList(16, "0"));
+    }
+
+    void cancelEndsSilently() {
+        Fixture bench;
+        bench.commands.load();
+        bench.commands.save();
+        QCOMPARE(bench.dialogs.m_requests.size(), 2);
+        QCOMPARE(bench.fakes.messages.texts(), QStringList());
+        QCOMPARE(bench.boxes, QStringList(16, "9"));
+        QVERIFY(bench.fakes.settings.m_values.isEmpty());
+        QCOMPARE(QDir(bench.dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList());
+    }
+
+    void save_data() {
+        QTest::addColumn<bool>("existing");
+        QTest::newRow("new file is created") << false;
+        QTest::newRow("existing file is replaced") << true;
+    }
+    void save() {
+        QFETCH(bool, existing);
+        Fixture bench;
+        bench.boxes = padded({"1000", "", "007", "70000"}, "0");
+        const QString path = bench.path("out.txt");
+        if (existing) {
+            QVERIFY(writeFile(path, QByteArray(500, 'x')));
+        }
+        bench.dialogs.m_answer = path;
+
+        bench.commands.save();
+
+        QByteArray expected = " 1000\r\n 0\r\n 7\r\n 70000\r\n";
+        for (int i = 4; i < 16; ++i) {
+            expected += " 0\r\n";
+        }
+        QCOMPARE(readAll(path), expected);
+        QCOMPARE(bench.fakes.messages.texts(), QStringList());
+        QCOMPARE(bench.savePath(), QDir::toNativeSeparators(bench.dir.path() + "/*.txt"));
+        const DialogRequest& asked = bench.dialogs.m_requests.value(0);
+        QVERIFY(asked.save);
+        QCOMPARE(asked.title, QString("SAVE FIEL"));
+        QCOMPARE(asked.filter, QString("TXT File(*.TXT)|*.TXT|"));
+        QCOMPARE(asked.startName,
+                 QDir::toNativeSeparators(QDir(bench.fakes.folder.path()).filePath("*.TXT")));
+    }
+
+    void saveThenLoadGivesTheSameNumbers() {
+        Fixture bench;
+        const QStringList numbers{"1",    "22", "333", "4444", "55555", "65535", "0",  "7",
+                                  "8080", "9",  "10",  "11",   "12",    "13",    "14", "15"};
+        bench.boxes = numbers;
+        bench.dialogs.m_answer = bench.path("set.TXT");
+        bench.commands.save();
+        bench.boxes = QStringList(16, "9");
+        bench.commands.load();
+        QCOMPARE(bench.boxes, numbers);
+        QCOMPARE(bench.fakes.messages.texts(), QStringList());
+    }
+
+    // The next dialog starts where the last file was chosen; loading and saving remember
+    // their folders apart.
+    void rememberedFolderIsTheNextStart() {
+        Fixture bench;
+        QVERIFY(QDir(bench.dir.path()).mkdir("sub"));
+        bench.dialogs.m_answer = bench.path("sub/set.TXT");
+        bench.commands.save();
+        bench.commands.save();
+        bench.commands.load();
+        bench.commands.load();
+        const QString program =
+            QDir::toNativeSeparators(QDir(bench.fakes.folder.path()).filePath("*.TXT"));
+        const QString sub = QDir::toNativeSeparators(bench.dir.path() + "/sub/*.TXT");
+        QStringList starts;
+        for (const DialogRequest& asked : bench.dialogs.m_requests) {
+            starts << asked.startName;
+        }
+        QCOMPARE(starts, (QStringList{program, sub, program, sub}));
+    }
+
+    // Failing saves: the message names the file and the old content stays. Permission bits do
+    // not stop root, so the forced failures use paths no one can write.
+    void saveFailureKeepsTheOldFile_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("parent is a regular file") << "parent is a file";
+        QTest::newRow("target is a folder") << "folder";
+        QTest::newRow("read-only folder") << "read-only folder";
+    }
+    void saveFailureKeepsTheOldFile() {
+        QFETCH(QString, kind);
+        Fixture bench;
+        bench.boxes = padded({"1"}, "2");
+        const QByteArray old = " 5\r\n 6\r\n";
+        QString target;
+        QString kept;  // the file whose content must survive
+        if (kind == "parent is a file") {
+            kept = bench.path("plain.txt");
+            QVERIFY(writeFile(kept, old));
+            target = kept + "/set.txt";
+        } else if (kind == "folder") {
+            QVERIFY(QDir(bench.dir.path()).mkdir("set.txt"));
+            target = bench.path("set.txt");
+            kept = target + "/inside.txt";
+            QVERIFY(writeFile(kept, old));
+        } else {
+            QVERIFY(QDir(bench.dir.path()).mkdir("locked"));
+            target = bench.path("locked/set.txt");
+            kept = target;
+            QVERIFY(writeFile(kept, old));
+            const QString folder = bench.path("locked");
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+            QFile probe(bench.path("locked/probe"));
+            const bool writable = probe.open(QIODevice::WriteOnly);
+            if (writable) {
+                probe.close();
+                probe.remove();
+            }
+            if (writable) {
+                QFile::setPermissions(folder,
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+                QSKIP("permission bits do not stop this user");
+            }
+        }
+        bench.dialogs.m_answer = target;
+
+        bench.commands.save();
+        QFile::setPermissions(bench.path("locked"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        QCOMPARE(bench.fakes.messages.m_shown.size(), 1);
+        const auto& shown = bench.fakes.messages.m_shown.first();
+        QCOMPARE(shown.title, QString("Error"));
+        QCOMPARE(shown.icon, MessageIcon::Exclamation);
+        QVERIFY2(shown.text.contains(QDir::toNativeSeparators(target)), qPrintable(shown.text));
+        // A reason follows the name.
+        QVERIFY2(shown.text.size() > QDir::toNativeSeparators(target).size() + 2,
+                 qPrintable(shown.text));
+        QCOMPARE(readAll(kept), old);
+    }
+
+    void dialogFolder_data() {
+        QTest::addColumn<QString>("remembered");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("existing folder") << "%dir"
+                                         << "%dir";
+        QTest::newRow("file in an existing folder") << "%dir/set.TXT"
+                                                    << "%dir";
+        QTest::newRow("remembered save pattern") << "%dir/*.txt"
+                                                 << "%dir";
+        QTest::newRow("folder gone") << "%dir/gone/set.TXT"
+                                     << "%cwd";
+        QTest::newRow("nothing remembered") << ""
+                                            << "%cwd";
+    }
+    void dialogFolder() {
+#ifdef Q_OS_WIN
+        QSKIP("drive letters decide the folder here");
+#endif
+        QFETCH(QString, remembered);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        const QString folder = QFileInfo(dir.path()).absoluteFilePath();
+        remembered.replace("%dir", QDir::toNativeSeparators(folder));
+        expected.replace("%dir", folder).replace("%cwd", QDir::currentPath());
+        QCOMPARE(settingDialogFolder(remembered), expected);
+    }
+
+    void nameFilters_data() {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("setting files")
+            << "TXT File(*.TXT)|*.TXT|" << QStringList{"TXT File (*.TXT *.txt)"};
+        QTest::newRow("two entries, several patterns")
+            << "Pictures|*.bmp;*.ico|All(*.*)|*.*"
+            << QStringList{"Pictures (*.bmp *.BMP *.ico *.ICO)", "All (*.*)"};
+        QTest::newRow("description without pattern") << "TXT File" << QStringList{};
+        QTest::newRow("empty") << "" << QStringList{};
+    }
+    void nameFilters() {
+        QFETCH(QString, filter);
+        QFETCH(QStringList, expected);
+        QCOMPARE(qtNameFilters(filter), expected);
+    }
+};
+
+QTEST_MAIN(SettingFileCommandsTest)
+#include "test_settingfilecommands.moc"
