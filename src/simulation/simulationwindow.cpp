@@ -67,6 +67,7 @@ SimulationWindow::SimulationWindow(Services& services, WindowHost& host, Simulat
     m_hint->setGeometry(twipsRect(0, 0, 3615, 495));
     m_hint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_hint->setTextFormat(Qt::PlainText);
+    m_hint->setWordWrap(true);
 
     auto* startUp = button(this, QStringLiteral("Command2"), QStringLiteral("Start up"),
                            twipsRect(240, 480, 1095, 375));
@@ -98,6 +99,9 @@ SimulationWindow::SimulationWindow(Services& services, WindowHost& host, Simulat
     }
     m_channels->setShownText(QStringLiteral("1"));
     m_channels->setGeometry(twips(1680), twips(1410), twips(615), m_channels->sizeHint().height());
+    // The caption ends just before its list even where the font runs wider than designed.
+    channelLabel->move(std::min(channelLabel->x(), m_channels->x() - channelLabel->width() - 2),
+                       channelLabel->y());
     m_channels->setAccessibleName(channelLabel->text());
     connect(m_channels, &QComboBox::activated, this,
             [this](int position) { m_channelByte = tzv::channelByteFor(position); });
