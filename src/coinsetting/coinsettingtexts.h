@@ -1,0 +1,49 @@
+#pragma once
+
+#include <string_view>
+
+// Every text the coin number setting window and its protocol show, in one place. The spelling
+// is the one technicians know from the hopper documentation; do not correct it.
+namespace pellix::coinsettingtexts {
+
+// Status label (Label2): progress in blue, errors in red.
+inline constexpr std::string_view kSwitchOn = "Switch on Pellix";
+inline constexpr std::string_view kBlockStarted = "";
+inline constexpr std::string_view kChecksumError = "Checksum Error,Reset hopper";
+inline constexpr std::string_view kCommunicationError = "Comunication Error,Reset hopper";
+inline constexpr std::string_view kEnterData = "Enter Data (Do not Reset hopper)";
+inline constexpr std::string_view kSaving = "Saving";
+inline constexpr std::string_view kSaveComplete = "Save complete";
+inline constexpr std::string_view kSaveFailed = "Save faild,Reset hopper";
+inline constexpr std::string_view kNoResponse = "No Response";
+inline constexpr std::string_view kDataError = "Data Error";
+
+// Message boxes.
+inline constexpr std::string_view kReceiveError =
+    "Receive Error perhaps incorrect interface\r"
+    "switch to TZV interface then Restart Hopper";
+inline constexpr std::string_view kJustNumbers = "Hey man~~!Just number only";
+inline constexpr std::string_view kExceedRange = "Exceed the range";
+inline constexpr std::string_view kUnavailableSetting = "Unavailable setting";
+inline constexpr std::string_view kManualMissing = "File Does Not Exist";
+inline constexpr std::string_view kManualLocked = "File Not Exist Or Be Opened";
+inline constexpr std::string_view kErrorTitle = "Error";
+
+// Window, controls and menus.
+inline constexpr std::string_view kCaption = "Hopper Setting Tool";
+inline constexpr std::string_view kFrameCaption = "Enter Change Coin Numbers";
+inline constexpr std::string_view kChannelPrefix = "Channel";
+inline constexpr std::string_view kSaveButton = "&Save";
+inline constexpr std::string_view kSaveTooltip = "Save Setting and Auto Refresh";
+inline constexpr std::string_view kExitButton = "&Exit";
+inline constexpr std::string_view kPortChooser = "COM port";
+inline constexpr std::string_view kParameterMenu = "Parameter";
+inline constexpr std::string_view kOpenItem = "Open";
+inline constexpr std::string_view kSaveItem = "Save";
+inline constexpr std::string_view kManualItem = "[F1]Manual";
+
+// Program folder files.
+inline constexpr std::string_view kManualFile = "\\Manual.rtf";
+inline constexpr std::string_view kIconFile = "\\pellix.ico";
+
+}  // namespace pellix::coinsettingtexts
