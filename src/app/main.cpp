@@ -2,6 +2,7 @@
 
 #include "app/launcherwindow.h"
 #include "app/windowregistry.h"
+#include "coinsetting/coinsettingwindow.h"
 #include "common/settingskeys.h"
 #include "platform/qtserialport.h"
 #include "platform/qtservices.h"
@@ -24,8 +25,12 @@ int main(int argc, char* argv[]) {
 
     // Each window kind keeps some state for the whole run, across its loads.
     SimulationState simulationState;
+    CoinSettingState coinSettingState;
 
     WindowRegistry registry;
+    registry.setFactory(WindowKind::CoinSetting, [&](WindowHost& host) {
+        return CoinSettingWindow::create(services, host, coinSettingState);
+    });
     registry.setFactory(WindowKind::Simulation, [&](WindowHost& host) {
         return new SimulationWindow(services, host, simulationState);
     });

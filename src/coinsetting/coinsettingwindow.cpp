@@ -1,0 +1,436 @@
+#include "coinsetting/coinsettingwindow.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <string>
+
+#include "app/windowhost.h"
+#include "coinsetting/coinsettinginput.h"
+#include "coinsetting/coinsettingtexts.h"
+#include "common/settingskeys.h"
+#include "common/text.h"
+#include "platform/services.h"
+#include "platform/twips.h"
+#include "serial/lockedcombobox.h"
+#include "serial/seriallink.h"
+
+namespace pellix {
+namespace {
+
+namespace texts = coinsettingtexts;
+
+constexpr int kSaveTimerMs = 1000;
+constexpr int kBlockTimerMs = 500;
+constexpr int kPorts = 12;
+constexpr int kBoxMaxLength = 5;
+constexpr int kRows = kCoinChannels / 2;
+// Before the first selection the link holds port 2; that is what an early unload stores.
+constexpr int kInitialPortNumber = 2;
+
+QString qs(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+const QString kApplicationTitle = QString::fromLatin1(keys::kApplicationTitle);
+
+const QColor kBlue(0, 0, 255);
+const QColor kRed(255, 0, 0);
+
+QPushButton* button(QWidget* parent, const QString& name, std::string_view caption, QRect rect) {
+    auto* b = new QPushButton(qs(caption), parent);
+    b->setObjectName(name);
+    b->setAccessibleName(qs(caption).remove(QLatin1Char('&')));
+    b->setGeometry(rect);
+    return b;
+}
+
+}  // namespace
+
+CoinSettingWindow* CoinSettingWindow::create(Services& services, WindowHost& host,
+                                             CoinSettingState& state,
+                                             const std::function<void()>& endProgram) {
+    auto* window = new CoinSettingWindow(services, host, state);
+    if (window->unloadedAtLoad()) {
+        delete window;
+        if (endProgram) {
+            endProgram();
+        }
+        return nullptr;
+    }
+    return window;
+}
+
+void CoinSettingWindow::quitProgram() {
+    QCoreApplication::exit(0);
+}
+
+CoinSettingWindow::CoinSettingWindow(Services& services, WindowHost& host, CoinSettingState& state,
+                                     QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
+      m_services(services),
+      m_host(host),
+      m_protocol(state, *this) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(qs(texts::kCaption));
+    setWindowIcon(QIcon(services.folder.filePath(qs(texts::kIconFile))));
+
+    m_link = new SerialLink(services, SerialLinkPolicy{kInitialPortNumber, true}, this);
+    m_link->setObjectName(QStringLiteral("MSComm1"));
+
+    buildControls();
+    load();
+}
+
+CoinSettingWindow::~CoinSettingWindow() = default;
+
+void CoinSettingWindow::buildControls() {
+    auto* menuBar = new QMenuBar(this);
+    menuBar->setObjectName(QStringLiteral("MenuBar"));
+    QMenu* parameter = menuBar->addMenu(qs(texts::kParameterMenu));
+    parameter->setObjectName(QStringLiteral("Parameter"));
+    m_openFile = parameter->addAction(qs(texts::kOpenItem));
+    m_openFile->setObjectName(QStringLiteral("Openfile"));
+    m_saveFile = parameter->addAction(qs(texts::kSaveItem));
+    m_saveFile->setObjectName(QStringLiteral("Savefile"));
+    m_manual = menuBar->addAction(qs(texts::kManualItem));
+    m_manual->setObjectName(QStringLiteral("Manual"));
+    connect(m_manual, &QAction::triggered, this, &CoinSettingWindow::onManual);
+
+    // Everything below the menu bar sits in one client area, laid out in twips.
+    const QSize clientSize = twipsSize(5655, 4950);
+    const int menuHeight = menuBar->sizeHint().height();
+    menuBar->setGeometry(0, 0, clientSize.width(), menuHeight);
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("Client"));
+    client->setGeometry(QRect(QPoint(0, menuHeight), clientSize));
+
+    auto* frame = new QGroupBox(qs(texts::kFrameCaption), client);
+    frame->setObjectName(QStringLiteral("Frame1"));
+    frame->setAccessibleName(qs(texts::kFrameCaption));
+    frame->setGeometry(twipsRect(120, 60, 5415, 3765));
+    for (int i = 0; i < kCoinChannels; ++i) {
+        const int column = i / kRows;
+        const int y = 360 + (i % kRows) * 420;
+        const QString caption = qs(texts::kChannelPrefix) + QString::number(i + 1);
+
+        auto* label = new QLabel(caption, frame);
+        label->setObjectName(QStringLiteral("Label1_%1").arg(i));
+        label->setGeometry(twipsRect(240 + column * 2760, y, 1020, 315));
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+        auto* box = new QLineEdit(QStringLiteral("0"), frame);
+        box->setObjectName(QStringLiteral("Text1_%1").arg(i));
+        box->setAccessibleName(caption);
+        box->setMaxLength(kBoxMaxLength);
+        box->setGeometry(twipsRect(1380 + column * 2760, y, 1035, 315));
+        box->installEventFilter(this);
+        label->setBuddy(box);
+        connect(box, &QLineEdit::textChanged, this, [this, i] { onBoxTextChanged(i); });
+        if (i > 0) {
+            QWidget::setTabOrder(m_boxes[static_cast<std::size_t>(i - 1)], box);
+        }
+        m_boxes[static_cast<std::size_t>(i)] = box;
+    }
+
+    m_status = new QLabel(client);
+    m_status->setObjectName(QStringLiteral("Label2"));
+    m_status->setAccessibleName(QStringLiteral("Status"));
+    m_status->setGeometry(twipsRect(120, 3900, 5415, 375));
+    m_status->setAlignment(Qt::AlignCenter);
+    m_status->setTextFormat(Qt::PlainText);
+    QFont statusFont = m_status->font();
+    statusFont.setBold(true);
+    m_status->setFont(statusFont);
+
+    m_ports = new LockedComboBox(m_services.clipboard, client);
+    m_ports->setObjectName(QStringLiteral("Combo1"));
+    m_ports->setAccessibleName(qs(texts::kPortChooser));
+    fillPortChooser(*m_ports, *m_link, kPorts);
+    m_ports->setGeometry(twips(120), twips(4440), twips(1215), m_ports->sizeHint().height());
+    connect(m_ports, &QComboBox::activated, this, &CoinSettingWindow::onPortPicked);
+    QWidget::setTabOrder(m_boxes.back(), m_ports);
+
+    m_save = button(client, QStringLiteral("Command1"), texts::kSaveButton,
+                    twipsRect(2640, 4395, 1335, 435));
+    m_save->setToolTip(qs(texts::kSaveTooltip));
+    connect(m_save, &QPushButton::clicked, this, &CoinSettingWindow::onSave);
+    m_exit = button(client, QStringLiteral("Command2"), texts::kExitButton,
+                    twipsRect(4200, 4395, 1335, 435));
+    connect(m_exit, &QPushButton::clicked, this, &QWidget::close);
+
+    auto* statusBar = new QStatusBar(this);
+    statusBar->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar->setSizeGripEnabled(false);
+    m_panel = new QLabel(statusBar);
+    m_panel->setObjectName(QStringLiteral("StatusBar1_Panel1"));
+    statusBar->addWidget(m_panel, 1);
+    const int barHeight = statusBar->sizeHint().height();
+    statusBar->setGeometry(0, menuHeight + clientSize.height(), clientSize.width(), barHeight);
+    setFixedSize(clientSize.width(), menuHeight + clientSize.height() + barHeight);
+    connect(m_link, &SerialLink::panelTextChanged, m_panel, &QLabel::setText);
+    connect(m_link, &SerialLink::byteReceived, this,
+            [this](std::uint8_t byte) { m_protocol.HandleReceivedByte(byte); });
+
+    m_saveTimer = new QTimer(this);
+    m_saveTimer->setObjectName(QStringLiteral("Timer1"));
+    m_saveTimer->setInterval(kSaveTimerMs);
+    m_saveTimer->setSingleShot(true);
+    connect(m_saveTimer, &QTimer::timeout, this, &CoinSettingWindow::onSaveTimer);
+    m_blockTimer = new QTimer(this);
+    m_blockTimer->setObjectName(QStringLiteral("Timer3"));
+    m_blockTimer->setInterval(kBlockTimerMs);
+    m_blockTimer->setSingleShot(true);
+    connect(m_blockTimer, &QTimer::timeout, this, &CoinSettingWindow::onBlockTimer);
+
+    // Window keys work wherever the focus is.
+    auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(f1, &QShortcut::activated, this, &CoinSettingWindow::onManual);
+    auto* f2 = new QShortcut(QKeySequence(Qt::Key_F2), this);
+    connect(f2, &QShortcut::activated, this, &CoinSettingWindow::onCloseKey);
+
+    if (const QScreen* screen = this->screen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+}
+
+void CoinSettingWindow::load() {
+    if (m_services.instance.anotherInstanceRunning()) {
+        // Only one copy may own the hopper line: unload (which stores the port number) and let
+        // create() end the program.
+        m_unloadedAtLoad = true;
+        close();
+        return;
+    }
+    openRememberedPort();
+    m_protocol.Load();
+}
+
+void CoinSettingWindow::openRememberedPort() {
+    const QString stored = m_services.settings.value(QString::fromLatin1(keys::kComPort),
+                                                     QString::number(kDefaultRememberedPort));
+    const int portNumber = rememberedPortNumber(stored.toStdString());
+    // A number that names no entry (COM0, COM15) is only shown; the port stays closed.
+    const int position = m_ports->setShownText(QStringLiteral("COM%1").arg(portNumber));
+    if (position >= 0) {
+        m_link->SelectPort(position);
+    }
+    m_panel->setText(m_link->IsOpen() ? kPanelOpen : kPanelClosed);
+    m_link->Configure(QStringLiteral("9600,E,8,1"), InputMode::Bytes, 1, 1, 1);
+}
+
+void CoinSettingWindow::onPortPicked(int position) {
+    // After a port error the chooser keeps showing the entry that failed.
+    m_link->SelectPort(position);
+}
+
+QString CoinSettingWindow::boxText(int index) const {
+    if (index < 0 || index >= kCoinChannels) {
+        return {};
+    }
+    return m_boxes[static_cast<std::size_t>(index)]->text();
+}
+
+void CoinSettingWindow::setBoxText(int index, const QString& text) {
+    if (index < 0 || index >= kCoinChannels) {
+        return;
+    }
+    m_boxes[static_cast<std::size_t>(index)]->setText(text);
+}
+
+void CoinSettingWindow::onBoxTextChanged(int index) {
+    QLineEdit* box = m_boxes[static_cast<std::size_t>(index)];
+    if (isAllDigits(box->text().toStdString())) {
+        return;
+    }
+    m_services.messages.show(qs(texts::kJustNumbers), kApplicationTitle, MessageIcon::None);
+    box->setText(QStringLiteral("0"));
+}
+
+bool CoinSettingWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        for (int i = 0; i < kCoinChannels; ++i) {
+            if (watched == m_boxes[static_cast<std::size_t>(i)]) {
+                return onBoxKey(i, static_cast<const QKeyEvent&>(*event));
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// Returns true when the key is used up here and must not reach the box.
+bool CoinSettingWindow::onBoxKey(int index, const QKeyEvent& key) {
+    switch (key.key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Right:
+        case Qt::Key_Down:
+            focusBox((index + 1) % kCoinChannels);
+            return true;
+        case Qt::Key_Left:
+        case Qt::Key_Up:
+            focusBox((index + kCoinChannels - 1) % kCoinChannels);
+            return true;
+        default:
+            break;
+    }
+    // Editing commands (Ctrl+V, Ctrl+Z ...) are no typed characters; what they put in the box
+    // goes through the digit check like any other change.
+    if (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+        return false;
+    }
+    const QString text = key.text();
+    if (text.isEmpty() || !text.at(0).isPrint()) {
+        return false;  // backspace, delete, tab and other keys without a character
+    }
+    for (QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void CoinSettingWindow::focusBox(int index) {
+    QLineEdit* box = m_boxes[static_cast<std::size_t>(index)];
+    box->setFocus(Qt::OtherFocusReason);
+    box->selectAll();
+}
+
+void CoinSettingWindow::setInputsLocked(bool locked) {
+    m_save->setEnabled(!locked);
+    m_exit->setEnabled(!locked);
+    for (QLineEdit* box : m_boxes) {
+        box->setReadOnly(locked);
+    }
+}
+
+void CoinSettingWindow::onSave() {
+    if (!m_link->IsOpen()) {
+        return;
+    }
+    setInputsLocked(true);
+    std::array<std::string, kCoinChannels> storage;
+    BoxTexts views;
+    for (std::size_t i = 0; i < storage.size(); ++i) {
+        storage[i] = m_boxes[i]->text().toStdString();
+        views[i] = storage[i];
+    }
+    const SaveCheck check = checkBoxes(views);
+    switch (check.outcome) {
+        case SaveCheck::Outcome::OutOfRange:
+            showStatus(StatusColour::Red, texts::kDataError);
+            m_services.messages.show(qs(texts::kExceedRange), kApplicationTitle,
+                                     MessageIcon::Exclamation);
+            setInputsLocked(false);
+            focusBox(check.channelIndex);
+            return;
+        case SaveCheck::Outcome::AllZero:
+            showStatus(StatusColour::Red, texts::kDataError);
+            m_services.messages.show(qs(texts::kUnavailableSetting), kApplicationTitle,
+                                     MessageIcon::Exclamation);
+            setInputsLocked(false);
+            focusBox(0);
+            return;
+        case SaveCheck::Outcome::Send:
+            // Stays locked until the save timer, whatever the hopper answers meanwhile.
+            m_protocol.SendSettings(check.values);
+            return;
+    }
+}
+
+void CoinSettingWindow::onSaveTimer() {
+    setInputsLocked(false);
+    m_saveTimer->stop();
+    m_protocol.SaveTimerExpired();
+}
+
+void CoinSettingWindow::onBlockTimer() {
+    m_blockTimer->stop();
+    m_protocol.BlockTimerExpired();
+}
+
+void CoinSettingWindow::onManual() {
+    const QString path = m_services.folder.filePath(qs(texts::kManualFile));
+    const QString errorTitle = qs(texts::kErrorTitle);
+    if (!QFileInfo::exists(path)) {
+        m_services.messages.show(qs(texts::kManualMissing), errorTitle, MessageIcon::Critical);
+        return;
+    }
+    // A file that is there but cannot be read (locked, no permission, a folder by that name)
+    // is the file access error: the technician is told and this window closes.
+    QFile probe(path);
+    if (!probe.open(QIODevice::ReadOnly)) {
+        m_services.messages.show(qs(texts::kManualLocked), errorTitle, MessageIcon::Critical);
+        close();
+        return;
+    }
+    probe.close();
+    m_host.open(WindowKind::Manual);
+}
+
+void CoinSettingWindow::onCloseKey() {
+    m_link->Close();
+    close();
+}
+
+void CoinSettingWindow::closeEvent(QCloseEvent* event) {
+    m_saveTimer->stop();
+    m_blockTimer->stop();
+    m_link->Close();
+    m_host.showLauncher();
+    // Unload: whatever the link holds is remembered, also the number of a port that failed.
+    m_services.settings.setValue(QString::fromLatin1(keys::kComPort),
+                                 QString::number(m_link->PortNumber()));
+    event->accept();
+}
+
+// CoinSettingListener
+
+void CoinSettingWindow::showStatus(StatusColour colour, std::string_view text) {
+    QPalette palette = m_status->palette();
+    palette.setColor(QPalette::WindowText, colour == StatusColour::Blue ? kBlue : kRed);
+    m_status->setPalette(palette);
+    m_status->setText(qs(text));
+}
+
+void CoinSettingWindow::setChannelText(int channelIndex, std::string_view text) {
+    setBoxText(channelIndex, qs(text));
+}
+
+void CoinSettingWindow::sendByte(std::uint8_t byte) {
+    m_link->WriteByte(byte);
+}
+
+void CoinSettingWindow::startBlockTimer() {
+    m_blockTimer->start();
+}
+
+void CoinSettingWindow::startSaveTimer() {
+    m_saveTimer->start();
+}
+
+void CoinSettingWindow::discardInput() {
+    m_link->DiscardInput();
+}
+
+void CoinSettingWindow::showReceiveError(std::string_view message) {
+    m_services.messages.show(qs(message), kApplicationTitle, MessageIcon::Exclamation);
+}
+
+}  // namespace pellix

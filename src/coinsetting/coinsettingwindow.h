@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+#include "coinsetting/coinsettingprotocol.h"
+
+class QAction;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+
+namespace pellix {
+
+class LockedComboBox;
+class SerialLink;
+class WindowHost;
+struct Services;
+
+// The coin number setting window (Form1): reads the 16 coin numbers the hopper sends at
+// power-on, lets the technician edit them and saves them back.
+class CoinSettingWindow final : public QWidget, private CoinSettingListener {
+    Q_OBJECT
+  public:
+    // Builds the window for the program. When another copy of the program is running, the
+    // window unloads itself while loading (storing its port number as every unload does), this
+    // returns nullptr and `endProgram` ends the program.
+    static CoinSettingWindow* create(Services& services, WindowHost& host, CoinSettingState& state,
+                                     const std::function<void()>& endProgram = quitProgram);
+    static void quitProgram();
+
+    // Prefer create(); a window built directly that refused to run reports unloadedAtLoad().
+    CoinSettingWindow(Services& services, WindowHost& host, CoinSettingState& state,
+                      QWidget* parent = nullptr);
+    ~CoinSettingWindow() override;
+
+    bool unloadedAtLoad() const { return m_unloadedAtLoad; }
+
+    // The channel boxes as the setting files see them; index 0 is channel 1. Setting a text
+    // runs the same digit check as typing.
+    QString boxText(int index) const;
+    void setBoxText(int index, const QString& text);
+    QAction* openFileAction() const { return m_openFile; }
+    QAction* saveFileAction() const { return m_saveFile; }
+
+    SerialLink& link() { return *m_link; }
+    const CoinSettingProtocol& protocol() const { return m_protocol; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    // CoinSettingListener
+    void showStatus(StatusColour colour, std::string_view text) override;
+    void setChannelText(int channelIndex, std::string_view text) override;
+    void sendByte(std::uint8_t byte) override;
+    void startBlockTimer() override;
+    void startSaveTimer() override;
+    void discardInput() override;
+    void showReceiveError(std::string_view message) override;
+
+    void buildControls();
+    void load();
+    void openRememberedPort();
+    void onPortPicked(int position);
+    void onBoxTextChanged(int index);
+    bool onBoxKey(int index, const QKeyEvent& key);
+    void focusBox(int index);
+    void onSave();
+    void setInputsLocked(bool locked);
+    void onSaveTimer();
+    void onBlockTimer();
+    void onManual();
+    void onCloseKey();
+
+    Services& m_services;
+    WindowHost& m_host;
+    CoinSettingProtocol m_protocol;
+    SerialLink* m_link = nullptr;
+    bool m_unloadedAtLoad = false;
+
+    std::array<QLineEdit*, kCoinChannels> m_boxes{};
+    QLabel* m_status = nullptr;
+    QPushButton* m_save = nullptr;
+    QPushButton* m_exit = nullptr;
+    LockedComboBox* m_ports = nullptr;
+    QLabel* m_panel = nullptr;
+    QAction* m_openFile = nullptr;
+    QAction* m_saveFile = nullptr;
+    QAction* m_manual = nullptr;
+    QTimer* m_saveTimer = nullptr;   // Timer1
+    QTimer* m_blockTimer = nullptr;  // Timer3
+};
+
+}  // namespace pellix
