@@ -1,0 +1,135 @@
+#include "cny/cnylogmodel.h"
+
+#include <QIODevice>
+#include <QStringList>
+
+#include <algorithm>
+#include <array>
+
+#include "common/text.h"
+
+namespace pellix {
+namespace {
+
+QString fromView(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Cells are painted far more often than rows are added; build each possible text once.
+const std::array<QString, 256>& byteCells() {
+    static const std::array<QString, 256> cells = [] {
+        std::array<QString, 256> out;
+        for (unsigned v = 0; v < 256; ++v) {
+            out[v] = QStringLiteral("0x") + QString::fromStdString(hexDigits(v, 2));
+        }
+        return out;
+    }();
+    return cells;
+}
+
+const std::array<QString, cny::kLogMessageTexts.size()>& messageCells() {
+    static const auto cells = [] {
+        std::array<QString, cny::kLogMessageTexts.size()> out;
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            out[i] = fromView(cny::kLogMessageTexts[i]);
+        }
+        return out;
+    }();
+    return cells;
+}
+
+}  // namespace
+
+CnyLogModel::CnyLogModel(QObject* parent, int capacity)
+    : QAbstractTableModel(parent), m_capacity(std::max(1, capacity)) {}
+
+void CnyLogModel::InitLogGrid() {
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
+}
+
+void CnyLogModel::AddLogRow(Direction direction, const cny::Frame& frame, cny::LogMessage message) {
+    const Row row{direction, message, frame};
+    if (m_rows.empty()) {
+        // The blank row under the header takes the first frame.
+        m_rows.push_back(row);
+        emit dataChanged(index(0, 0), index(0, kColumns - 1));
+        return;
+    }
+    if (frameCount() >= m_capacity) {
+        beginRemoveRows({}, 0, 0);
+        m_rows.pop_front();
+        endRemoveRows();
+    }
+    const int at = frameCount();
+    beginInsertRows({}, at, at);
+    m_rows.push_back(row);
+    endInsertRows();
+}
+
+int CnyLogModel::rowCount(const QModelIndex& parent) const {
+    if (parent.isValid()) {
+        return 0;
+    }
+    return std::max(1, frameCount());
+}
+
+int CnyLogModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumns;
+}
+
+QString CnyLogModel::cellText(const Row& row, int column) const {
+    if (column == 0) {
+        return fromView(row.direction == Direction::Tx ? cny::kTx : cny::kRx);
+    }
+    if (column <= static_cast<int>(row.frame.size())) {
+        return byteCells()[row.frame[static_cast<std::size_t>(column - 1)]];
+    }
+    return messageCells()[static_cast<std::size_t>(row.message)];
+}
+
+QVariant CnyLogModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= frameCount() ||
+        index.column() >= kColumns) {
+        return {};
+    }
+    return cellText(m_rows[static_cast<std::size_t>(index.row())], index.column());
+}
+
+QVariant CnyLogModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 ||
+        section >= kColumns) {
+        return {};
+    }
+    return fromView(cny::kLogHeaders[static_cast<std::size_t>(section)]);
+}
+
+bool CnyLogModel::writeCsv(QIODevice& device) const {
+    QStringList header;
+    for (std::string_view h : cny::kLogHeaders) {
+        header << fromView(h);
+    }
+    QByteArray out = header.join(QLatin1Char(',')).toUtf8() + "\r\n";
+    for (const Row& row : m_rows) {
+        QStringList cells;
+        for (int c = 0; c < kColumns; ++c) {
+            cells << cellText(row, c);
+        }
+        // No fixed text holds a comma or a quote, so no cell needs quoting.
+        out += cells.join(QLatin1Char(',')).toUtf8() + "\r\n";
+    }
+    // A device may take less than it was given (a file at its size limit); keep going until it
+    // takes nothing, so the failure and its reason show.
+    qint64 done = 0;
+    while (done < out.size()) {
+        const qint64 n = device.write(out.constData() + done, out.size() - done);
+        if (n <= 0) {
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+}  // namespace pellix

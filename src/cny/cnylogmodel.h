@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QAbstractTableModel>
+
+#include <cstdint>
+#include <deque>
+
+#include "cny/cnyframe.h"
+#include "cny/cnytexts.h"
+
+class QIODevice;
+
+namespace pellix {
+
+// The transaction log behind MSFlexGrid1: one row per frame sent or accepted. Like the grid it
+// replaces, an empty log still shows one blank row under the header; the first frame fills it.
+// Rows are kept in a deque so adding stays flat however long the log gets; when it is full the
+// oldest rows go so the newest always show.
+class CnyLogModel final : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    enum class Direction : std::uint8_t { Tx, Rx };
+
+    // The grid's row counter was a signed 16-bit number starting at 2.
+    static constexpr int kCapacity = 32766;
+    static constexpr int kColumns = 8;
+    // From this many grid rows (header included) the newest row is scrolled to the top.
+    static constexpr int kScrollFromGridRows = 14;
+
+    explicit CnyLogModel(QObject* parent = nullptr, int capacity = kCapacity);
+
+    // Empties the log: header and one blank row.
+    void InitLogGrid();
+    void AddLogRow(Direction direction, const cny::Frame& frame, cny::LogMessage message);
+
+    int frameCount() const { return static_cast<int>(m_rows.size()); }
+    int capacity() const { return m_capacity; }
+    // True once the grid (header included) is tall enough that its newest row goes to the top.
+    bool scrollsToNewest() const { return frameCount() + 1 >= kScrollFromGridRows; }
+
+    // One line per row: direction, six bytes, message; a header line first. Returns false on a
+    // write error.
+    bool writeCsv(QIODevice& device) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+  private:
+    struct Row {
+        Direction direction;
+        cny::LogMessage message;
+        cny::Frame frame;
+    };
+
+    QString cellText(const Row& row, int column) const;
+
+    std::deque<Row> m_rows;
+    int m_capacity = kCapacity;
+};
+
+}  // namespace pellix

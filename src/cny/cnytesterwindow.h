@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+#include "cny/cnyframe.h"
+#include "cny/cnylogmodel.h"
+#include "cny/cnyreplyassembler.h"
+#include "cny/cnytexts.h"
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace pellix {
+
+class CnyLogView;
+class LockedComboBox;
+class SerialLink;
+class WindowHost;
+struct Services;
+
+// What the CNY mode tester keeps between its loads: a reply cut short when the window closed is
+// completed by the bytes that arrive after it is opened again.
+struct CnyState {
+    cny::ReplyAssembler assembler;
+    cny::Frame transmit{};  // the last command frame built
+};
+
+// The CNY mode tester window (Form4): five addressed commands, reply decoding and the
+// transaction log.
+class CnyTesterWindow final : public QWidget, private cny::ReplyListener {
+    Q_OBJECT
+  public:
+    // Asks where to save the log; an empty result means the technician cancelled.
+    using SavePathAsker = std::function<QString(QWidget* parent)>;
+
+    CnyTesterWindow(Services& services, WindowHost& host, CnyState& state,
+                    QWidget* parent = nullptr);
+
+    SerialLink& link() { return *m_link; }
+    CnyLogModel& logModel() { return *m_logModel; }
+    // Tests answer the save dialog themselves.
+    void setSavePathAsker(SavePathAsker asker) { m_askSavePath = std::move(asker); }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void onCommand(int index);
+    void onPortPicked(int position);
+    void onSpeedPicked(int entry);
+    void onSaveLog();
+    void setCommandsEnabled(bool enabled);
+    void portFailed();
+    void InitLogGrid();
+    void AddLogRow(CnyLogModel::Direction direction, const cny::Frame& frame,
+                   cny::LogMessage message);
+
+    // cny::ReplyListener
+    void byteListed(std::uint8_t byte) override;
+    void showStatus(std::string_view text) override;
+    void showRemainCoin(std::string_view text) override;
+    void logReply(const cny::Frame& frame, cny::LogMessage message) override;
+
+    Services& m_services;
+    WindowHost& m_host;
+    CnyState& m_state;
+    SerialLink* m_link = nullptr;
+
+    std::array<QPushButton*, cny::kCommands> m_commands{};
+    LockedComboBox* m_address = nullptr;
+    QLineEdit* m_payout = nullptr;
+    QLineEdit* m_status = nullptr;
+    QLineEdit* m_remainCoin = nullptr;
+    LockedComboBox* m_ports = nullptr;
+    LockedComboBox* m_speeds = nullptr;
+    CnyLogModel* m_logModel = nullptr;
+    CnyLogView* m_log = nullptr;
+    QListWidget* m_received = nullptr;
+    QLabel* m_linkPanel = nullptr;
+    QLabel* m_speedPanel = nullptr;
+    QAction* m_saveLog = nullptr;
+    SavePathAsker m_askSavePath;
+};
+
+}  // namespace pellix

@@ -1,0 +1,148 @@
+#include <QBuffer>
+#include <QTest>
+
+#include "cny/cnylogmodel.h"
+
+using namespace pellix;
+using Direction = CnyLogModel::Direction;
+
+namespace {
+
+QStringList rowTexts(const CnyLogModel& model, int row) {
+    QStringList out;
+    for (int c = 0; c < model.columnCount(); ++c) {
+        out << model.data(model.index(row, c)).toString();
+    }
+    return out;
+}
+
+cny::Frame numbered(int n) {
+    return {static_cast<std::uint8_t>(n & 0xFF), static_cast<std::uint8_t>(n >> 8), 0, 0, 0, 0};
+}
+
+}  // namespace
+
+class CnyLogModelTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void emptyLogShowsHeaderAndOneBlankRow() {
+        CnyLogModel model;
+        QCOMPARE(model.columnCount(), 8);
+        QStringList headers;
+        for (int c = 0; c < model.columnCount(); ++c) {
+            headers << model.headerData(c, Qt::Horizontal).toString();
+        }
+        QCOMPARE(headers, (QStringList{"TX/RX", "1", "2", "3", "4", "5", "6", "Message"}));
+        QCOMPARE(model.rowCount(), 1);
+        QCOMPARE(rowTexts(model, 0), QStringList(8, QString()));
+    }
+
+    void cellFormatting_data() {
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("cell");
+        QTest::newRow("zero") << 0 << "0x00";
+        QTest::newRow("fifteen") << 15 << "0x0F";
+        QTest::newRow("sixteen") << 16 << "0x10";
+        QTest::newRow("AA") << 0xAA << "0xAA";
+        QTest::newRow("255") << 255 << "0xFF";
+    }
+    void cellFormatting() {
+        QFETCH(int, value);
+        QFETCH(QString, cell);
+        CnyLogModel model;
+        const auto b = static_cast<std::uint8_t>(value);
+        model.AddLogRow(Direction::Rx, {b, b, b, b, b, b}, cny::LogMessage::None);
+        QCOMPARE(rowTexts(model, 0), (QStringList{"RX", cell, cell, cell, cell, cell, cell, ""}));
+    }
+
+    // The first frame fills the blank row (grid row 1), each later one adds a row.
+    void framesFillRowsInOrder() {
+        CnyLogModel model;
+        model.AddLogRow(Direction::Tx, {0x05, 0x10, 0x02, 0x11, 0x00, 0x28},
+                        cny::LogMessage::StatusQuery);
+        QCOMPARE(model.rowCount(), 1);
+        QCOMPARE(rowTexts(model, 0), (QStringList{"TX", "0x05", "0x10", "0x02", "0x11", "0x00",
+                                                  "0x28", "STATUS QUERY"}));
+        model.AddLogRow(Direction::Rx, {0x05, 0x01, 0x02, 0x04, 0x00, 0x0C},
+                        cny::LogMessage::NoError);
+        QCOMPARE(model.rowCount(), 2);
+        QCOMPARE(rowTexts(model, 1).first(), QString("RX"));
+        QCOMPARE(rowTexts(model, 1).last(), QString("NO ERROR"));
+    }
+
+    void clearStartsOverInRowOne() {
+        CnyLogModel model;
+        for (int i = 0; i < 5; ++i) {
+            model.AddLogRow(Direction::Tx, numbered(i), cny::LogMessage::HopperReset);
+        }
+        model.InitLogGrid();
+        QCOMPARE(model.frameCount(), 0);
+        QCOMPARE(model.rowCount(), 1);
+        QCOMPARE(rowTexts(model, 0), QStringList(8, QString()));
+        model.AddLogRow(Direction::Rx, numbered(9), cny::LogMessage::PayoutFinished);
+        QCOMPARE(model.rowCount(), 1);
+        QCOMPARE(rowTexts(model, 0).last(), QString("PAYOUT FINISHED"));
+    }
+
+    // Header plus 13 frames make the 14 grid rows from which the newest row goes to the top.
+    void scrollRuleFromFourteenGridRows() {
+        CnyLogModel model;
+        for (int i = 1; i <= 12; ++i) {
+            model.AddLogRow(Direction::Tx, numbered(i), cny::LogMessage::None);
+            QVERIFY2(!model.scrollsToNewest(), qPrintable(QString::number(i)));
+        }
+        model.AddLogRow(Direction::Tx, numbered(13), cny::LogMessage::None);
+        QVERIFY(model.scrollsToNewest());
+        model.InitLogGrid();
+        QVERIFY(!model.scrollsToNewest());
+    }
+
+    void fullLogDropsOldest() {
+        CnyLogModel model(nullptr, 4);
+        for (int i = 0; i < 7; ++i) {
+            model.AddLogRow(Direction::Tx, numbered(i), cny::LogMessage::None);
+        }
+        QCOMPARE(model.rowCount(), 4);
+        QCOMPARE(model.data(model.index(0, 1)).toString(), QString("0x03"));
+        QCOMPARE(model.data(model.index(3, 1)).toString(), QString("0x06"));
+    }
+
+    void holdsEveryFrameTheOldGridCould() {
+        CnyLogModel model;
+        QCOMPARE(model.capacity(), 32766);
+        for (int i = 0; i < model.capacity() + 2; ++i) {
+            model.AddLogRow(Direction::Rx, numbered(i), cny::LogMessage::None);
+        }
+        QCOMPARE(model.rowCount(), 32766);
+        // Frames 0 and 1 went; frame 2 is the oldest left.
+        QCOMPARE(model.data(model.index(0, 1)).toString(), QString("0x02"));
+        // The newest is frame 32767: 0xFF, 0x7F.
+        QCOMPARE(model.data(model.index(32765, 1)).toString(), QString("0xFF"));
+        QCOMPARE(model.data(model.index(32765, 2)).toString(), QString("0x7F"));
+    }
+
+    void csvHasOneLinePerRow() {
+        CnyLogModel model;
+        model.AddLogRow(Direction::Tx, {0x05, 0x10, 0x02, 0x11, 0x00, 0x28},
+                        cny::LogMessage::StatusQuery);
+        model.AddLogRow(Direction::Rx, {0x05, 0x01, 0x02, 0x55, 0x01, 0x5E}, cny::LogMessage::None);
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(model.writeCsv(buffer));
+        QCOMPARE(QString::fromUtf8(buffer.data()),
+                 QString("TX/RX,1,2,3,4,5,6,Message\r\n"
+                         "TX,0x05,0x10,0x02,0x11,0x00,0x28,STATUS QUERY\r\n"
+                         "RX,0x05,0x01,0x02,0x55,0x01,0x5E,\r\n"));
+    }
+
+    void csvOfEmptyLogHasHeaderOnly() {
+        CnyLogModel model;
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(model.writeCsv(buffer));
+        QCOMPARE(buffer.data(), QByteArray("TX/RX,1,2,3,4,5,6,Message\r\n"));
+    }
+};
+
+QTEST_APPLESS_MAIN(CnyLogModelTest)
+#include "test_cnylogmodel.moc"
