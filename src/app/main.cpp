@@ -2,6 +2,7 @@
 
 #include "app/launcherwindow.h"
 #include "app/windowregistry.h"
+#include "cny/cnytesterwindow.h"
 #include "coinsetting/coinsettingwindow.h"
 #include "common/settingskeys.h"
 #include "platform/qtserialport.h"
@@ -25,6 +26,7 @@ int main(int argc, char* argv[]) {
 
     // Each window kind keeps some state for the whole run, across its loads.
     SimulationState simulationState;
+    CnyState cnyState;
     CoinSettingState coinSettingState;
 
     WindowRegistry registry;
@@ -33,6 +35,9 @@ int main(int argc, char* argv[]) {
     });
     registry.setFactory(WindowKind::Simulation, [&](WindowHost& host) {
         return new SimulationWindow(services, host, simulationState);
+    });
+    registry.setFactory(WindowKind::CnyTester, [&](WindowHost& host) {
+        return new CnyTesterWindow(services, host, cnyState);
     });
 
     LauncherWindow launcher(registry, folder);
