@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "app/launcherwindow.h"
+#include "app/manualwindow.h"
 #include "app/windowregistry.h"
 #include "cny/cnytesterwindow.h"
 #include "coinsetting/coinsettingwindow.h"
@@ -33,6 +34,8 @@ int main(int argc, char* argv[]) {
     registry.setFactory(WindowKind::CoinSetting, [&](WindowHost& host) {
         return CoinSettingWindow::create(services, host, coinSettingState);
     });
+    registry.setFactory(WindowKind::Manual,
+                        [&](WindowHost& host) { return new ManualWindow(services, host); });
     registry.setFactory(WindowKind::Simulation, [&](WindowHost& host) {
         return new SimulationWindow(services, host, simulationState);
     });

@@ -1,0 +1,198 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace pellix {
+
+// The document model the manual's instruction text is read into: paragraphs of styled runs,
+// plus the font and colour tables the runs refer to. Text is UTF-8; inside a run '\n' is a
+// line break within the paragraph and '\t' a tab.
+namespace rtf {
+
+enum class Alignment { Left, Center, Right, Justify };
+
+inline constexpr int kDefaultHalfPoints = 24;  // 12 pt, what word processors assume
+
+struct CharStyle {
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    int halfPoints = kDefaultHalfPoints;
+    int font = -1;  // font number (\fN); -1 = the document's default font
+    int color = 0;  // index into the colour table; 0 = automatic colour
+    bool operator==(const CharStyle&) const = default;
+};
+
+struct Run {
+    CharStyle style;
+    std::string text;
+};
+
+inline constexpr int kDefaultTab = 720;  // twips, half an inch
+
+// Indents in twips; the first line's indent is relative to the left indent (negative for a
+// hanging indent, which also acts as the first tab stop, as in word processors).
+struct ParagraphFormat {
+    Alignment alignment = Alignment::Left;
+    int leftIndent = 0;
+    int rightIndent = 0;
+    int firstIndent = 0;
+    bool operator==(const ParagraphFormat&) const = default;
+};
+
+struct Paragraph {
+    ParagraphFormat format;
+    CharStyle mark;  // the style at the paragraph's end; gives an empty paragraph its height
+    std::vector<Run> runs;
+};
+
+struct Font {
+    int number = 0;
+    std::string name;
+};
+
+struct Color {
+    bool automatic = true;
+    std::uint8_t red = 0;
+    std::uint8_t green = 0;
+    std::uint8_t blue = 0;
+};
+
+struct Document {
+    std::vector<Paragraph> paragraphs;
+    std::vector<Font> fonts;
+    std::vector<Color> colors;
+    int defaultFont = -1;          // \deffN
+    int defaultTab = kDefaultTab;  // \deftabN, twips between default tab stops
+
+    // The font with that number, nullptr when the table has none.
+    const Font* font(int number) const;
+    // Paragraph texts joined by '\n', without styles.
+    std::string plainText() const;
+};
+
+}  // namespace rtf
+
+enum class RtfError {
+    None,
+    NotRtf,    // the input does not begin with "{\rtf"
+    TooLarge,  // more than RtfReader::kMaxInputBytes
+};
+
+// Reads the subset of RTF that word processors write for a plain manual. Fed one byte at a time;
+// every byte costs bounded work, whatever the input, so a damaged or hostile file cannot hang or
+// exhaust the program.
+class RtfReader {
+  public:
+    static constexpr std::size_t kMaxInputBytes = 16u * 1024u * 1024u;
+    static constexpr std::size_t kMaxDepth = 256;
+    static constexpr std::size_t kMaxFonts = 1024;
+    static constexpr std::size_t kMaxColors = 1024;
+    static constexpr std::size_t kMaxFontName = 256;
+    static constexpr int kMaxUnicodeSkip = 255;
+    // Caps on what the document may grow to, far above any real manual.
+    static constexpr std::size_t kMaxParagraphs = 65536;
+    static constexpr std::size_t kMaxRuns = 262144;
+    static constexpr std::size_t kMaxTextBytes = 8u * 1024u * 1024u;
+
+    RtfReader();
+
+    void feed(std::uint8_t byte);
+    void feed(std::string_view bytes);
+    // Ends the input: an unfinished paragraph is kept, unclosed groups are forgiven.
+    RtfError finish();
+    RtfError error() const { return m_error; }
+    // The document read so far; empty after an error.
+    rtf::Document takeDocument();
+
+  private:
+    enum class State {
+        Signature,    // matching "{\rtf" at the very start
+        Text,         // plain text, group braces, start of escapes
+        Escape,       // after '\'
+        ControlWord,  // letters of a control word
+        Parameter,    // optional sign and digits after a control word
+        HexHigh,      // first digit of \'hh
+        HexLow,       // second digit of \'hh
+        Binary,       // the N raw bytes of \binN
+        Done,         // the outermost group closed; the rest is ignored
+        Rejected,     // not RTF or too large
+    };
+
+    enum class Destination { Body, FontTable, ColorTable, Skip };
+
+    struct Group {
+        rtf::CharStyle style;
+        rtf::ParagraphFormat paragraph;
+        Destination destination = Destination::Body;
+        int unicodeSkip = 1;  // \ucN: bytes of fallback text after each \uN
+    };
+
+    void step(std::uint8_t byte);
+    void reject(RtfError error);
+    void openGroup();
+    void closeGroup();
+    void controlSymbol(std::uint8_t symbol);
+    void controlWord();
+    void textByte(std::uint8_t byte);
+    void unicodeValue(std::int64_t value);
+    void codePoint(char32_t value);
+    void flushSurrogate();
+    int currentCodePage() const;
+    void appendToBody(char32_t value);
+    void endParagraph();
+    void commitFont();
+    void commitColor();
+    Destination destination() const;
+    Group& top() { return m_groups.back(); }
+
+    State m_state = State::Signature;
+    RtfError m_error = RtfError::None;
+    std::size_t m_inputBytes = 0;
+    std::size_t m_signatureMatched = 0;
+
+    std::vector<Group> m_groups;
+    std::size_t m_overflowDepth = 0;  // groups opened beyond kMaxDepth, all skipped
+
+    std::array<char, 32> m_word{};
+    std::size_t m_wordLength = 0;
+    bool m_wordTooLong = false;
+    bool m_negative = false;
+    bool m_hasDigits = false;
+    std::int64_t m_parameter = 0;
+
+    std::uint8_t m_hex = 0;
+    std::int64_t m_binaryLeft = 0;
+    int m_fallbackLeft = 0;  // fallback bytes still to drop after \uN
+    char32_t m_highSurrogate = 0;
+    std::uint8_t m_leadByte = 0;  // first byte of a double-byte character
+
+    int m_documentCodePage = 1252;
+    std::unordered_map<int, int> m_fontCodePages;  // font number -> code page of its charset
+    rtf::Font m_pendingFont;
+    int m_pendingCharset = -1;
+    bool m_fontPending = false;
+    rtf::Color m_pendingColor;
+
+    rtf::Paragraph m_paragraph;
+    rtf::Document m_document;
+    std::size_t m_runCount = 0;
+    std::size_t m_textBytes = 0;
+    bool m_full = false;  // a cap was reached; further body text is dropped
+};
+
+struct RtfReadResult {
+    RtfError error = RtfError::None;
+    rtf::Document document;
+};
+
+// Reads a whole RTF file held in memory.
+RtfReadResult readRtf(std::string_view bytes);
+
+}  // namespace pellix
