@@ -22,8 +22,10 @@
 #include "app/windowhost.h"
 #include "coinsetting/coinsettinginput.h"
 #include "coinsetting/coinsettingtexts.h"
+#include "coinsetting/settingfilecommands.h"
 #include "common/settingskeys.h"
 #include "common/text.h"
+#include "platform/filedialogs.h"
 #include "platform/services.h"
 #include "platform/twips.h"
 #include "serial/lockedcombobox.h"
@@ -94,10 +96,25 @@ CoinSettingWindow::CoinSettingWindow(Services& services, WindowHost& host, CoinS
     m_link->setObjectName(QStringLiteral("MSComm1"));
 
     buildControls();
+
+    // Setting files go through the window's own box accessors, so loaded text meets the same
+    // digit check as typed text.
+    m_fileDialogs = std::make_unique<QtFileDialogs>(this);
+    m_settingFiles = std::make_unique<SettingFileCommands>(
+        services, *m_fileDialogs,
+        SettingBoxAccess{[this](int index) { return boxText(index); },
+                         [this](int index, const QString& text) { setBoxText(index, text); }});
+    connect(m_openFile, &QAction::triggered, this, [this] { m_settingFiles->load(); });
+    connect(m_saveFile, &QAction::triggered, this, [this] { m_settingFiles->save(); });
+
     load();
 }
 
 CoinSettingWindow::~CoinSettingWindow() = default;
+
+void CoinSettingWindow::setFileDialogs(FileDialogs& dialogs) {
+    m_settingFiles->setDialogs(dialogs);
+}
 
 void CoinSettingWindow::buildControls() {
     auto* menuBar = new QMenuBar(this);

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 
 #include "coinsetting/coinsettingprotocol.h"
 
@@ -16,8 +17,10 @@ class QTimer;
 
 namespace pellix {
 
+class FileDialogs;
 class LockedComboBox;
 class SerialLink;
+class SettingFileCommands;
 class WindowHost;
 struct Services;
 
@@ -46,6 +49,8 @@ class CoinSettingWindow final : public QWidget, private CoinSettingListener {
     void setBoxText(int index, const QString& text);
     QAction* openFileAction() const { return m_openFile; }
     QAction* saveFileAction() const { return m_saveFile; }
+    // The setting files' open and save dialogs; tests answer them instead of a technician.
+    void setFileDialogs(FileDialogs& dialogs);
 
     SerialLink& link() { return *m_link; }
     const CoinSettingProtocol& protocol() const { return m_protocol; }
@@ -95,6 +100,10 @@ class CoinSettingWindow final : public QWidget, private CoinSettingListener {
     QAction* m_manual = nullptr;
     QTimer* m_saveTimer = nullptr;   // Timer1
     QTimer* m_blockTimer = nullptr;  // Timer3
+
+    // CommonDialog1 and the "Parameter" menu's setting file commands.
+    std::unique_ptr<FileDialogs> m_fileDialogs;
+    std::unique_ptr<SettingFileCommands> m_settingFiles;
 };
 
 }  // namespace pellix

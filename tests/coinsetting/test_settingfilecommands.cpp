@@ -1,15 +1,24 @@
+#include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
+#include "coinsetting/coinsettingwindow.h"
 #include "coinsetting/settingfilecommands.h"
 #include "common/settingskeys.h"
 #include "fakes.h"
 #include "platform/filedialogs.h"
 
 using namespace pellix;
+using pellix::test::RecordingHost;
 using pellix::test::TestServices;
 
 namespace {
@@ -295,6 +304,62 @@ class SettingFileCommandsTest : public QObject {
         QCOMPARE(readAll(kept), old);
     }
 
+    // The window's "Parameter" menu runs the commands on its boxes. Loading does not check the
+    // range; the window's own save command does, and the setting file save does not.
+    void throughTheWindowMenu() {
+        TestServices fakes;
+        RecordingHost host;
+        CoinSettingState state;
+        ScriptedFileDialogs dialogs;
+        QTemporaryDir dir;
+        CoinSettingWindow window(fakes.services, host, state);
+        QVERIFY(!window.unloadedAtLoad());
+        window.setFileDialogs(dialogs);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const QString loaded = dir.filePath("in.TXT");
+        QVERIFY(writeFile(loaded, " 1\r\n 70000\r\n 007\r\n"));
+        dialogs.m_answer = loaded;
+
+        window.openFileAction()->trigger();
+
+        QStringList texts;
+        for (int i = 0; i < 16; ++i) {
+            texts << window.boxText(i);
+        }
+        QCOMPARE(texts, padded({"1", "70000", "007"}, "0"));
+        QCOMPARE(fakes.messages.texts(), QStringList());
+
+        auto* save = window.findChild<QPushButton*>(QStringLiteral("Command1"));
+        QVERIFY(save);
+        QTest::mouseClick(save, Qt::LeftButton);
+        QCOMPARE(fakes.messages.texts(), QStringList{"Exceed the range"});
+        QCOMPARE(QApplication::focusWidget(),
+                 window.findChild<QLineEdit*>(QStringLiteral("Text1_1")));
+        QVERIFY(fakes.ports.last()->m_written.isEmpty());
+
+        const QString saved = dir.filePath("out.txt");
+        dialogs.m_answer = saved;
+        window.saveFileAction()->trigger();
+        QByteArray expected = " 1\r\n 70000\r\n 7\r\n";
+        for (int i = 3; i < 16; ++i) {
+            expected += " 0\r\n";
+        }
+        QCOMPARE(readAll(saved), expected);
+        QCOMPARE(dialogs.m_requests.size(), 2);
+        QCOMPARE(dialogs.m_requests[1].title, QString("SAVE FIEL"));
+
+        // A bad field through the window: the message, and no complaint about the boxes.
+        QVERIFY(writeFile(loaded, "5\r\n6x\r\n"));
+        dialogs.m_answer = loaded;
+        window.openFileAction()->trigger();
+        QCOMPARE(window.boxText(0), QString("5"));
+        QCOMPARE(window.boxText(1), QString("0"));
+        QCOMPARE(fakes.messages.texts(),
+                 (QStringList{"Exceed the range", "Unable to load , Please check file"}));
+        window.close();
+    }
+
     void dialogFolder_data() {
         QTest::addColumn<QString>("remembered");
         QTest::addColumn<QString>("expected");
@@ -320,6 +385,83 @@ class SettingFileCommandsTest : public QObject {
         remembered.replace("%dir", QDir::toNativeSeparators(folder));
         expected.replace("%dir", folder).replace("%cwd", QDir::currentPath());
         QCOMPARE(settingDialogFolder(remembered), expected);
+    }
+
+    // The real dialogs, answered while they are up.
+    void qtDialogs_data() {
+        QTest::addColumn<bool>("save");
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("open") << false << false << "old.TXT";
+        // The command, not the dialog, tells the technician that the file is not there.
+        QTest::newRow("open a name that does not exist") << false << false << "missing.TXT";
+        QTest::newRow("save") << true << false << "new.txt";
+        QTest::newRow("cancel") << false << true << "old.TXT";
+    }
+    void qtDialogs() {
+        QFETCH(bool, save);
+        QFETCH(bool, cancel);
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        const QString folder = QFileInfo(dir.path()).canonicalFilePath();
+        const QString existing = folder + "/old.TXT";
+        QVERIFY(writeFile(existing, " 1\r\n"));
+        const QString chosen = folder + "/" + name;
+        const QString before = QDir::currentPath();
+
+        QString title;
+        QStringList filters;
+        QString shownFolder;
+        bool confirmsOverwrite = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) {
+                return;  // the checks below fail on the empty title
+            }
+            title = dialog->windowTitle();
+            filters = dialog->nameFilters();
+            shownFolder = QFileInfo(dialog->directory().path()).canonicalFilePath();
+            confirmsOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+            if (cancel) {
+                dialog->reject();
+            } else {
+                dialog->selectFile(chosen);
+                // Should the dialog refuse the name (or ask something), a test must not hang:
+                // whatever is still up afterwards is dismissed, and the checks below fail.
+                QTimer::singleShot(0, [guard = QPointer<QFileDialog>(dialog)] {
+                    if (guard == nullptr || !guard->isVisible()) {
+                        return;
+                    }
+                    if (QWidget* box = QApplication::activeModalWidget(); box != guard) {
+                        box->close();
+                    }
+                    guard->reject();
+                });
+                static_cast<QDialog*>(dialog)->accept();  // as the Open/Save button does
+            }
+        });
+        QtFileDialogs dialogs;
+        const QString startName = QDir::toNativeSeparators(folder + "/*.TXT");
+        const QString result =
+            save ? dialogs.saveFileName("SAVE FIEL", "TXT File(*.TXT)|*.TXT|", startName)
+                 : dialogs.openFileName("LOAD FILE", "TXT File(*.TXT)|*.TXT|", startName);
+        const QString after = QDir::currentPath();
+        QDir::setCurrent(before);
+
+        QCOMPARE(title, QString(save ? "SAVE FIEL" : "LOAD FILE"));
+        QCOMPARE(filters, QStringList{"TXT File (*.TXT *.txt)"});
+        QCOMPARE(shownFolder, folder);
+        if (save) {
+            QVERIFY(confirmsOverwrite);
+        }
+        if (cancel) {
+            QCOMPARE(result, QString());
+            QCOMPARE(after, before);
+        } else {
+            QCOMPARE(QFileInfo(result).absoluteFilePath(), chosen);
+            // The chosen folder is where the next dialog starts when nothing better is known.
+            QCOMPARE(QFileInfo(after).canonicalFilePath(), folder);
+        }
     }
 
     void nameFilters_data() {
