@@ -60,16 +60,15 @@ void TestStreamReceiver::feed(std::uint8_t b) {
     using S = TestStreamState;
 
     // A motor result byte: 3D pass, 3B fail and on to `next`; anything else undetermined and
-    // back to waiting for a header. Returns whether the stream went on.
+    // back to waiting for a header.
     const auto motorResult = [&](TestItem item, S next) {
         if (b == kPass || b == kFailOrClear) {
             m_listener.setResult(item, passOrFail(b == kPass));
             m_state = next;
-            return true;
+        } else {
+            m_listener.setResult(item, TestResult::Undetermined);
+            m_state = S::WaitHeader;
         }
-        m_listener.setResult(item, TestResult::Undetermined);
-        m_state = S::WaitHeader;
-        return false;
     };
 
     switch (m_state) {

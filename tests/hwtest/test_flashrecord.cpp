@@ -353,18 +353,6 @@ class FlashRecordTest : public QObject {
         QFETCH(QString, expected);
         QCOMPARE(qs(pellix::hwtest::serialNumberText(bytes[0], bytes[1], bytes[2])), expected);
     }
-
-    void layout() {
-        // The fields tile the 105 bytes in wire order without gaps.
-        std::size_t next = 0;
-        for (std::size_t i = 0; i < FlashRecord::kLayout.size(); ++i) {
-            const FlashFieldLayout& f = FlashRecord::kLayout[i];
-            QCOMPARE(static_cast<std::size_t>(f.field), i);
-            QCOMPARE(f.offset, next);
-            next += f.length;
-        }
-        QCOMPARE(next, FlashRecord::kSize);
-    }
 };
 
 QTEST_APPLESS_MAIN(FlashRecordTest)
