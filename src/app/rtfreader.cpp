@@ -658,6 +658,7 @@ void RtfReader::controlWord() {
         case Keyword::AnsiCodePage:
             if (parameter > 0) {
                 m_documentCodePage = parameter;
+                m_cacheValid = false;
             }
             return;
         case Keyword::DefaultFont:
@@ -675,7 +676,7 @@ void RtfReader::controlWord() {
     }
 }
 
-int RtfReader::currentCodePage() const {
+int RtfReader::currentCodePage() {
     if (destination() == Destination::FontTable) {
         const int page = m_fontPending ? charsetCodePage(m_pendingCharset) : 0;
         return page != 0 ? page : m_documentCodePage;
@@ -683,8 +684,14 @@ int RtfReader::currentCodePage() const {
     const int font = m_groups.empty() || m_groups.back().style.font < 0
                          ? m_document.defaultFont
                          : m_groups.back().style.font;
-    const auto it = m_fontCodePages.find(font);
-    return it != m_fontCodePages.end() && it->second != 0 ? it->second : m_documentCodePage;
+    if (!m_cacheValid || font != m_cachedFont) {
+        const auto it = m_fontCodePages.find(font);
+        m_cachedFont = font;
+        m_cachedCodePage =
+            it != m_fontCodePages.end() && it->second != 0 ? it->second : m_documentCodePage;
+        m_cacheValid = true;
+    }
+    return m_cachedCodePage;
 }
 
 void RtfReader::textByte(std::uint8_t byte) {
@@ -819,6 +826,7 @@ void RtfReader::commitFont() {
         return;  // the first entry for a number wins
     }
     m_fontCodePages.emplace(m_pendingFont.number, charsetCodePage(m_pendingCharset));
+    m_cacheValid = false;
     m_document.fonts.push_back(std::move(m_pendingFont));
     m_pendingFont = {};
 }

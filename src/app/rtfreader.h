@@ -144,7 +144,7 @@ class RtfReader {
     void unicodeValue(std::int64_t value);
     void codePoint(char32_t value);
     void flushSurrogate();
-    int currentCodePage() const;
+    int currentCodePage();
     void appendToBody(char32_t value);
     void endParagraph();
     void commitFont();
@@ -175,6 +175,10 @@ class RtfReader {
 
     int m_documentCodePage = 1252;
     std::unordered_map<int, int> m_fontCodePages;  // font number -> code page of its charset
+    // The last answer of currentCodePage(); text bytes come in long runs of one font.
+    int m_cachedFont = 0;
+    int m_cachedCodePage = 0;
+    bool m_cacheValid = false;
     rtf::Font m_pendingFont;
     int m_pendingCharset = -1;
     bool m_fontPending = false;
