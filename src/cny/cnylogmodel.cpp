@@ -40,8 +40,10 @@ const std::array<QString, cny::kLogMessageTexts.size()>& messageCells() {
 
 }  // namespace
 
-CnyLogModel::CnyLogModel(QObject* parent, int capacity)
-    : QAbstractTableModel(parent), m_capacity(std::max(1, capacity)) {}
+CnyLogModel::CnyLogModel(QObject* parent, int capacity, int dropChunk)
+    : QAbstractTableModel(parent),
+      m_capacity(std::max(1, capacity)),
+      m_dropChunk(std::clamp(dropChunk, 1, m_capacity)) {}
 
 void CnyLogModel::InitLogGrid() {
     beginResetModel();
@@ -57,9 +59,9 @@ void CnyLogModel::AddLogRow(Direction direction, const cny::Frame& frame, cny::L
         emit dataChanged(index(0, 0), index(0, kColumns - 1));
         return;
     }
-    if (frameCount() >= m_capacity) {
-        beginRemoveRows({}, 0, 0);
-        m_rows.pop_front();
+    if (frameCount() >= m_capacity + m_dropChunk - 1) {
+        beginRemoveRows({}, 0, m_dropChunk - 1);
+        m_rows.erase(m_rows.begin(), m_rows.begin() + m_dropChunk);
         endRemoveRows();
     }
     const int at = frameCount();

@@ -65,7 +65,7 @@ void CnyLogView::scrollToNewestSoon() {
 void CnyLogView::scrollToNewest() {
     m_scrollPending = false;
     // Rows added in the same event may still wait for their layout.
-    updateGeometries();
+    executeDelayedItemsLayout();
     verticalScrollBar()->setValue(verticalHeader()->sectionPosition(model()->rowCount() - 1));
 }
 

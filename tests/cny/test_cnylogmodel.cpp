@@ -16,6 +16,10 @@ QStringList rowTexts(const CnyLogModel& model, int row) {
     return out;
 }
 
+QString cell(int byte) {
+    return QString::asprintf("0x%02X", byte);
+}
+
 cny::Frame numbered(int n) {
     return {static_cast<std::uint8_t>(n & 0xFF), static_cast<std::uint8_t>(n >> 8), 0, 0, 0, 0};
 }
@@ -97,28 +101,47 @@ class CnyLogModelTest : public QObject {
         QVERIFY(!model.scrollsToNewest());
     }
 
+    // Past the capacity the oldest go a chunk at a time; the newest `capacity` always stay.
+    void fullLogDropsOldest_data() {
+        QTest::addColumn<int>("chunk");
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<int>("oldestLeft");
+        QTest::newRow("one at a time, full") << 1 << 4 << 0;
+        QTest::newRow("one at a time, past full") << 1 << 7 << 3;
+        QTest::newRow("chunk, still room") << 3 << 6 << 0;
+        QTest::newRow("chunk, first drop") << 3 << 7 << 3;
+        QTest::newRow("chunk, refilled") << 3 << 9 << 3;
+        QTest::newRow("chunk, second drop") << 3 << 10 << 6;
+    }
     void fullLogDropsOldest() {
-        CnyLogModel model(nullptr, 4);
-        for (int i = 0; i < 7; ++i) {
+        QFETCH(int, chunk);
+        QFETCH(int, frames);
+        QFETCH(int, oldestLeft);
+        CnyLogModel model(nullptr, 4, chunk);
+        for (int i = 0; i < frames; ++i) {
             model.AddLogRow(Direction::Tx, numbered(i), cny::LogMessage::None);
         }
-        QCOMPARE(model.rowCount(), 4);
-        QCOMPARE(model.data(model.index(0, 1)).toString(), QString("0x03"));
-        QCOMPARE(model.data(model.index(3, 1)).toString(), QString("0x06"));
+        QCOMPARE(model.rowCount(), frames - oldestLeft);
+        QVERIFY(model.rowCount() >= model.capacity());
+        for (int row = 0; row < model.rowCount(); ++row) {
+            QCOMPARE(model.data(model.index(row, 1)).toString(), cell(oldestLeft + row));
+        }
     }
 
     void holdsEveryFrameTheOldGridCould() {
         CnyLogModel model;
         QCOMPARE(model.capacity(), 32766);
-        for (int i = 0; i < model.capacity() + 2; ++i) {
+        const int frames = model.capacity() + CnyLogModel::kDropChunk + 5;
+        for (int i = 0; i < frames; ++i) {
             model.AddLogRow(Direction::Rx, numbered(i), cny::LogMessage::None);
         }
-        QCOMPARE(model.rowCount(), 32766);
-        // Frames 0 and 1 went; frame 2 is the oldest left.
-        QCOMPARE(model.data(model.index(0, 1)).toString(), QString("0x02"));
-        // The newest is frame 32767: 0xFF, 0x7F.
-        QCOMPARE(model.data(model.index(32765, 1)).toString(), QString("0xFF"));
-        QCOMPARE(model.data(model.index(32765, 2)).toString(), QString("0x7F"));
+        QVERIFY(model.rowCount() >= 32766);
+        const int oldest = frames - model.rowCount();
+        QCOMPARE(model.data(model.index(0, 1)).toString(), cell(oldest & 0xFF));
+        // The newest is the last frame added.
+        const int last = model.rowCount() - 1;
+        QCOMPARE(model.data(model.index(last, 1)).toString(), cell((frames - 1) & 0xFF));
+        QCOMPARE(model.data(model.index(last, 2)).toString(), cell((frames - 1) >> 8));
     }
 
     void csvHasOneLinePerRow() {
