@@ -13,7 +13,6 @@
 #include <sys/resource.h>
 #include <csignal>
 
-#include "app/windowhost.h"
 #include "cny/cnylogmodel.h"
 #include "cny/cnytesterwindow.h"
 #include "fakes.h"
@@ -25,14 +24,6 @@ using namespace pellix;
 using pellix::test::FakeSerialPort;
 
 namespace {
-
-class FakeHost final : public WindowHost {
-  public:
-    void showLauncher() override { ++m_launcherShown; }
-    QWidget* open(WindowKind) override { return nullptr; }
-    QWidget* load(WindowKind) override { return nullptr; }
-    int m_launcherShown = 0;
-};
 
 QByteArray hex(const char* text) {
     return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
@@ -50,7 +41,7 @@ struct Rig {
     Rig() : state(ownState) {}
 
     test::TestServices ts;
-    FakeHost host;
+    test::RecordingHost host;
     CnyState ownState;
     CnyState& state;
     CnyTesterWindow window{ts.services, host, state};

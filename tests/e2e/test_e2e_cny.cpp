@@ -1,0 +1,72 @@
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "cny/cnylogmodel.h"
+#include "cny/cnytesterwindow.h"
+#include "ptyhopper.h"
+#include "serial/lockedcombobox.h"
+#include "serial/seriallink.h"
+
+using namespace pellix;
+using namespace pellix::test;
+
+namespace {
+
+void pick(QComboBox* combo, int index) {
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+}
+
+QString lastMessage(CnyLogModel& log) {
+    return log.data(log.index(log.rowCount() - 1, CnyLogModel::kColumns - 1)).toString();
+}
+
+}  // namespace
+
+class CnyEndToEnd : public QObject {
+    Q_OBJECT
+  private slots:
+    // The road of one request, over the real serial port code, then a speed change and a
+    // payout with a reply per coin on the reopened port.
+    void requestStatusAndPayout() {
+        PtyHopper line(emulator::Mode::Cny);
+        QVERIFY(!line.device().isEmpty());
+        PtyServices s;
+        s.settings.setValue(QStringLiteral("Ports/COM3"), line.device());
+        RecordingHost host;
+        CnyState state;
+        CnyTesterWindow window(s.services, host, state);
+        CnyLogModel& log = window.logModel();
+
+        pick(window.findChild<LockedComboBox*>(QStringLiteral("Combo2")), 2);
+        QVERIFY(window.link().IsOpen());
+        pick(window.findChild<LockedComboBox*>(QStringLiteral("Combo1")), 2);
+        window.findChild<QPushButton*>(QStringLiteral("Command1_2"))->click();
+
+        const emulator::Bytes status{0x05, 0x10, 0x02, 0x11, 0x00, 0x28};
+        QTRY_COMPARE(line.hopper().received(), status);
+        auto* statusBox = window.findChild<QLineEdit*>(QStringLiteral("Text2"));
+        QTRY_COMPARE(statusBox->text(), QString("No Error"));
+        QCOMPARE(log.frameCount(), 2);
+        QCOMPARE(lastMessage(log), QString("NO ERROR"));
+
+        pick(window.findChild<LockedComboBox*>(QStringLiteral("Combo3")), 1);
+        QVERIFY(window.link().IsOpen());
+        window.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("3"));
+        window.findChild<QPushButton*>(QStringLiteral("Command1_1"))->click();
+        auto* remainBox = window.findChild<QLineEdit*>(QStringLiteral("Text3"));
+        QTRY_COMPARE(remainBox->text(), QString("Payout Finished"));
+        // TX, three coins, finished.
+        QCOMPARE(log.frameCount(), 2 + 5);
+        QCOMPARE(lastMessage(log), QString("PAYOUT FINISHED"));
+        QVERIFY(s.messages.m_shown.isEmpty());
+
+        window.close();
+        QVERIFY(!window.link().IsOpen());
+        QCOMPARE(host.m_launcherShown, 1);
+    }
+};
+
+QTEST_MAIN(CnyEndToEnd)
+#include "test_e2e_cny.moc"
