@@ -14,6 +14,11 @@ using namespace pellix;
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    // The window layouts are measured for a small dialog font; Qt's larger default would clip
+    // captions beside their boxes.
+    QFont font = QApplication::font();
+    font.setPointSizeF(8);
+    QApplication::setFont(font);
     QApplication::setOrganizationName(QString::fromLatin1(keys::kOrganization));
     QApplication::setApplicationName(QString::fromLatin1(keys::kApplication));
 
