@@ -223,6 +223,42 @@ class SerialLinkTest : public QObject {
         QCOMPARE(pty->receive(1), QByteArray::fromHex("80"));
     }
 
+    void noAccessNamesTheDeviceAndTheFix() {
+        TestServices s;
+        s.ports.m_openErrors.insert(QStringLiteral("/dev/fake6"), OpenError::AccessDenied);
+        SerialLink link(s.services, {});
+        QSignalSpy panel(&link, &SerialLink::panelTextChanged);
+        QCOMPARE(link.SelectPort(5), SelectResult::PortError);
+        QCOMPARE(s.messages.m_shown.size(), 1);
+        QVERIFY(s.messages.m_shown[0].text.contains(QStringLiteral("/dev/fake6")));
+        QVERIFY(s.messages.m_shown[0].text.contains(QStringLiteral("dialout")));
+        QCOMPARE(s.messages.m_shown[0].icon, MessageIcon::Critical);
+        QCOMPARE(panel.size(), 1);
+        QCOMPARE(panel.at(0).at(0).toString(), kPanelClosed);
+    }
+
+    void otherOpenErrorsEndSilently() {
+        TestServices s;
+        s.ports.m_openErrors.insert(QStringLiteral("/dev/fake1"), OpenError::Other);
+        SerialLink link(s.services, {});
+        QSignalSpy panel(&link, &SerialLink::panelTextChanged);
+        QCOMPARE(link.SelectPort(0), SelectResult::OtherError);
+        QVERIFY(s.messages.m_shown.isEmpty());
+        QCOMPARE(panel.size(), 0);
+        QVERIFY(!link.IsOpen());
+    }
+
+    void clipboardIsClearedOnSelectOnlyWhenAsked() {
+        TestServices s;
+        SerialLink plain(s.services, {});
+        plain.SelectPort(0);
+        QCOMPARE(s.clipboard.m_clears, 0);
+        SerialLink coinSetting(s.services, {2, true});
+        QCOMPARE(coinSetting.PortNumber(), 2);
+        coinSetting.SelectPort(1);
+        QCOMPARE(s.clipboard.m_clears, 1);
+    }
+
     void discardInputDropsWhatIsWaiting() {
         Pty pty;
         qputenv("PELLIX_COM1", pty.slave.toLocal8Bit());
