@@ -1,0 +1,59 @@
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "coinsetting/coinsettingwindow.h"
+#include "ptyhopper.h"
+#include "serial/seriallink.h"
+
+using namespace pellix;
+using namespace pellix::test;
+
+class CoinSettingEndToEnd : public QObject {
+    Q_OBJECT
+  private slots:
+    void readEditAndSaveTheCoinNumbers() {
+        PtyHopper line(emulator::Mode::CoinSetting);
+        QVERIFY(!line.device().isEmpty());
+        PtyServices s;
+        s.settings.setValue(QStringLiteral("Setting/COMPORT"), QStringLiteral("3"));
+        s.settings.setValue(QStringLiteral("Ports/COM3"), line.device());
+        RecordingHost host;
+        CoinSettingState state;
+        std::unique_ptr<CoinSettingWindow> window(
+            CoinSettingWindow::create(s.services, host, state, [] {}));
+        QVERIFY(window);
+        auto* status = window->findChild<QLabel*>(QStringLiteral("Label2"));
+
+        // The remembered port is open at once; the window waits for the hopper.
+        QVERIFY(window->link().IsOpen());
+        QCOMPARE(status->text(), QStringLiteral("Switch on Pellix"));
+
+        line.powerOn();
+        QTRY_COMPARE(status->text(), QStringLiteral("Enter Data (Do not Reset hopper)"));
+        QCOMPARE(window->boxText(0), QStringLiteral("1000"));
+        QCOMPARE(window->boxText(9), QStringLiteral("1"));
+        QCOMPARE(window->boxText(15), QStringLiteral("0"));
+
+        window->setBoxText(0, QStringLiteral("1234"));
+        window->setBoxText(15, QStringLiteral("65535"));
+        window->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+        QTRY_COMPARE(status->text(), QStringLiteral("Save complete"));
+        auto& hopper = line.as<emulator::CoinSettingHopper>();
+        QCOMPARE(hopper.m_coinNumbers[0], 1234);
+        QCOMPARE(hopper.m_coinNumbers[15], 65535);
+        // The refreshed block from the hopper is shown again.
+        QTRY_COMPARE(window->boxText(15), QStringLiteral("65535"));
+        QVERIFY(s.messages.m_shown.isEmpty());
+
+        window->close();  // unloading stores the port number
+        QVERIFY(!window->link().IsOpen());
+        QCOMPARE(host.m_launcherShown, 1);
+        QCOMPARE(s.settings.value(QStringLiteral("Setting/COMPORT"), QString()),
+                 QStringLiteral("3"));
+    }
+};
+
+QTEST_MAIN(CoinSettingEndToEnd)
+#include "test_e2e_coinsetting.moc"
