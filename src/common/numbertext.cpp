@@ -1,11 +1,26 @@
 #include "common/numbertext.h"
 
+#include <locale.h>  // the locale-taking strtod, which <clocale> and <cstdlib> do not declare
+#include <stdlib.h>
+
 #include <cmath>
-#include <cstdlib>
 #include <string>
 
 namespace pellix {
 namespace {
+
+// The numbers we read always use a point. Qt sets the C library's locale from the environment
+// when the application starts, so plain strtod would read "2.5" as 2 under a comma locale; read
+// in the "C" locale whatever the process uses.
+double decimalValue(const std::string& number) {
+#if defined(_WIN32)
+    static const _locale_t cLocale = _create_locale(LC_NUMERIC, "C");
+    return _strtod_l(number.c_str(), nullptr, cLocale);
+#else
+    static const locale_t cLocale = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(0));
+    return strtod_l(number.c_str(), nullptr, cLocale);
+#endif
+}
 
 bool isSkipped(char c) {
     return c == ' ' || c == '\t' || c == '\n';
@@ -95,7 +110,7 @@ double readNumber(std::string_view text) {
             number += s.substr(i + 1, j - i - 1);
         }
     }
-    return std::strtod(number.c_str(), nullptr);
+    return decimalValue(number);
 }
 
 double roundHalfEven(double value) {

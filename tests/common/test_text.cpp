@@ -1,5 +1,8 @@
 #include <QTest>
 
+#include <clocale>
+#include <string>
+
 #include "common/numbertext.h"
 #include "common/text.h"
 
@@ -83,6 +86,31 @@ class TextHelpersTest : public QObject {
         QFETCH(QString, text);
         QFETCH(double, expected);
         QCOMPARE(pellix::readNumber(text.toStdString()), expected);
+    }
+
+    // A Qt application takes the C library's locale from the environment; the same texts must
+    // read the same under a locale whose decimal separator is a comma.
+    void readNumberUnderCommaLocale_data() { readNumber_data(); }
+    void readNumberUnderCommaLocale() {
+        QFETCH(QString, text);
+        QFETCH(double, expected);
+        const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+        bool comma = false;
+        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8",
+                                 "nl_NL.UTF-8", "ru_RU.UTF-8", "de_DE", "fr_FR"}) {
+            if (std::setlocale(LC_NUMERIC, name) != nullptr &&
+                std::string(std::localeconv()->decimal_point) == ",") {
+                comma = true;
+                break;
+            }
+        }
+        if (!comma) {
+            std::setlocale(LC_NUMERIC, before.c_str());
+            QSKIP("no locale with a decimal comma is installed");
+        }
+        const double value = pellix::readNumber(text.toStdString());
+        std::setlocale(LC_NUMERIC, before.c_str());
+        QCOMPARE(value, expected);
     }
 
     void roundHalfEven() {
