@@ -307,8 +307,11 @@ bool CoinSettingWindow::onBoxKey(int index, const QKeyEvent& key) {
             break;
     }
     // Editing commands (Ctrl+V, Ctrl+Z ...) are no typed characters; what they put in the box
-    // goes through the digit check like any other change.
-    if (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+    // goes through the digit check like any other change. Only Ctrl and Ctrl+Shift mark them:
+    // Alt and AltGr (Ctrl+Alt on Windows) combinations type characters like any other key.
+    const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+    if (modifiers == Qt::ControlModifier ||
+        modifiers == (Qt::ControlModifier | Qt::ShiftModifier)) {
         return false;
     }
     const QString text = key.text();

@@ -255,21 +255,28 @@ class CoinSettingWindowTest : public QObject {
 
     void typing_data() {
         QTest::addColumn<QString>("keys");
+        QTest::addColumn<int>("modifiers");
         QTest::addColumn<int>("backspaces");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("letters are discarded") << "12a" << 0 << "12";
-        QTest::newRow("a sixth digit is refused") << "123456" << 0 << "12345";
-        QTest::newRow("blanks and signs are discarded") << "-1 2+" << 0 << "12";
-        QTest::newRow("backspace passes") << "123" << 1 << "12";
+        const int none = Qt::NoModifier;
+        QTest::newRow("letters are discarded") << "12a" << none << 0 << "12";
+        QTest::newRow("a sixth digit is refused") << "123456" << none << 0 << "12345";
+        QTest::newRow("blanks and signs are discarded") << "-1 2+" << none << 0 << "12";
+        QTest::newRow("backspace passes") << "123" << none << 1 << "12";
+        // Keyboards type some characters with AltGr, which arrives as Ctrl+Alt.
+        QTest::newRow("AltGr characters are discarded")
+            << "1@2" << int(Qt::ControlModifier | Qt::AltModifier) << 0 << "12";
+        QTest::newRow("Alt characters are discarded") << "1a2" << int(Qt::AltModifier) << 0 << "12";
     }
     void typing() {
         QFETCH(QString, keys);
+        QFETCH(int, modifiers);
         QFETCH(int, backspaces);
         QFETCH(QString, expected);
         load();
         box(3)->setFocus();
         box(3)->selectAll();
-        QTest::keyClicks(box(3), keys);
+        QTest::keyClicks(box(3), keys, Qt::KeyboardModifiers(modifiers));
         for (int i = 0; i < backspaces; ++i) {
             QTest::keyClick(box(3), Qt::Key_Backspace);
         }
@@ -419,6 +426,7 @@ class CoinSettingWindowTest : public QObject {
         auto* saveTimer = window->findChild<QTimer*>(QStringLiteral("Timer1"));
         QVERIFY(saveTimer->isActive());
         QCOMPARE(saveTimer->interval(), 1000);
+        QVERIFY(saveTimer->isSingleShot());
         QVERIFY(locked());
 
         // The hopper answers at once; the inputs still stay locked.
@@ -455,7 +463,10 @@ class CoinSettingWindowTest : public QObject {
         port()->inject(hex(kExampleBlock));
         QCOMPARE(boxTexts(), QStringList{"1000"} + repeated("0").mid(1));
         QCOMPARE(status()->text(), QString());
-        QVERIFY(window->findChild<QTimer*>(QStringLiteral("Timer3"))->isActive());
+        auto* blockTimer = window->findChild<QTimer*>(QStringLiteral("Timer3"));
+        QVERIFY(blockTimer->isActive());
+        QCOMPARE(blockTimer->interval(), 500);
+        QVERIFY(blockTimer->isSingleShot());
         port()->inject(hex("82"));
         QCOMPARE(port()->m_writes, QList<QByteArray>{hex("82")});
         port()->inject(hex("83"));
