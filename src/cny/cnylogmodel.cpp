@@ -59,15 +59,17 @@ void CnyLogModel::AddLogRow(Direction direction, const cny::Frame& frame, cny::L
         emit dataChanged(index(0, 0), index(0, kColumns - 1));
         return;
     }
-    if (frameCount() >= m_capacity + m_dropChunk - 1) {
-        beginRemoveRows({}, 0, m_dropChunk - 1);
-        m_rows.erase(m_rows.begin(), m_rows.begin() + m_dropChunk);
-        endRemoveRows();
-    }
     const int at = frameCount();
     beginInsertRows({}, at, at);
     m_rows.push_back(row);
     endInsertRows();
+    // Added before the oldest go, so the log never runs empty here: an empty log shows its blank
+    // row, which a removal would not account for.
+    if (frameCount() >= m_capacity + m_dropChunk) {
+        beginRemoveRows({}, 0, m_dropChunk - 1);
+        m_rows.erase(m_rows.begin(), m_rows.begin() + m_dropChunk);
+        endRemoveRows();
+    }
 }
 
 int CnyLogModel::rowCount(const QModelIndex& parent) const {

@@ -5,7 +5,8 @@
 //   WaitStart     0x05 starts a frame; anything else is dropped.
 //   SecondByte    0x01 goes on. Anything else is dropped and is not looked at again as a
 //                 possible start, even 0x05 (so "05 05 01 ..." loses the reply).
-//   AddressByte   below 4 goes on; 4 or more drops the frame. Any address is accepted.
+//   AddressByte   below 4 goes on; 4 or more drops the frame. The address is not compared with
+//                 the one chosen in the window: a reply from any hopper on the line counts.
 //   CodeByte, DataByte  taken as they are, summed.
 //   ChecksumByte  equal to the sum: the reply is decoded and logged; either way back to WaitStart.
 //
@@ -16,6 +17,9 @@
 #include "cny/cnydecoder.h"
 
 namespace pellix::cny {
+
+// A state's value is its receive position: where in the frame its byte is stored.
+static_assert(static_cast<std::size_t>(ReplyAssembler::State::ChecksumByte) + 1 == Frame{}.size());
 
 void ReplyAssembler::feed(std::uint8_t byte, ReplyListener& listener) {
     m_frame[static_cast<std::size_t>(m_state)] = byte;

@@ -28,6 +28,7 @@ class ReplyListener {
 // or sending a command is completed by whatever bytes come next.
 class ReplyAssembler {
   public:
+    // One state per receive position (bytes of the reply gathered so far), in frame order.
     enum class State : std::uint8_t {
         WaitStart,    // any byte; 0x05 starts a frame
         SecondByte,   // 0x01, anything else is dropped

@@ -270,8 +270,9 @@ void CnyTesterWindow::onPortPicked(int position) {
             portFailed();
             break;
         case SelectResult::OtherError:
-            // The old port may already be closed; the buttons follow the link.
-            setCommandsEnabled(m_link->IsOpen());
+            // Ended silently and the panel is left as it was, but the old port is closed by now;
+            // buttons that send into a closed port would only mislead.
+            setCommandsEnabled(false);
             break;
     }
 }

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
-// Every text the CNY mode tester shows or logs, in one place so wording can be checked against
-// what technicians know from the hopper's documentation. UTF-8.
+// Every text the CNY mode tester shows or logs, in one place so the wording, blanks included, can
+// be checked at a glance. UTF-8.
 namespace pellix::cny {
 
 // What a log row says about its frame. The order is the order of kLogMessageTexts below.
@@ -51,6 +51,9 @@ inline constexpr std::array<std::string_view, 17> kLogMessageTexts = {
     "RESPONSE ACK OR REMAIN COIN",
     "RESPONSE NAK",
 };
+
+static_assert(kLogMessageTexts.size() == static_cast<std::size_t>(LogMessage::ResponseNak) + 1,
+              "one text per log message");
 
 constexpr std::string_view logMessageText(LogMessage message) {
     return kLogMessageTexts[static_cast<std::size_t>(message)];
