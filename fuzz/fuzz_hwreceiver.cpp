@@ -1,13 +1,15 @@
 // Feeds arbitrary bytes to the hardware test stream receiver, in the chunks the input's first
-// byte chooses, and checks what must hold for any line noise: only the prompt reply is ever
-// sent, every result names a test item, serial numbers are 8 digits, record texts never carry
-// 0x00 or 0xFF, and a received record decodes and, where its texts allow, writes back the same.
+// byte chooses and once more one byte at a time, and checks what must hold for any line noise:
+// both ways call the listener identically, only the prompt reply is ever sent, serial numbers
+// are 8 digits, record texts never carry 0x00 or 0xFF and belong to text fields, and a received
+// record decodes and, where its texts allow, writes back the same.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "hwtest/flashrecord.h"
 #include "hwtest/teststreamreceiver.h"
@@ -22,32 +24,46 @@ void check(bool condition) {
     }
 }
 
+// Checks every call and logs it as one number (kind, then up to two bytes), so two runs can be
+// compared call for call.
 struct Checker : TestStreamListener {
-    void firstChecksumByte(std::uint8_t) override {}
-    void secondChecksumByte(std::uint8_t) override {}
-    void versionCharacter(std::uint8_t) override {}
+    std::vector<std::uint32_t> calls;
+
+    void log(std::uint32_t kind, std::uint32_t a = 0, std::uint32_t b = 0) {
+        calls.push_back(kind << 16 | a << 8 | b);
+    }
+    void firstChecksumByte(std::uint8_t b) override { log(1, b); }
+    void secondChecksumByte(std::uint8_t b) override { log(2, b); }
+    void versionCharacter(std::uint8_t b) override { log(3, b); }
     void firmwareVariantDecided(FirmwareVariant v) override {
         check(v != FirmwareVariant::Undecided);
+        log(4, static_cast<std::uint32_t>(v));
     }
-    void showDipSwitchState(std::uint8_t) override {}
+    void showDipSwitchState(std::uint8_t b) override { log(5, b); }
     void setResult(TestItem item, TestResult result) override {
-        check(static_cast<int>(item) < kTestItemCount);
-        check(result == TestResult::Pass || result == TestResult::Fail ||
-              result == TestResult::Undetermined);
+        log(6, static_cast<std::uint32_t>(item), static_cast<std::uint32_t>(result));
     }
     void recordTextByte(FlashField field, std::uint8_t b) override {
+        log(7, static_cast<std::uint32_t>(field), b);
         check(isShownRecordByte(b));
         check(field != FlashField::SerialNumber && field != FlashField::CompanyMode &&
               field != FlashField::AddressMode && field != FlashField::EncryptionMode);
     }
     void showSerialNumber(std::string_view text) override {
         check(text.size() == FlashRecord::kSerialDigits);
+        std::uint32_t value = 0;
         for (char c : text) {
             check(c >= '0' && c <= '9');
+            value = value * 10 + static_cast<std::uint32_t>(c - '0');
         }
-        check(text <= "16777215");
+        check(value < FlashRecord::kSerialLimit);
+        log(8);
+        calls.push_back(value);
     }
-    void sendByte(std::uint8_t b) override { check(b == kPromptReply); }
+    void sendByte(std::uint8_t b) override {
+        check(b == kPromptReply);
+        log(9, b);
+    }
 };
 
 void recordRoundTrip(std::span<const std::uint8_t, FlashRecord::kSize> record) {
@@ -71,14 +87,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t chunk = data[0] == 0 ? 1 : data[0];
     const std::span<const std::uint8_t> stream(data + 1, size - 1);
 
-    Checker checker;
-    TestStreamReceiver receiver(checker);
+    // Now and then, what the "Reset" button does: after the chunk that starts with 0x52, and in
+    // the byte-wise run after that chunk's last byte.
+    const auto resetAfter = [&](std::size_t at) { return stream[at] == 0x52; };
+    Checker inChunks;
+    TestStreamReceiver chunked(inChunks);
     for (std::size_t at = 0; at < stream.size(); at += chunk) {
-        receiver.feed(stream.subspan(at, std::min(chunk, stream.size() - at)));
-        if (stream[at] == 0x52) {  // now and then, what the "Reset" button does
-            receiver.resetReceiver();
+        chunked.feed(stream.subspan(at, std::min(chunk, stream.size() - at)));
+        if (resetAfter(at)) {
+            chunked.resetReceiver();
         }
     }
+    Checker byteWise;
+    TestStreamReceiver single(byteWise);
+    for (std::size_t at = 0; at < stream.size(); ++at) {
+        single.feed(stream[at]);
+        const std::size_t chunkStart = at - at % chunk;
+        const bool lastOfChunk = (at + 1) % chunk == 0 || at + 1 == stream.size();
+        if (lastOfChunk && resetAfter(chunkStart)) {
+            single.resetReceiver();
+        }
+    }
+    check(inChunks.calls == byteWise.calls);
+    check(chunked.state() == single.state());
 
     if (stream.size() >= FlashRecord::kSize) {
         recordRoundTrip(stream.first<FlashRecord::kSize>());

@@ -18,7 +18,8 @@ inline constexpr std::uint8_t kReadFlashRequest = 0x7C;
 inline constexpr std::uint8_t kDipFinished = 0x7D;
 // "Write_Flash" sends FlashRecord::kFrameStart (0x7B) and the 105-byte record.
 
-// Index = row of the item in the window.
+// Index = position in the window's arrays of test item controls (not the row order on screen:
+// the Prism Sensor row lies below the Shaft Sensor row).
 enum class TestItem : std::uint8_t {
     MotorForward = 0,
     MotorReverse = 1,

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "feed.h"
+#include "hwtest/hwtesttexts.h"
 #include "hwtest/teststreamreceiver.h"
 
 using namespace pellix::hwtest;
@@ -312,6 +313,13 @@ class TestStreamReceiverTest : public QObject {
                                                << "41 43 43" << header;
         QTest::newRow("HEarly shaft byte 00 after filler") << "HEarly"
                                                            << "41 43 00 00 00 00" << header;
+        // The byte that ends the cycles is used up: a colon there starts no header.
+        QTest::newRow("Generic shaft byte 3A")
+            << "Generic"
+            << "41 43 3A 1F 2E 02 35 3A" << QStringList{"state ChecksumFirst"};
+        QTest::newRow("HEarly empty byte 3A")
+            << "HEarly"
+            << "41 3A 1F 2E 02 35 3A" << QStringList{"state ChecksumFirst"};
         // After falling out, the rest of the cycles is not read.
         QTest::newRow("HLate rest ignored") << "HLate"
                                             << "43 41 43 41 43 41 43" << header;
@@ -365,6 +373,9 @@ class TestStreamReceiverTest : public QObject {
         QTest::newRow("3C is no result")
             << "3D 3C"
             << QStringList{"MotorForward Pass", "MotorReverse Undetermined", "state WaitHeader"};
+        QTest::newRow("3A is used up, it starts no header")
+            << "3A 1F 2E 02 35 3A"
+            << QStringList{"MotorForward Undetermined", "state ChecksumFirst"};
         QTest::newRow("all fail, on to the sensors")
             << "3B 3B 3B"
             << QStringList{"MotorForward Fail", "MotorReverse Fail", "MotorStop Fail",
@@ -386,6 +397,8 @@ class TestStreamReceiverTest : public QObject {
         QTest::newRow("other bytes before the prompt ignored")
             << "00 3D 41 3C 3C" << QStringList{"send 60", "state MotorForwardResult"};
         QTest::newRow("no second prompt") << "3C 3D" << QStringList{"send 60", "state WaitHeader"};
+        QTest::newRow("3A instead of the second prompt starts no header")
+            << "3C 3A 1F 2E 02 35 3A" << QStringList{"send 60", "state ChecksumFirst"};
         QTest::newRow("prompts after falling out not answered")
             << "3C 00 3C 3C 3C" << QStringList{"send 60", "state WaitHeader"};
         QTest::newRow("new header, new reply")
@@ -603,8 +616,11 @@ class TestStreamReceiverTest : public QObject {
         recorder.sent.clear();
         fields.serialNumber = "123456789";
         fields.hopperCoin = "1234567";
-        const std::vector<FieldMessage> messages = receiver.writeFlash(fields);
-        QCOMPARE(messages.size(), std::size_t{2});
+        const std::vector<FieldMessage> expected = {
+            {FlashField::SerialNumber, texts::kSerialTooLong},
+            {FlashField::HopperCoin, texts::kCodeTooLong},
+        };
+        QVERIFY(receiver.writeFlash(fields) == expected);
         QVERIFY(recorder.sent.empty());
     }
 
