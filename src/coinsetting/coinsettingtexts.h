@@ -25,9 +25,13 @@ inline constexpr std::string_view kReceiveError =
 inline constexpr std::string_view kJustNumbers = "Hey man~~!Just number only";
 inline constexpr std::string_view kExceedRange = "Exceed the range";
 inline constexpr std::string_view kUnavailableSetting = "Unavailable setting";
-inline constexpr std::string_view kManualMissing = "File Does Not Exist";
+// A missing manual or a missing setting file; the title is "Error" for both.
+inline constexpr std::string_view kFileMissing = "File Does Not Exist";
 inline constexpr std::string_view kManualLocked = "File Not Exist Or Be Opened";
 inline constexpr std::string_view kErrorTitle = "Error";
+inline constexpr std::string_view kUnableToLoad = "Unable to load , Please check file";
+// Names the file and the reason, so the technician knows which file stayed as it was.
+inline constexpr std::string_view kUnableToSave = "Unable to save %1\n%2";
 
 // Window, controls and menus.
 inline constexpr std::string_view kCaption = "Hopper Setting Tool";
@@ -41,6 +45,13 @@ inline constexpr std::string_view kParameterMenu = "Parameter";
 inline constexpr std::string_view kOpenItem = "Open";
 inline constexpr std::string_view kSaveItem = "Save";
 inline constexpr std::string_view kManualItem = "[F1]Manual";
+
+// Setting file dialogs ("Parameter" menu).
+inline constexpr std::string_view kLoadTitle = "LOAD FILE";
+inline constexpr std::string_view kSaveTitle = "SAVE FIEL";
+inline constexpr std::string_view kFileFilter = "TXT File(*.TXT)|*.TXT|";
+inline constexpr std::string_view kStartPattern = "*.TXT";     // the dialogs' initial name
+inline constexpr std::string_view kSavePathPattern = "*.txt";  // the end of "Save_path"
 
 // Program folder files.
 inline constexpr std::string_view kManualFile = "\\Manual.rtf";

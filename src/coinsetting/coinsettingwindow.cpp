@@ -389,7 +389,7 @@ void CoinSettingWindow::onManual() {
     const QString path = m_services.folder.filePath(qs(texts::kManualFile));
     const QString errorTitle = qs(texts::kErrorTitle);
     if (!QFileInfo::exists(path)) {
-        m_services.messages.show(qs(texts::kManualMissing), errorTitle, MessageIcon::Critical);
+        m_services.messages.show(qs(texts::kFileMissing), errorTitle, MessageIcon::Critical);
         return;
     }
     // A file that is there but cannot be read (locked, no permission, a folder by that name)

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #endif
 
+#include "coinsetting/coinsettingtexts.h"
 #include "coinsetting/settingfile.h"
 #include "common/settingskeys.h"
 #include "platform/filedialogs.h"
@@ -19,23 +20,22 @@
 namespace pellix {
 namespace {
 
-// What the setting file commands show, as technicians know it; the spelling stays.
-constexpr auto kLoadTitle = "LOAD FILE";
-constexpr auto kSaveTitle = "SAVE FIEL";
-constexpr auto kFilter = "TXT File(*.TXT)|*.TXT|";
-constexpr auto kStartPattern = "*.TXT";
-constexpr auto kSavePathPattern = "*.txt";
-constexpr auto kFileMissing = "File Does Not Exist";
-constexpr auto kErrorTitle = "Error";
-constexpr auto kUnableToLoad = "Unable to load , Please check file";
-// Names the file and the reason, so the technician knows which file stayed as it was.
-constexpr auto kUnableToSave = "Unable to save %1\n%2";
+namespace texts = coinsettingtexts;
+
+QString qs(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 #ifdef Q_OS_WIN
 // The current folder of the drive `letter` names, empty when there is no such drive.
 QString currentFolderOfDrive(QChar letter) {
     const QChar drive = letter.toUpper();
     if (drive < QLatin1Char('A') || drive > QLatin1Char('Z')) {
+        return {};
+    }
+    // Asked about a drive that is not there (a stick pulled since the path was remembered),
+    // the runtime's parameter check would end the program; such a drive has no folder.
+    if (!QFileInfo::exists(QString(drive) + QStringLiteral(":/"))) {
         return {};
     }
     wchar_t* folder = _wgetdcwd(drive.unicode() - u'A' + 1, nullptr, 0);
@@ -49,9 +49,9 @@ QString currentFolderOfDrive(QChar letter) {
 #endif
 
 // Where the dialog starts, as a name it shows: the folder and the TXT pattern.
-QString startName(const QString& remembered) {
+QString dialogStartName(const QString& remembered) {
     return QDir::toNativeSeparators(
-        QDir(settingDialogFolder(remembered)).filePath(QLatin1String(kStartPattern)));
+        QDir(settingDialogFolder(remembered)).filePath(qs(texts::kStartPattern)));
 }
 
 // "Save_path": the chosen file's folder followed by the pattern, in the system's own spelling.
@@ -63,7 +63,7 @@ QString savePathValue(const QString& chosen) {
     if (folder.isEmpty()) {
         folder = QFileInfo(chosen).absolutePath();
     }
-    return QDir::toNativeSeparators(QDir(folder).filePath(QLatin1String(kSavePathPattern)));
+    return QDir::toNativeSeparators(QDir(folder).filePath(qs(texts::kSavePathPattern)));
 }
 
 }  // namespace
@@ -93,17 +93,19 @@ SettingFileCommands::SettingFileCommands(Services& services, FileDialogs& dialog
                                          SettingBoxAccess boxes)
     : m_services(services), m_dialogs(&dialogs), m_boxes(std::move(boxes)) {}
 
+QString SettingFileCommands::startName(const char* key) const {
+    return dialogStartName(m_services.settings.value(QLatin1String(key), m_services.folder.path()));
+}
+
 void SettingFileCommands::load() {
-    const QString remembered =
-        m_services.settings.value(QLatin1String(keys::kLoadPath), m_services.folder.path());
-    const QString chosen = m_dialogs->openFileName(QLatin1String(kLoadTitle),
-                                                   QLatin1String(kFilter), startName(remembered));
+    const QString chosen = m_dialogs->openFileName(qs(texts::kLoadTitle), qs(texts::kFileFilter),
+                                                   startName(keys::kLoadPath));
     if (chosen.isEmpty()) {
         return;
     }
     const QFileInfo info(chosen);
     if (!info.exists()) {
-        m_services.messages.show(QLatin1String(kFileMissing), QLatin1String(kErrorTitle),
+        m_services.messages.show(qs(texts::kFileMissing), qs(texts::kErrorTitle),
                                  MessageIcon::Exclamation);
         return;
     }
@@ -113,9 +115,11 @@ void SettingFileCommands::load() {
         m_boxes.setText(i, QStringLiteral("0"));
     }
 
+    // Only a regular file is opened: opening a named pipe nobody writes to would never return.
+    // What cannot be read stays "0", as with a file that ends early.
     QFile file(chosen);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return;  // as with a file that ends early: what could not be read stays "0"
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
+        return;
     }
     const SettingFileContent content = readSettingFile([&file](std::span<char> buffer) {
         const qint64 got = file.read(buffer.data(), static_cast<qint64>(buffer.size()));
@@ -128,16 +132,14 @@ void SettingFileCommands::load() {
         m_boxes.setText(i, QString::fromLatin1(content.boxes[static_cast<std::size_t>(i)]));
     }
     if (content.end == LoadEnd::NotDigits) {
-        m_services.messages.show(QLatin1String(kUnableToLoad),
-                                 QLatin1String(keys::kApplicationTitle), MessageIcon::Exclamation);
+        m_services.messages.show(qs(texts::kUnableToLoad), QLatin1String(keys::kApplicationTitle),
+                                 MessageIcon::Exclamation);
     }
 }
 
 void SettingFileCommands::save() {
-    const QString remembered =
-        m_services.settings.value(QLatin1String(keys::kSavePath), m_services.folder.path());
-    const QString chosen = m_dialogs->saveFileName(QLatin1String(kSaveTitle),
-                                                   QLatin1String(kFilter), startName(remembered));
+    const QString chosen = m_dialogs->saveFileName(qs(texts::kSaveTitle), qs(texts::kFileFilter),
+                                                   startName(keys::kSavePath));
     if (chosen.isEmpty()) {
         return;
     }
@@ -158,9 +160,9 @@ void SettingFileCommands::save() {
             return;
         }
     }
-    m_services.messages.show(QString::fromLatin1(kUnableToSave)
-                                 .arg(QDir::toNativeSeparators(chosen), file.errorString()),
-                             QLatin1String(kErrorTitle), MessageIcon::Exclamation);
+    m_services.messages.show(
+        qs(texts::kUnableToSave).arg(QDir::toNativeSeparators(chosen), file.errorString()),
+        qs(texts::kErrorTitle), MessageIcon::Exclamation);
 }
 
 }  // namespace pellix

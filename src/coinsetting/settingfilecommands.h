@@ -27,6 +27,9 @@ class SettingFileCommands {
     void save();
 
   private:
+    // The dialog's initial name from the remembered value under `key`.
+    QString startName(const char* key) const;
+
     Services& m_services;
     FileDialogs* m_dialogs = nullptr;
     SettingBoxAccess m_boxes;
