@@ -32,8 +32,12 @@ cny::Frame numbered(int n) {
 class CnyLogModelTest : public QObject {
     Q_OBJECT
   private slots:
-    void emptyLogShowsHeaderAndOneBlankRow() {
+    // An empty log is the header and one blank row; the first frame fills that row (grid row 1),
+    // each later one adds a row, and clearing starts over.
+    void blankRowTakesTheFirstFrame() {
         CnyLogModel model;
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(model.columnCount(), 8);
         QStringList headers;
         for (int c = 0; c < model.columnCount(); ++c) {
@@ -42,6 +46,25 @@ class CnyLogModelTest : public QObject {
         QCOMPARE(headers, (QStringList{"TX/RX", "1", "2", "3", "4", "5", "6", "Message"}));
         QCOMPARE(model.rowCount(), 1);
         QCOMPARE(rowTexts(model, 0), QStringList(8, QString()));
+
+        model.AddLogRow(Direction::Tx, {0x05, 0x10, 0x02, 0x11, 0x00, 0x28},
+                        cny::LogMessage::StatusQuery);
+        QCOMPARE(model.rowCount(), 1);
+        QCOMPARE(rowTexts(model, 0), (QStringList{"TX", "0x05", "0x10", "0x02", "0x11", "0x00",
+                                                  "0x28", "STATUS QUERY"}));
+        model.AddLogRow(Direction::Rx, {0x05, 0x01, 0x02, 0x04, 0x00, 0x0C},
+                        cny::LogMessage::NoError);
+        QCOMPARE(model.rowCount(), 2);
+        QCOMPARE(rowTexts(model, 1).first(), QString("RX"));
+        QCOMPARE(rowTexts(model, 1).last(), QString("NO ERROR"));
+
+        model.InitLogGrid();
+        QCOMPARE(model.frameCount(), 0);
+        QCOMPARE(model.rowCount(), 1);
+        QCOMPARE(rowTexts(model, 0), QStringList(8, QString()));
+        model.AddLogRow(Direction::Rx, numbered(9), cny::LogMessage::PayoutFinished);
+        QCOMPARE(model.rowCount(), 1);
+        QCOMPARE(rowTexts(model, 0).last(), QString("PAYOUT FINISHED"));
     }
 
     void cellFormatting_data() {
@@ -60,39 +83,6 @@ class CnyLogModelTest : public QObject {
         const auto b = static_cast<std::uint8_t>(value);
         model.AddLogRow(Direction::Rx, {b, b, b, b, b, b}, cny::LogMessage::None);
         QCOMPARE(rowTexts(model, 0), (QStringList{"RX", cell, cell, cell, cell, cell, cell, ""}));
-    }
-
-    // The first frame fills the blank row (grid row 1), each later one adds a row.
-    void framesFillRowsInOrder() {
-        CnyLogModel model;
-        QAbstractItemModelTester tester(&model,
-                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
-        model.AddLogRow(Direction::Tx, {0x05, 0x10, 0x02, 0x11, 0x00, 0x28},
-                        cny::LogMessage::StatusQuery);
-        QCOMPARE(model.rowCount(), 1);
-        QCOMPARE(rowTexts(model, 0), (QStringList{"TX", "0x05", "0x10", "0x02", "0x11", "0x00",
-                                                  "0x28", "STATUS QUERY"}));
-        model.AddLogRow(Direction::Rx, {0x05, 0x01, 0x02, 0x04, 0x00, 0x0C},
-                        cny::LogMessage::NoError);
-        QCOMPARE(model.rowCount(), 2);
-        QCOMPARE(rowTexts(model, 1).first(), QString("RX"));
-        QCOMPARE(rowTexts(model, 1).last(), QString("NO ERROR"));
-    }
-
-    void clearStartsOverInRowOne() {
-        CnyLogModel model;
-        QAbstractItemModelTester tester(&model,
-                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
-        for (int i = 0; i < 5; ++i) {
-            model.AddLogRow(Direction::Tx, numbered(i), cny::LogMessage::HopperReset);
-        }
-        model.InitLogGrid();
-        QCOMPARE(model.frameCount(), 0);
-        QCOMPARE(model.rowCount(), 1);
-        QCOMPARE(rowTexts(model, 0), QStringList(8, QString()));
-        model.AddLogRow(Direction::Rx, numbered(9), cny::LogMessage::PayoutFinished);
-        QCOMPARE(model.rowCount(), 1);
-        QCOMPARE(rowTexts(model, 0).last(), QString("PAYOUT FINISHED"));
     }
 
     // Header plus 13 frames make the 14 grid rows from which the newest row goes to the top.

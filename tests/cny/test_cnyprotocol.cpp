@@ -123,6 +123,15 @@ const FrameCase kFrames[] = {
     {"unknown code", "05 01 02 55 01 5E", false, 0, 2, 0x55, 1, nullptr, nullptr, ""},
 };
 
+// Runs the bytes whole, one at a time and split at every point, each on a fresh assembler, and
+// returns what the window was told.
+QStringList assembled(const Bytes& bytes) {
+    return pellix::test::sameOutcomeForEverySplit(bytes, [](const Chunks& chunks) {
+        ReplyAssembler assembler;
+        return run(assembler, chunks);
+    });
+}
+
 }  // namespace
 
 class CnyProtocolTest : public QObject {
@@ -166,12 +175,7 @@ class CnyProtocolTest : public QObject {
                             .arg(QString::fromLatin1(c.hex), QString::fromUtf8(c.message))
                             .trimmed();
         }
-        const QStringList events =
-            pellix::test::sameOutcomeForEverySplit(bytesFromHex(c.hex), [](const Chunks& chunks) {
-                ReplyAssembler assembler;
-                return run(assembler, chunks);
-            });
-        QCOMPARE(events, expected);
+        QCOMPARE(assembled(bytesFromHex(c.hex)), expected);
     }
 
     void receiveCases_data() {
@@ -206,12 +210,7 @@ class CnyProtocolTest : public QObject {
         QFETCH(QString, hex);
         QFETCH(QStringList, expected);
         const Bytes bytes = bytesFromHex(qPrintable(hex));
-        const QStringList events =
-            pellix::test::sameOutcomeForEverySplit(bytes, [](const Chunks& chunks) {
-                ReplyAssembler assembler;
-                return run(assembler, chunks);
-            });
-        QCOMPARE(events, expected);
+        QCOMPARE(assembled(bytes), expected);
         // Every byte is listed, also the dropped ones.
         ReplyAssembler assembler;
         Bytes listed;
