@@ -6,6 +6,7 @@
 #include "cny/cnytesterwindow.h"
 #include "coinsetting/coinsettingwindow.h"
 #include "common/settingskeys.h"
+#include "hwtest/hardwaretestwindow.h"
 #include "platform/qtserialport.h"
 #include "platform/qtservices.h"
 #include "simulation/simulationwindow.h"
@@ -47,6 +48,8 @@ int main(int argc, char* argv[]) {
     registry.setFactory(WindowKind::CnyTester, [&](WindowHost& host) {
         return new CnyTesterWindow(services, host, cnyState);
     });
+    registry.setFactory(WindowKind::HardwareTest,
+                        [&](WindowHost& host) { return new HardwareTestWindow(services, host); });
 
     LauncherWindow launcher(registry, folder);
     registry.setLauncher(&launcher);
