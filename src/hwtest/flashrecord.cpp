@@ -38,6 +38,21 @@ TextRule textRule(FlashField field) {
 
 using Record = std::array<std::uint8_t, FlashRecord::kSize>;
 
+// layoutOf indexes the table by field, and the receiver walks the fields back to back: the table
+// must list every field in wire order with no gap or overlap, ending at the record's size.
+constexpr bool layoutIsWireOrder() {
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < FlashRecord::kLayout.size(); ++i) {
+        const FlashFieldLayout& layout = FlashRecord::kLayout[i];
+        if (static_cast<std::size_t>(layout.field) != i || layout.offset != at) {
+            return false;
+        }
+        at += layout.length;
+    }
+    return at == FlashRecord::kSize;
+}
+static_assert(layoutIsWireOrder());
+
 // A text field: the code page bytes, zero-padded to the field length. A text too long for its
 // field is reported as such even when it also holds an unencodable character: one message per
 // field, and shortening it is what the operator has to do first anyway.
