@@ -36,6 +36,7 @@ constexpr const char* kLoadFailed = "File Does Not Exist Or In Using";
 constexpr const char* kErrorTitle = "Error";
 constexpr const char* kManualFile = "\\Manual5.rtf";
 constexpr const char* kLogoFile = "\\manual_logo.png";
+constexpr const char* kIconFile = "\\pellix.ico";
 
 constexpr int kFrameInset = 4;  // pixels kept free inside a frame's right border
 
@@ -79,7 +80,7 @@ ManualWindow::ManualWindow(Services& services, WindowHost& host, QWidget* parent
       m_host(host) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(text(kCaption));
-    setWindowIcon(QIcon(services.folder.filePath(QStringLiteral("\\pellix.ico"))));
+    setWindowIcon(QIcon(services.folder.filePath(text(kIconFile))));
     setFixedSize(twipsSize(12390, 9150));
 
     auto* logo = new QLabel(this);

@@ -16,17 +16,10 @@
 #include "platform/twips.h"
 
 using namespace pellix;
+using pellix::test::RecordingHost;
 using pellix::test::TestServices;
 
 namespace {
-
-class FakeHost final : public WindowHost {
-  public:
-    void showLauncher() override { ++m_launcherShown; }
-    QWidget* open(WindowKind) override { return nullptr; }
-    QWidget* load(WindowKind) override { return nullptr; }
-    int m_launcherShown = 0;
-};
 
 bool writeFile(const QString& path, const QByteArray& content) {
     QFile file(path);
@@ -60,7 +53,7 @@ class ManualWindowTest : public QObject {
         QFETCH(QString, expected);
         QFETCH(QPoint, designed);
         TestServices fakes;
-        FakeHost host;
+        RecordingHost host;
         ManualWindow window(fakes.services, host);
         auto* label = window.findChild<QLabel*>(name);
         QVERIFY(label);
@@ -88,7 +81,7 @@ class ManualWindowTest : public QObject {
 
     void layout() {
         TestServices fakes;
-        FakeHost host;
+        RecordingHost host;
         ManualWindow window(fakes.services, host);
         QCOMPARE(window.objectName(), QStringLiteral("Form2"));
         QCOMPARE(window.windowTitle(), QStringLiteral("Manual"));
@@ -142,7 +135,7 @@ class ManualWindowTest : public QObject {
         QVERIFY(writeFile(folder.filePath(QStringLiteral("Manual.rtf")), "{\\rtf1 other\\par}"));
         TestServices fakes;
         fakes.folder.m_path = folder.path();
-        FakeHost host;
+        RecordingHost host;
         ManualWindow window(fakes.services, host);
         QVERIFY(fakes.messages.m_shown.isEmpty());
 
@@ -164,8 +157,11 @@ class ManualWindowTest : public QObject {
 
     void shippedManualShowsFormatted() {
         TestServices fakes;  // the build's runtime folder, where the shipped files are copied
+        // This window reads Manual5.rtf; the coin number setting window checks Manual.rtf
+        // before it opens this one, so both are shipped.
+        QVERIFY(QFile::exists(fakes.folder.filePath(QStringLiteral("\\Manual5.rtf"))));
         QVERIFY(QFile::exists(fakes.folder.filePath(QStringLiteral("\\Manual.rtf"))));
-        FakeHost host;
+        RecordingHost host;
         ManualWindow window(fakes.services, host);
         QVERIFY(fakes.messages.m_shown.isEmpty());
         auto* text = window.findChild<QTextEdit*>(QStringLiteral("RichTextBox1"));
@@ -197,7 +193,7 @@ class ManualWindowTest : public QObject {
         }
         TestServices fakes;
         fakes.folder.m_path = folder.path();
-        FakeHost host;
+        RecordingHost host;
         QPointer<ManualWindow> window = new ManualWindow(fakes.services, host);
         window->setAttribute(Qt::WA_DeleteOnClose);  // as the window registry does
 
@@ -219,7 +215,7 @@ class ManualWindowTest : public QObject {
         QVERIFY(writeFile(folder.filePath(QStringLiteral("Manual5.rtf")), "Just plain text."));
         TestServices fakes;
         fakes.folder.m_path = folder.path();
-        FakeHost host;
+        RecordingHost host;
         QPointer<ManualWindow> window = new ManualWindow(fakes.services, host);
         window->setAttribute(Qt::WA_DeleteOnClose);
         QVERIFY(fakes.messages.m_shown.isEmpty());
@@ -235,7 +231,7 @@ class ManualWindowTest : public QObject {
 
     void closeButtonShowsTheLauncher() {
         TestServices fakes;
-        FakeHost host;
+        RecordingHost host;
         QPointer<ManualWindow> window = new ManualWindow(fakes.services, host);
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->show();
