@@ -22,6 +22,7 @@
 #include "app/windowhost.h"
 #include "coinsetting/coinsettinginput.h"
 #include "coinsetting/coinsettingtexts.h"
+#include "coinsetting/settingfile.h"
 #include "coinsetting/settingfilecommands.h"
 #include "common/settingskeys.h"
 #include "common/text.h"
@@ -39,8 +40,9 @@ namespace texts = coinsettingtexts;
 constexpr int kSaveTimerMs = 1000;
 constexpr int kBlockTimerMs = 500;
 constexpr int kPorts = 12;
-constexpr int kBoxMaxLength = 5;
 constexpr int kRows = kCoinChannels / 2;
+// The setting files fill and read these same boxes.
+static_assert(kSettingChannels == kCoinChannels);
 // Before the first selection the link holds port 2; that is what an early unload stores.
 constexpr int kInitialPortNumber = 2;
 
@@ -154,7 +156,7 @@ void CoinSettingWindow::buildControls() {
         auto* box = new QLineEdit(QStringLiteral("0"), frame);
         box->setObjectName(QStringLiteral("Text1_%1").arg(i));
         box->setAccessibleName(caption);
-        box->setMaxLength(kBoxMaxLength);
+        box->setMaxLength(static_cast<int>(kBoxMaxLength));
         box->setGeometry(twipsRect(1380 + column * 2760, y, 1035, 315));
         box->installEventFilter(this);
         label->setBuddy(box);
@@ -167,7 +169,7 @@ void CoinSettingWindow::buildControls() {
 
     m_status = new QLabel(client);
     m_status->setObjectName(QStringLiteral("Label2"));
-    m_status->setAccessibleName(QStringLiteral("Status"));
+    m_status->setAccessibleName(qs(texts::kStatusLabel));
     m_status->setGeometry(twipsRect(120, 3900, 5415, 375));
     m_status->setAlignment(Qt::AlignCenter);
     m_status->setTextFormat(Qt::PlainText);
