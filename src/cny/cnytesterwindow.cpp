@@ -10,7 +10,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSaveFile>
-#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -214,10 +213,6 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
     m_payout->clear();
     m_status->clear();
     m_remainCoin->clear();
-
-    if (const QScreen* screen = this->screen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
 }
 
 void CnyTesterWindow::setCommandsEnabled(bool enabled) {
