@@ -390,14 +390,16 @@ void CoinSettingWindow::onBlockTimer() {
 void CoinSettingWindow::onManual() {
     const QString path = m_services.folder.filePath(qs(texts::kManualFile));
     const QString errorTitle = qs(texts::kErrorTitle);
-    if (!QFileInfo::exists(path)) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
         m_services.messages.show(qs(texts::kFileMissing), errorTitle, MessageIcon::Critical);
         return;
     }
-    // A file that is there but cannot be read (locked, no permission, a folder by that name)
-    // is the file access error: the technician is told and this window closes.
+    // A file that is there but cannot be read (locked, no permission, a folder or pipe by that
+    // name) is the file access error: the technician is told and this window closes. Only a
+    // regular file is opened: opening a pipe nobody writes to would never return.
     QFile probe(path);
-    if (!probe.open(QIODevice::ReadOnly)) {
+    if (!info.isFile() || !probe.open(QIODevice::ReadOnly)) {
         m_services.messages.show(qs(texts::kManualLocked), errorTitle, MessageIcon::Critical);
         close();
         return;

@@ -9,6 +9,10 @@
 #include <QTextBlock>
 #include <QTextEdit>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
 #include "app/manualwindow.h"
 #include "app/windowhost.h"
 #include "app/windowregistry.h"
@@ -180,17 +184,27 @@ class ManualWindowTest : public QObject {
     }
 
     void unreadableFile_data() {
-        QTest::addColumn<bool>("directory");
-        QTest::newRow("missing") << false;
-        QTest::newRow("a folder in its place") << true;
+        QTest::addColumn<QString>("inPlace");
+        QTest::newRow("missing") << "nothing";
+        QTest::newRow("a folder in its place") << "folder";
+#ifndef Q_OS_WIN
+        // Opening a pipe nobody writes to would never return.
+        QTest::newRow("a named pipe in its place") << "pipe";
+#endif
     }
     void unreadableFile() {
-        QFETCH(bool, directory);
+        QFETCH(QString, inPlace);
         QTemporaryDir folder;
         QVERIFY(folder.isValid());
-        if (directory) {
-            QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("Manual5.rtf")));
+        const QString path = folder.filePath(QStringLiteral("Manual5.rtf"));
+        if (inPlace == "folder") {
+            QVERIFY(QDir().mkdir(path));
         }
+#ifndef Q_OS_WIN
+        if (inPlace == "pipe") {
+            QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        }
+#endif
         TestServices fakes;
         fakes.folder.m_path = folder.path();
         RecordingHost host;

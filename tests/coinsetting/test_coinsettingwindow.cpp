@@ -11,6 +11,10 @@
 #include <QTest>
 #include <QTimer>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
 #include "app/windowregistry.h"
 #include "coinsetting/coinsettingwindow.h"
 #include "fakes.h"
@@ -545,7 +549,7 @@ class CoinSettingWindowTest : public QObject {
     }
 
     void manual_data() {
-        QTest::addColumn<QString>("file");  // "none", "file" or "folder"
+        QTest::addColumn<QString>("file");  // "none", "file", "folder" or "pipe"
         QTest::addColumn<QString>("how");   // "F1 box", "F1 chooser" or "menu"
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("opened");
@@ -568,6 +572,12 @@ class CoinSettingWindowTest : public QObject {
         QTest::newRow("cannot be read") << "folder"
                                         << "F1 box"
                                         << "File Not Exist Or Be Opened" << false << true;
+#ifndef Q_OS_WIN
+        // Opening a pipe nobody writes to would never return.
+        QTest::newRow("a named pipe") << "pipe"
+                                      << "F1 box"
+                                      << "File Not Exist Or Be Opened" << false << true;
+#endif
     }
     void manual() {
         QFETCH(QString, file);
@@ -582,6 +592,10 @@ class CoinSettingWindowTest : public QObject {
             out.write("{\\rtf1 Manual}");
         } else if (file == "folder") {
             QVERIFY(QDir(folder->path()).mkdir(QStringLiteral("Manual.rtf")));
+        } else if (file == "pipe") {
+#ifndef Q_OS_WIN
+            QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+#endif
         }
         load();
         if (how == "menu") {
