@@ -416,6 +416,8 @@ class HardwareTestWindowTest : public QObject {
         port->inject(hex("3A 0F 10 04 58 59 5A 3A"));
         QCOMPARE(box("Text1")->text(), QString("XYZ"));
         QCOMPARE(box("Text2")->text(), QString("0x0F10"));
+        // Decided on "XYZ" alone; joined to the last hopper's "TD3&H50" it would be HEarly.
+        QCOMPARE(window->receiver().firmwareVariant(), hwtest::FirmwareVariant::Generic);
 
         click("Command7");
         QVERIFY(flashPanelShown());
