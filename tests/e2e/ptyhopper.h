@@ -11,7 +11,6 @@
 
 #include "fakes.h"
 #include "hopperemulator.h"
-#include "platform/qtserialport.h"
 
 namespace pellix::test {
 
@@ -68,17 +67,6 @@ class PtyHopper {
     int m_slaveFd = -1;
     QString m_slave;
     std::unique_ptr<QSocketNotifier> m_notifier;
-};
-
-// Fakes for the desktop, the real serial port code for the line.
-struct PtyServices {
-    MemorySettingsStore settings;
-    RecordingMessageBoxes messages;
-    CountingClipboard clipboard;
-    FixedProgramFolder folder;
-    FixedInstanceLock instance;
-    QtSerialPortFactory ports{settings};
-    Services services{settings, messages, clipboard, folder, instance, ports};
 };
 
 }  // namespace pellix::test

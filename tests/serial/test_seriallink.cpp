@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include "fakes.h"
-#include "platform/qtserialport.h"
 #include "serial/seriallink.h"
 
 using namespace pellix;
@@ -63,17 +62,6 @@ struct Pty {
         ::tcgetattr(master, &t);
         return t;
     }
-};
-
-// Real ports, recorded messages: the services a window would get, minus the desktop.
-struct PtyServices {
-    MemorySettingsStore settings;
-    RecordingMessageBoxes messages;
-    CountingClipboard clipboard;
-    FixedProgramFolder folder;
-    FixedInstanceLock instance;
-    QtSerialPortFactory ports{settings};
-    Services services{settings, messages, clipboard, folder, instance, ports};
 };
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/windowhost.h"
+#include "platform/qtserialport.h"
 #include "platform/serialport.h"
 #include "platform/services.h"
 
@@ -151,6 +152,18 @@ struct TestServices {
     FixedProgramFolder folder;
     FixedInstanceLock instance;
     FakeSerialPortFactory ports;
+    Services services{settings, messages, clipboard, folder, instance, ports};
+};
+
+// Recording fakes for the desktop, the real serial port code for the line: for tests that run
+// against pseudo-terminals.
+struct PtyServices {
+    MemorySettingsStore settings;
+    RecordingMessageBoxes messages;
+    CountingClipboard clipboard;
+    FixedProgramFolder folder;
+    FixedInstanceLock instance;
+    QtSerialPortFactory ports{settings};
     Services services{settings, messages, clipboard, folder, instance, ports};
 };
 
