@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "app/rtfkeywords.h"
 #include "common/codepage.h"
 
 // Rules of the stream, as the states below follow them:
@@ -27,192 +28,7 @@ namespace pellix {
 namespace {
 
 constexpr std::string_view kSignature = "{\\rtf";
-constexpr char32_t kReplacement = 0xFFFD;
-constexpr int kMaxHalfPoints = 3276;
-constexpr int kSymbolCodePage = 42;
-constexpr int kMaxIndent = 31680;  // 22 inches, the widest page word processors allow
-
-enum class Keyword {
-    SkipDestination,
-    FontTable,
-    ColorTable,
-    Paragraph,
-    LineBreak,
-    Tab,
-    Emdash,
-    Endash,
-    Bullet,
-    LeftQuote,
-    RightQuote,
-    LeftDoubleQuote,
-    RightDoubleQuote,
-    Emspace,
-    Enspace,
-    Bold,
-    Italic,
-    Underline,
-    UnderlineNone,
-    Plain,
-    FontSize,
-    Font,
-    Charset,
-    ColorIndex,
-    Red,
-    Green,
-    Blue,
-    ParagraphDefaults,
-    AlignLeft,
-    AlignCenter,
-    AlignRight,
-    AlignJustify,
-    LeftIndent,
-    RightIndent,
-    FirstIndent,
-    DefaultTab,
-    Unicode,
-    UnicodeSkip,
-    AnsiCodePage,
-    DefaultFont,
-    Binary,
-};
-
-struct KeywordEntry {
-    std::string_view name;
-    Keyword keyword;
-};
-
-// Sorted by name for the binary search; control words not listed are ignored.
-constexpr KeywordEntry kKeywords[] = {
-    {"annotation", Keyword::SkipDestination},
-    {"ansicpg", Keyword::AnsiCodePage},
-    {"author", Keyword::SkipDestination},
-    {"b", Keyword::Bold},
-    {"bin", Keyword::Binary},
-    {"blue", Keyword::Blue},
-    {"bullet", Keyword::Bullet},
-    {"cell", Keyword::Tab},
-    {"cf", Keyword::ColorIndex},
-    {"colortbl", Keyword::ColorTable},
-    {"comment", Keyword::SkipDestination},
-    {"datastore", Keyword::SkipDestination},
-    {"deff", Keyword::DefaultFont},
-    {"deftab", Keyword::DefaultTab},
-    {"emdash", Keyword::Emdash},
-    {"emspace", Keyword::Emspace},
-    {"endash", Keyword::Endash},
-    {"enspace", Keyword::Enspace},
-    {"f", Keyword::Font},
-    {"fcharset", Keyword::Charset},
-    {"fi", Keyword::FirstIndent},
-    {"fldinst", Keyword::SkipDestination},
-    {"fonttbl", Keyword::FontTable},
-    {"footer", Keyword::SkipDestination},
-    {"footerf", Keyword::SkipDestination},
-    {"footerl", Keyword::SkipDestination},
-    {"footerr", Keyword::SkipDestination},
-    {"footnote", Keyword::SkipDestination},
-    {"fs", Keyword::FontSize},
-    {"generator", Keyword::SkipDestination},
-    {"green", Keyword::Green},
-    {"header", Keyword::SkipDestination},
-    {"headerf", Keyword::SkipDestination},
-    {"headerl", Keyword::SkipDestination},
-    {"headerr", Keyword::SkipDestination},
-    {"i", Keyword::Italic},
-    {"info", Keyword::SkipDestination},
-    {"latentstyles", Keyword::SkipDestination},
-    {"ldblquote", Keyword::LeftDoubleQuote},
-    {"li", Keyword::LeftIndent},
-    {"line", Keyword::LineBreak},
-    {"listoverridetable", Keyword::SkipDestination},
-    {"listtable", Keyword::SkipDestination},
-    {"lquote", Keyword::LeftQuote},
-    {"nonshppict", Keyword::SkipDestination},
-    {"object", Keyword::SkipDestination},
-    {"page", Keyword::Paragraph},
-    {"par", Keyword::Paragraph},
-    {"pard", Keyword::ParagraphDefaults},
-    {"pict", Keyword::SkipDestination},
-    {"plain", Keyword::Plain},
-    {"qc", Keyword::AlignCenter},
-    {"qj", Keyword::AlignJustify},
-    {"ql", Keyword::AlignLeft},
-    {"qr", Keyword::AlignRight},
-    {"rdblquote", Keyword::RightDoubleQuote},
-    {"red", Keyword::Red},
-    {"revtbl", Keyword::SkipDestination},
-    {"ri", Keyword::RightIndent},
-    {"row", Keyword::Paragraph},
-    {"rquote", Keyword::RightQuote},
-    {"rsidtbl", Keyword::SkipDestination},
-    {"sect", Keyword::Paragraph},
-    {"shp", Keyword::SkipDestination},
-    {"stylesheet", Keyword::SkipDestination},
-    {"tab", Keyword::Tab},
-    {"themedata", Keyword::SkipDestination},
-    {"u", Keyword::Unicode},
-    {"uc", Keyword::UnicodeSkip},
-    {"ul", Keyword::Underline},
-    {"uld", Keyword::Underline},
-    {"uldash", Keyword::Underline},
-    {"uldb", Keyword::Underline},
-    {"ulnone", Keyword::UnderlineNone},
-    {"ulth", Keyword::Underline},
-    {"ulw", Keyword::Underline},
-    {"ulwave", Keyword::Underline},
-    {"xmlnstbl", Keyword::SkipDestination},
-};
-
-static_assert(std::is_sorted(std::begin(kKeywords), std::end(kKeywords),
-                             [](const KeywordEntry& a, const KeywordEntry& b) {
-                                 return a.name < b.name;
-                             }));
-
-const KeywordEntry* findKeyword(std::string_view name) {
-    const auto* it = std::lower_bound(
-        std::begin(kKeywords), std::end(kKeywords), name,
-        [](const KeywordEntry& entry, std::string_view key) { return entry.name < key; });
-    return it != std::end(kKeywords) && it->name == name ? it : nullptr;
-}
-
-bool isDoubleByteCodePage(int codePage) {
-    return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950 ||
-           codePage == 1361;
-}
-
-// Only Windows-1252 is decoded as such; other single-byte pages fall back to it, which keeps
-// ASCII right. The symbol font's bullet is what list bullets are written with.
-char32_t singleByte(int codePage, std::uint8_t byte) {
-    if (byte < 0x80) {
-        return byte;
-    }
-    if (codePage == kSymbolCodePage) {
-        return byte == 0xB7 ? char32_t{0x2022} : char32_t{byte};
-    }
-    return windows1252Character(byte);
-}
-
-// \fcharsetN -> code page; 0 means "the document's".
-int charsetCodePage(int charset) {
-    switch (charset) {
-        case 0:
-            return 1252;
-        case 2:
-            return kSymbolCodePage;
-        case 128:
-            return 932;
-        case 129:
-            return 949;
-        case 130:
-            return 1361;
-        case 134:
-            return 936;
-        case 136:
-            return 950;
-        default:
-            return 0;
-    }
-}
+using rtf::Keyword;
 
 int hexValue(std::uint8_t byte) {
     if (byte >= '0' && byte <= '9') {
@@ -413,7 +229,7 @@ RtfReader::Destination RtfReader::destination() const {
 
 void RtfReader::openGroup() {
     m_fallbackLeft = 0;
-    m_leadByte = 0;
+    m_decoder.dropLeadByte();
     if (m_overflowDepth > 0 || m_groups.size() >= kMaxDepth) {
         ++m_overflowDepth;
         return;
@@ -424,13 +240,13 @@ void RtfReader::openGroup() {
 
 void RtfReader::closeGroup() {
     m_fallbackLeft = 0;
-    m_leadByte = 0;
+    m_decoder.dropLeadByte();
     if (m_overflowDepth > 0) {
         --m_overflowDepth;
         return;
     }
     if (top().destination == Destination::FontTable) {
-        commitFont();  // the last entry may lack its ';'
+        m_tables.endFont(m_document, m_codePages);  // the last entry may lack its ';'
     }
     if (m_groups.size() == 1) {
         if (!m_paragraph.runs.empty()) {
@@ -458,13 +274,13 @@ void RtfReader::controlSymbol(std::uint8_t symbol) {
         case '\\':
         case '{':
         case '}':
-            codePoint(symbol);
+            put(m_decoder.character(symbol));
             return;
         case '~':
-            codePoint(0x00A0);
+            put(m_decoder.character(0x00A0));
             return;
         case '_':
-            codePoint(0x2011);
+            put(m_decoder.character(0x2011));
             return;
         case '\r':
         case '\n':
@@ -478,11 +294,12 @@ void RtfReader::controlSymbol(std::uint8_t symbol) {
 }
 
 void RtfReader::controlWord() {
-    m_leadByte = 0;
+    m_decoder.dropLeadByte();
     if (m_wordTooLong) {
         return;
     }
-    const KeywordEntry* entry = findKeyword(std::string_view(m_word.data(), m_wordLength));
+    const rtf::KeywordEntry* entry =
+        rtf::findKeyword(std::string_view(m_word.data(), m_wordLength));
     if (entry == nullptr) {
         if (m_fallbackLeft > 0) {
             --m_fallbackLeft;
@@ -493,7 +310,6 @@ void RtfReader::controlWord() {
     wide = std::clamp<std::int64_t>(wide, std::numeric_limits<int>::min(),
                                     std::numeric_limits<int>::max());
     const int parameter = static_cast<int>(wide);
-    const bool on = !m_hasDigits || parameter != 0;
 
     if (entry->keyword == Keyword::Binary) {
         // Honoured everywhere, so raw picture data is never read as RTF.
@@ -524,249 +340,117 @@ void RtfReader::controlWord() {
     }
     if (entry->keyword == Keyword::Unicode) {
         if (where != Destination::ColorTable && m_hasDigits) {
-            unicodeValue(wide);
+            put(m_decoder.unicode(wide));
             m_fallbackLeft = top().unicodeSkip;
         }
         return;
     }
     if (where == Destination::FontTable) {
-        if (entry->keyword == Keyword::Font) {
-            commitFont();
-            m_pendingFont = rtf::Font{parameter, {}};
-            m_pendingCharset = -1;
-            m_fontPending = true;
-        } else if (entry->keyword == Keyword::Charset) {
-            m_pendingCharset = parameter;
-        }
+        m_tables.fontWord(entry->keyword, parameter, m_document, m_codePages);
         return;
     }
     if (where == Destination::ColorTable) {
-        const auto component = static_cast<std::uint8_t>(std::clamp(parameter, 0, 255));
-        if (entry->keyword == Keyword::Red) {
-            m_pendingColor.red = component;
-        } else if (entry->keyword == Keyword::Green) {
-            m_pendingColor.green = component;
-        } else if (entry->keyword == Keyword::Blue) {
-            m_pendingColor.blue = component;
-        } else {
-            return;
-        }
-        m_pendingColor.automatic = false;
+        m_tables.colorWord(entry->keyword, parameter);
         return;
     }
 
     Group& group = top();
+    if (rtf::applyFormat(entry->keyword, parameter, m_hasDigits, group.style, group.paragraph)) {
+        return;
+    }
     switch (entry->keyword) {
         case Keyword::FontTable:
             group.destination = Destination::FontTable;
-            m_fontPending = false;
+            m_tables.startFontTable();
             return;
         case Keyword::ColorTable:
             group.destination = Destination::ColorTable;
-            m_pendingColor = {};
+            m_tables.startColorTable();
             return;
         case Keyword::Paragraph:
             endParagraph();
             return;
         case Keyword::LineBreak:
-            codePoint('\n');
+            put(m_decoder.character('\n'));
             return;
         case Keyword::Tab:
-            codePoint('\t');
+            put(m_decoder.character('\t'));
             return;
         case Keyword::Emdash:
-            codePoint(0x2014);
+            put(m_decoder.character(0x2014));
             return;
         case Keyword::Endash:
-            codePoint(0x2013);
+            put(m_decoder.character(0x2013));
             return;
         case Keyword::Bullet:
-            codePoint(0x2022);
+            put(m_decoder.character(0x2022));
             return;
         case Keyword::LeftQuote:
-            codePoint(0x2018);
+            put(m_decoder.character(0x2018));
             return;
         case Keyword::RightQuote:
-            codePoint(0x2019);
+            put(m_decoder.character(0x2019));
             return;
         case Keyword::LeftDoubleQuote:
-            codePoint(0x201C);
+            put(m_decoder.character(0x201C));
             return;
         case Keyword::RightDoubleQuote:
-            codePoint(0x201D);
+            put(m_decoder.character(0x201D));
             return;
         case Keyword::Emspace:
-            codePoint(0x2003);
+            put(m_decoder.character(0x2003));
             return;
         case Keyword::Enspace:
-            codePoint(0x2002);
-            return;
-        case Keyword::Bold:
-            group.style.bold = on;
-            return;
-        case Keyword::Italic:
-            group.style.italic = on;
-            return;
-        case Keyword::Underline:
-            group.style.underline = on;
-            return;
-        case Keyword::UnderlineNone:
-            group.style.underline = false;
-            return;
-        case Keyword::Plain:
-            group.style = rtf::CharStyle{};
-            return;
-        case Keyword::FontSize:
-            group.style.halfPoints = m_hasDigits && parameter > 0
-                                         ? std::min(parameter, kMaxHalfPoints)
-                                         : rtf::kDefaultHalfPoints;
-            return;
-        case Keyword::Font:
-            group.style.font = parameter;
-            return;
-        case Keyword::ColorIndex:
-            group.style.color = std::max(parameter, 0);
-            return;
-        case Keyword::ParagraphDefaults:
-            group.paragraph = rtf::ParagraphFormat{};
-            return;
-        case Keyword::AlignLeft:
-            group.paragraph.alignment = rtf::Alignment::Left;
-            return;
-        case Keyword::AlignCenter:
-            group.paragraph.alignment = rtf::Alignment::Center;
-            return;
-        case Keyword::AlignRight:
-            group.paragraph.alignment = rtf::Alignment::Right;
-            return;
-        case Keyword::AlignJustify:
-            group.paragraph.alignment = rtf::Alignment::Justify;
-            return;
-        case Keyword::LeftIndent:
-            group.paragraph.leftIndent = std::clamp(parameter, -kMaxIndent, kMaxIndent);
-            return;
-        case Keyword::RightIndent:
-            group.paragraph.rightIndent = std::clamp(parameter, -kMaxIndent, kMaxIndent);
-            return;
-        case Keyword::FirstIndent:
-            group.paragraph.firstIndent = std::clamp(parameter, -kMaxIndent, kMaxIndent);
+            put(m_decoder.character(0x2002));
             return;
         case Keyword::DefaultTab:
             m_document.defaultTab =
-                parameter > 0 ? std::min(parameter, kMaxIndent) : rtf::kDefaultTab;
+                parameter > 0 ? std::min(parameter, rtf::kMaxIndent) : rtf::kDefaultTab;
             return;
         case Keyword::AnsiCodePage:
             if (parameter > 0) {
-                m_documentCodePage = parameter;
-                m_cacheValid = false;
+                m_codePages.setDocumentPage(parameter);
             }
             return;
         case Keyword::DefaultFont:
             m_document.defaultFont = parameter;
             return;
-        case Keyword::SkipDestination:
-        case Keyword::Charset:
-        case Keyword::Red:
-        case Keyword::Green:
-        case Keyword::Blue:
-        case Keyword::Unicode:
-        case Keyword::UnicodeSkip:
-        case Keyword::Binary:
+        default:
             return;  // handled above or meaningless in the body
     }
 }
 
 int RtfReader::currentCodePage() {
     if (destination() == Destination::FontTable) {
-        const int page = m_fontPending ? charsetCodePage(m_pendingCharset) : 0;
-        return page != 0 ? page : m_documentCodePage;
+        return m_codePages.ofCharset(m_tables.fontCharset());
     }
     const int font = m_groups.empty() || m_groups.back().style.font < 0
                          ? m_document.defaultFont
                          : m_groups.back().style.font;
-    if (!m_cacheValid || font != m_cachedFont) {
-        const auto it = m_fontCodePages.find(font);
-        m_cachedFont = font;
-        m_cachedCodePage =
-            it != m_fontCodePages.end() && it->second != 0 ? it->second : m_documentCodePage;
-        m_cacheValid = true;
-    }
-    return m_cachedCodePage;
+    return m_codePages.ofFont(font);
 }
 
 void RtfReader::textByte(std::uint8_t byte) {
-    const int codePage = currentCodePage();
-    if (isDoubleByteCodePage(codePage) && byte >= 0x80) {
-        // No tables for the double-byte pages: a whole character shows as one replacement.
-        if (m_leadByte != 0) {
-            m_leadByte = 0;
-            codePoint(kReplacement);
-        } else if (byte >= 0x81 && byte <= 0xFE) {
-            m_leadByte = byte;
-        } else {
-            codePoint(kReplacement);
-        }
-        return;
-    }
-    if (m_leadByte != 0) {
-        m_leadByte = 0;  // an ASCII trail byte still completes the pair
-        codePoint(kReplacement);
-        return;
-    }
-    codePoint(singleByte(codePage, byte));
+    put(m_decoder.byte(byte, currentCodePage()));
 }
 
-void RtfReader::unicodeValue(std::int64_t value) {
-    if (value < 0) {
-        value += 65536;  // written as signed 16-bit numbers
-    }
-    if (value < 0 || value > 0x10FFFF) {
-        codePoint(kReplacement);
-        return;
-    }
-    const auto unit = static_cast<char32_t>(value);
-    if (unit >= 0xD800 && unit <= 0xDBFF) {
-        flushSurrogate();
-        m_highSurrogate = unit;
-        return;
-    }
-    if (unit >= 0xDC00 && unit <= 0xDFFF) {
-        if (m_highSurrogate == 0) {
-            codePoint(kReplacement);
-            return;
-        }
-        const char32_t combined = 0x10000 + ((m_highSurrogate - 0xD800) << 10) + (unit - 0xDC00);
-        m_highSurrogate = 0;
-        codePoint(combined);
-        return;
-    }
-    codePoint(unit);
-}
-
-void RtfReader::flushSurrogate() {
-    if (m_highSurrogate != 0) {
-        m_highSurrogate = 0;
-        codePoint(kReplacement);
+void RtfReader::put(const rtf::Characters& characters) {
+    for (const char32_t character : characters) {
+        putCharacter(character);
     }
 }
 
-void RtfReader::codePoint(char32_t value) {
-    flushSurrogate();
+// Every decoded character goes where the current group's text goes.
+void RtfReader::putCharacter(char32_t value) {
     switch (destination()) {
         case Destination::Body:
             appendToBody(value);
             return;
         case Destination::FontTable:
-            if (value == ';') {
-                commitFont();
-            } else if (m_fontPending && m_pendingFont.name.size() < kMaxFontName) {
-                appendUtf8(m_pendingFont.name, value);
-            }
+            m_tables.fontCharacter(value, m_document, m_codePages);
             return;
         case Destination::ColorTable:
-            if (value == ';') {
-                commitColor();
-            }
+            m_tables.colorCharacter(value, m_document);
             return;
         case Destination::Skip:
             return;
@@ -796,8 +480,7 @@ void RtfReader::appendToBody(char32_t value) {
 }
 
 void RtfReader::endParagraph() {
-    flushSurrogate();
-    m_leadByte = 0;
+    put(m_decoder.endParagraph());
     if (m_full) {
         return;
     }
@@ -811,31 +494,6 @@ void RtfReader::endParagraph() {
     }
     m_document.paragraphs.push_back(std::move(m_paragraph));
     m_paragraph = {};
-}
-
-void RtfReader::commitFont() {
-    if (!m_fontPending) {
-        return;
-    }
-    m_fontPending = false;
-    std::string& name = m_pendingFont.name;
-    while (!name.empty() && name.back() == ' ') {
-        name.pop_back();
-    }
-    if (m_document.fonts.size() >= kMaxFonts || m_fontCodePages.count(m_pendingFont.number) > 0) {
-        return;  // the first entry for a number wins
-    }
-    m_fontCodePages.emplace(m_pendingFont.number, charsetCodePage(m_pendingCharset));
-    m_cacheValid = false;
-    m_document.fonts.push_back(std::move(m_pendingFont));
-    m_pendingFont = {};
-}
-
-void RtfReader::commitColor() {
-    if (m_document.colors.size() < kMaxColors) {
-        m_document.colors.push_back(m_pendingColor);
-    }
-    m_pendingColor = {};
 }
 
 RtfError RtfReader::finish() {

@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
+
+#include "app/rtftables.h"
+#include "app/rtftext.h"
 
 namespace pellix {
 
@@ -141,14 +143,11 @@ class RtfReader {
     void controlSymbol(std::uint8_t symbol);
     void controlWord();
     void textByte(std::uint8_t byte);
-    void unicodeValue(std::int64_t value);
-    void codePoint(char32_t value);
-    void flushSurrogate();
     int currentCodePage();
+    void put(const rtf::Characters& characters);
+    void putCharacter(char32_t value);
     void appendToBody(char32_t value);
     void endParagraph();
-    void commitFont();
-    void commitColor();
     Destination destination() const;
     Group& top() { return m_groups.back(); }
 
@@ -170,19 +169,10 @@ class RtfReader {
     std::uint8_t m_hex = 0;
     std::int64_t m_binaryLeft = 0;
     int m_fallbackLeft = 0;  // fallback bytes still to drop after \uN
-    char32_t m_highSurrogate = 0;
-    std::uint8_t m_leadByte = 0;  // first byte of a double-byte character
 
-    int m_documentCodePage = 1252;
-    std::unordered_map<int, int> m_fontCodePages;  // font number -> code page of its charset
-    // The last answer of currentCodePage(); text bytes come in long runs of one font.
-    int m_cachedFont = 0;
-    int m_cachedCodePage = 0;
-    bool m_cacheValid = false;
-    rtf::Font m_pendingFont;
-    int m_pendingCharset = -1;
-    bool m_fontPending = false;
-    rtf::Color m_pendingColor;
+    rtf::TextDecoder m_decoder;
+    rtf::CodePages m_codePages;
+    rtf::TableReader m_tables;
 
     rtf::Paragraph m_paragraph;
     rtf::Document m_document;
