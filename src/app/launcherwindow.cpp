@@ -5,6 +5,7 @@
 #include <QToolButton>
 
 #include "app/windowregistry.h"
+#include "platform/formwidgets.h"
 #include "platform/services.h"
 #include "platform/twips.h"
 
@@ -29,10 +30,9 @@ constexpr std::array<WindowKind, 5> kOpens{WindowKind::HardwareTest, WindowKind:
                                            WindowKind::CnyTester, WindowKind::CoinSetting,
                                            WindowKind::Manual};
 
-QLabel* picture(QWidget* parent, const QString& name, const QString& file, QRect rect) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setGeometry(rect);
+QLabel* picture(QWidget* parent, const QString& name, const QString& spokenName,
+                const QString& file, QRect rect) {
+    auto* label = addControl<QLabel>(parent, name, spokenName, rect);
     label->setScaledContents(true);
     label->setPixmap(QPixmap(file));
     return label;
@@ -42,29 +42,22 @@ QLabel* picture(QWidget* parent, const QString& name, const QString& file, QRect
 
 LauncherWindow::LauncherWindow(WindowRegistry& registry, const ProgramFolder& folder,
                                QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
-      m_registry(registry) {
-    setObjectName(QStringLiteral("Form6"));
-    setWindowTitle(QStringLiteral("HOPPER SW TOOL"));
-    setWindowIcon(QIcon(folder.filePath(QStringLiteral("\\pellix.ico"))));
+    : QWidget(parent, kFixedToolWindowFlags), m_registry(registry) {
+    setUpWindow(*this, QStringLiteral("Form6"), QStringLiteral("HOPPER SW TOOL"), folder,
+                QStringLiteral("\\pellix.ico"));
     setFixedSize(twipsSize(5205, 5535));
 
-    picture(this, QStringLiteral("Image1"), folder.filePath(QStringLiteral("\\launcher_large.png")),
-            twipsRect(0, 0, 3720, 4305))
-        ->setAccessibleName(QStringLiteral("Pellix hopper"));
-    picture(this, QStringLiteral("Image2"),
+    picture(this, QStringLiteral("Image1"), QStringLiteral("Pellix hopper"),
+            folder.filePath(QStringLiteral("\\launcher_large.png")), twipsRect(0, 0, 3720, 4305));
+    picture(this, QStringLiteral("Image2"), QStringLiteral("Pellix banner"),
             folder.filePath(QStringLiteral("\\launcher_banner.png")),
-            twipsRect(-120, 4320, 5175, 1230))
-        ->setAccessibleName(QStringLiteral("Pellix banner"));
+            twipsRect(-120, 4320, 5175, 1230));
 
     for (int i = 0; i < 6; ++i) {
-        auto* button = new QToolButton(this);
-        button->setObjectName(QStringLiteral("Image3_%1").arg(i));
         const QString tooltip = QString::fromLatin1(kImageButtons[i].tooltip);
+        auto* button = addControl<QToolButton>(this, QStringLiteral("Image3_%1").arg(i), tooltip,
+                                               twipsRect(3720, 720 * i, 1335, 735));
         button->setToolTip(tooltip);
-        button->setAccessibleName(tooltip);
-        button->setGeometry(twipsRect(3720, 720 * i, 1335, 735));
         button->setIcon(QIcon(
             folder.filePath(QLatin1Char('\\') + QString::fromLatin1(kImageButtons[i].picture))));
         button->setIconSize(button->size());

@@ -16,6 +16,7 @@
 #include "app/rtfdocument.h"
 #include "app/rtfreader.h"
 #include "app/windowhost.h"
+#include "platform/formwidgets.h"
 #include "platform/services.h"
 #include "platform/twips.h"
 
@@ -47,13 +48,7 @@ QString text(const char* latin1) {
 // The product labels hold ampersands as ordinary characters: plain text and no buddy, so no
 // mnemonic is taken from them.
 QLabel* fixedLabel(QWidget* parent, const QString& name, const char* content, int x, int y) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    label->setText(text(content));
-    label->setAccessibleName(label->text());
-    label->move(twips(x), twips(y));
-    label->adjustSize();
+    QLabel* label = addCaption(parent, name, text(content), QPoint(twips(x), twips(y)));
     // With a wider system font than the one the layout was drawn for, a label near the right
     // edge moves left just enough to stay whole inside its frame.
     const int overhang = label->geometry().right() - (parent->width() - kFrameInset);
@@ -63,64 +58,44 @@ QLabel* fixedLabel(QWidget* parent, const QString& name, const char* content, in
     return label;
 }
 
-QGroupBox* frame(QWidget* parent, const QString& name, const char* caption, QRect rect) {
-    auto* box = new QGroupBox(text(caption), parent);
-    box->setObjectName(name);
-    box->setAccessibleName(box->title());
-    box->setGeometry(rect);
-    return box;
-}
-
 }  // namespace
 
 ManualWindow::ManualWindow(Services& services, WindowHost& host, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
-      m_services(services),
-      m_host(host) {
-    setObjectName(QStringLiteral("Form2"));
-    setWindowTitle(text(kCaption));
-    setWindowIcon(QIcon(services.folder.filePath(text(kIconFile))));
+    : QWidget(parent, kFixedToolWindowFlags), m_services(services), m_host(host) {
+    setUpWindow(*this, QStringLiteral("Form2"), text(kCaption), services.folder, text(kIconFile));
     setFixedSize(twipsSize(12390, 9150));
 
-    auto* logo = new QLabel(this);
-    logo->setObjectName(QStringLiteral("Picture1"));
-    logo->setAccessibleName(QStringLiteral("Pellix logo"));
-    logo->setGeometry(twipsRect(240, 240, 1575, 1215));
+    auto* logo = addControl<QLabel>(this, QStringLiteral("Picture1"), QStringLiteral("Pellix logo"),
+                                    twipsRect(240, 240, 1575, 1215));
     logo->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     logo->setBackgroundRole(QPalette::Window);
     logo->setAutoFillBackground(true);
     logo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     logo->setPixmap(QPixmap(services.folder.filePath(text(kLogoFile))));
 
-    auto* version =
-        frame(this, QStringLiteral("Frame1"), kVersionFrame, twipsRect(2040, 0, 10215, 1815));
+    QGroupBox* version = addFrame(this, QStringLiteral("Frame1"), text(kVersionFrame),
+                                  twipsRect(2040, 0, 10215, 1815));
     fixedLabel(version, QStringLiteral("Label1"), kProduct, 480, 360);
     fixedLabel(version, QStringLiteral("Label3"), kFirmware, 480, 675);
     fixedLabel(version, QStringLiteral("Label2_0"), kInterface, 480, 1005);
     fixedLabel(version, QStringLiteral("Label4"), kRelease, 8880, 1440);
 
-    auto* line = new QFrame(this);
-    line->setObjectName(QStringLiteral("Line1"));
-    line->setAccessibleName(QStringLiteral("Line"));
+    auto* line =
+        addControl<QFrame>(this, QStringLiteral("Line1"), QStringLiteral("Line"),
+                           QRect(twips(120), twips(2040), twips(12240) - twips(120) + 1, 1));
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Plain);
-    line->setGeometry(twips(120), twips(2040), twips(12240) - twips(120) + 1, 1);
 
-    auto* instruction =
-        frame(this, QStringLiteral("Frame2"), kInstructionFrame, twipsRect(120, 2280, 12135, 6255));
-    m_instruction = new QTextEdit(instruction);
-    m_instruction->setObjectName(QStringLiteral("RichTextBox1"));
-    m_instruction->setAccessibleName(instruction->title());
-    m_instruction->setGeometry(twipsRect(120, 240, 11895, 5895));
+    QGroupBox* instruction = addFrame(this, QStringLiteral("Frame2"), text(kInstructionFrame),
+                                      twipsRect(120, 2280, 12135, 6255));
+    m_instruction = addControl<QTextEdit>(instruction, QStringLiteral("RichTextBox1"),
+                                          instruction->title(), twipsRect(120, 240, 11895, 5895));
     m_instruction->setReadOnly(true);
     m_instruction->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_instruction->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
-    auto* closeButton = new QPushButton(text(kClose), this);
-    closeButton->setObjectName(QStringLiteral("Command1"));
-    closeButton->setAccessibleName(QStringLiteral("Close"));
-    closeButton->setGeometry(twipsRect(4800, 8640, 855, 375));
+    auto* closeButton =
+        addButton(this, QStringLiteral("Command1"), text(kClose), twipsRect(4800, 8640, 855, 375));
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
 
     loadInstruction();

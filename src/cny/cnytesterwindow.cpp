@@ -20,6 +20,7 @@
 #include "cny/cnylogview.h"
 #include "common/settingskeys.h"
 #include "common/text.h"
+#include "platform/formwidgets.h"
 #include "platform/services.h"
 #include "platform/twips.h"
 #include "serial/lockedcombobox.h"
@@ -29,14 +30,9 @@ namespace pellix {
 namespace {
 
 constexpr int kPorts = 12;
-constexpr int kDialogFontPoints = 8;
 // The hidden list only ever helped when debugging a line; the newest bytes are enough.
 constexpr int kReceivedBytesBound = 4096;
 constexpr std::array<int, cny::kCommands> kCommandTops = {240, 840, 1440, 2040, 2640};
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // The command captions are longer than their buttons are wide; like the buttons they replace
 // they wrap onto a second line instead of being cut off. text() stays the caption.
@@ -59,64 +55,49 @@ class WrappingButton final : public QPushButton {
 };
 
 QLabel* label(QWidget* parent, const char* name, std::string_view text, QRect rect) {
-    auto* l = new QLabel(qs(text), parent);
-    l->setObjectName(QLatin1String(name));
-    l->setAccessibleName(l->text());
-    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    l->setGeometry(rect);
-    return l;
+    QLabel* caption = addCaption(parent, QLatin1String(name), toQString(text), rect);
+    caption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return caption;
 }
 
 QLineEdit* textBox(QWidget* parent, const char* name, const QLabel* namedBy, QRect rect) {
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(QLatin1String(name));
-    box->setAccessibleName(namedBy->text());
-    box->setGeometry(rect);
-    return box;
+    return addControl<QLineEdit>(parent, QLatin1String(name), namedBy->text(), rect);
 }
 
-// Drop-down lists keep their natural height; only their place and width come from the layout.
 LockedComboBox* chooser(QWidget* parent, Clipboard& clipboard, const char* name,
                         std::string_view accessibleName, int left, int top, int width) {
     auto* combo = new LockedComboBox(clipboard, parent);
-    combo->setObjectName(QLatin1String(name));
-    combo->setAccessibleName(qs(accessibleName));
-    combo->setGeometry(twips(left), twips(top), twips(width), combo->sizeHint().height());
+    nameControl(*combo, QLatin1String(name), toQString(accessibleName));
+    placeDropDown(*combo, twips(left), twips(top), twips(width));
     return combo;
 }
 
 QString askSavePathWithDialog(QWidget* parent) {
-    return QFileDialog::getSaveFileName(parent, qs(cny::kSaveLogDialogTitle), QString(),
-                                        qs(cny::kCsvFilter));
+    return QFileDialog::getSaveFileName(parent, toQString(cny::kSaveLogDialogTitle), QString(),
+                                        toQString(cny::kCsvFilter));
 }
 
 }  // namespace
 
 CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState& state,
                                  QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
+    : QWidget(parent, kFixedToolWindowFlags),
       m_services(services),
       m_host(host),
       m_state(state),
       m_askSavePath(askSavePathWithDialog) {
-    setObjectName(QStringLiteral("Form4"));
-    setWindowTitle(qs(cny::kWindowTitle));
-    setWindowIcon(QIcon(services.folder.filePath(QStringLiteral("\\pellix.ico"))));
-    // The layout was drawn for an 8-point dialog font; larger defaults cut the captions off.
-    QFont dialogFont = font();
-    dialogFont.setPointSize(kDialogFontPoints);
-    setFont(dialogFont);
+    setUpWindow(*this, QStringLiteral("Form4"), toQString(cny::kWindowTitle), services.folder,
+                QStringLiteral("\\pellix.ico"));
+    useDialogFont(*this);
 
     m_link = new SerialLink(services, SerialLinkPolicy{}, this);
     m_link->setObjectName(QStringLiteral("MSComm1"));
 
     for (int i = 0; i < cny::kCommands; ++i) {
-        const QString caption = qs(cny::kCommandCaptions[static_cast<std::size_t>(i)]);
-        auto* button = new WrappingButton(caption, this);
-        button->setObjectName(QStringLiteral("Command1_%1").arg(i));
-        button->setAccessibleName(caption);
-        button->setGeometry(twipsRect(120, kCommandTops[static_cast<std::size_t>(i)], 1215, 495));
+        const QString caption = toQString(cny::kCommandCaptions[static_cast<std::size_t>(i)]);
+        auto* button = addButton<WrappingButton>(
+            this, QStringLiteral("Command1_%1").arg(i), caption,
+            twipsRect(120, kCommandTops[static_cast<std::size_t>(i)], 1215, 495));
         connect(button, &QPushButton::clicked, this, [this, i] { onCommand(i); });
         m_commands[static_cast<std::size_t>(i)] = button;
     }
@@ -124,10 +105,10 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
     label(this, "Label4", cny::kAddressLabel, twipsRect(1560, 270, 1095, 255));
     m_address = chooser(this, services.clipboard, "Combo1", cny::kAddressLabel, 2760, 240, 1215);
     for (std::string_view entry : cny::kAddressEntries) {
-        m_address->addItem(qs(entry));
+        m_address->addItem(toQString(entry));
     }
     // Shows the first address without choosing it; sending chooses it then.
-    m_address->setPlaceholderText(qs(cny::kAddressEntries[0]));
+    m_address->setPlaceholderText(toQString(cny::kAddressEntries[0]));
     m_address->setCurrentIndex(-1);
     connect(m_address, &QComboBox::activated, this, [this] { m_services.clipboard.clear(); });
 
@@ -143,11 +124,9 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
     m_remainCoin = textBox(this, "Text3", remainLabel, twipsRect(2760, 1920, 1215, 495));
     m_remainCoin->setEnabled(false);
 
-    auto* closeButton = new QPushButton(qs(cny::kCloseCaption), this);
-    closeButton->setObjectName(QStringLiteral("Command5"));
-    closeButton->setAccessibleName(qs(cny::kCloseCaption).remove(QLatin1Char('&')));
+    auto* closeButton = addButton(this, QStringLiteral("Command5"), toQString(cny::kCloseCaption),
+                                  twipsRect(360, 3240, 735, 495));
     closeButton->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
-    closeButton->setGeometry(twipsRect(360, 3240, 735, 495));
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
 
     m_ports = chooser(this, services.clipboard, "Combo2", cny::kPortChooserName, 1440, 3360, 975);
@@ -157,17 +136,15 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
     m_speeds =
         chooser(this, services.clipboard, "Combo3", cny::kSpeedChooserName, 2520, 3360, 1455);
     for (std::string_view entry : cny::kSpeedEntries) {
-        m_speeds->addItem(qs(entry));
+        m_speeds->addItem(toQString(entry));
     }
     connect(m_speeds, &QComboBox::activated, this, &CnyTesterWindow::onSpeedPicked);
 
     m_logModel = new CnyLogModel(this);
-    m_log = new CnyLogView(*m_logModel, this);
-    m_log->setObjectName(QStringLiteral("MSFlexGrid1"));
-    m_log->setAccessibleName(qs(cny::kLogName));
-    m_log->setGeometry(twipsRect(4080, 240, 7335, 3375));
+    m_log = addControl<CnyLogView>(this, QStringLiteral("MSFlexGrid1"), toQString(cny::kLogName),
+                                   twipsRect(4080, 240, 7335, 3375), *m_logModel);
     connect(m_log, &CnyLogView::clearRequested, this, &CnyTesterWindow::InitLogGrid);
-    m_saveLog = new QAction(qs(cny::kSaveLogAction), m_log);
+    m_saveLog = new QAction(toQString(cny::kSaveLogAction), m_log);
     m_saveLog->setObjectName(QStringLiteral("SaveLogAsCsv"));
     m_log->addAction(m_saveLog);
     connect(m_saveLog, &QAction::triggered, this, &CnyTesterWindow::onSaveLog);
@@ -178,25 +155,16 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
         menu.exec(m_log->viewport()->mapToGlobal(at));
     });
 
-    m_received = new QListWidget(this);
-    m_received->setObjectName(QStringLiteral("List1"));
-    m_received->setAccessibleName(qs(cny::kReceivedBytesName));
-    m_received->setGeometry(twipsRect(2880, 3840, 2655, 2400));
+    m_received =
+        addControl<QListWidget>(this, QStringLiteral("List1"), toQString(cny::kReceivedBytesName),
+                                twipsRect(2880, 3840, 2655, 2400));
     m_received->hide();
 
-    auto* statusBar = new QStatusBar(this);
-    statusBar->setObjectName(QStringLiteral("StatusBar1"));
-    statusBar->setSizeGripEnabled(false);
-    m_linkPanel = new QLabel(statusBar);
-    m_linkPanel->setObjectName(QStringLiteral("StatusBar1_Panel1"));
-    m_linkPanel->setAccessibleName(qs(cny::kLinkPanelName));
-    m_speedPanel = new QLabel(statusBar);
-    m_speedPanel->setObjectName(QStringLiteral("StatusBar1_Panel2"));
-    m_speedPanel->setAccessibleName(qs(cny::kSpeedPanelName));
-    statusBar->addWidget(m_linkPanel, 1);
-    statusBar->addWidget(m_speedPanel, 1);
-    statusBar->setGeometry(twipsRect(0, 3900, 11565, 375));
-    setFixedSize(twipsSize(11565, 4275));
+    QStatusBar* statusBar = addStatusBar(this);
+    m_linkPanel = addStatusPanel(statusBar, 1, toQString(cny::kLinkPanelName));
+    m_speedPanel = addStatusPanel(statusBar, 2, toQString(cny::kSpeedPanelName));
+    // The bar has the height the layout gives it, not its natural one.
+    fixSizeWithStatusBar(*this, *statusBar, twipsSize(11565, 3900), 0, twips(375));
 
     connect(m_link, &SerialLink::panelTextChanged, m_linkPanel, &QLabel::setText);
     connect(m_link, &SerialLink::portLost, this, [this] { setCommandsEnabled(false); });
@@ -208,7 +176,7 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
     m_speeds->setCurrentIndex(0);
     onSpeedPicked(0);
     m_linkPanel->setText(kPanelClosed);
-    m_link->Configure(qs(cny::kSpeedSettings[0]), InputMode::Bytes, 1, 1, 1);
+    m_link->Configure(toQString(cny::kSpeedSettings[0]), InputMode::Bytes, 1, 1, 1);
     InitLogGrid();
     m_payout->clear();
     m_status->clear();
@@ -233,7 +201,7 @@ void CnyTesterWindow::onCommand(int index) {
     if (cny::takesPayoutCount(command)) {
         const auto read = cny::readPayoutCount(m_payout->text().toStdString());
         if (!read) {
-            m_services.messages.show(qs(cny::kCountRange),
+            m_services.messages.show(toQString(cny::kCountRange),
                                      QString::fromLatin1(keys::kApplicationTitle),
                                      MessageIcon::Exclamation);
             return;
@@ -252,7 +220,7 @@ void CnyTesterWindow::onCommand(int index) {
 }
 
 void CnyTesterWindow::portFailed() {
-    m_ports->setShownText(qs(cny::kFirstPort));
+    m_ports->setShownText(toQString(cny::kFirstPort));
     setCommandsEnabled(false);
 }
 
@@ -278,8 +246,8 @@ void CnyTesterWindow::onSpeedPicked(int entry) {
     }
     const bool wasOpen = m_link->IsOpen();
     m_link->Close();
-    m_link->setSettings(qs(cny::kSpeedSettings[static_cast<std::size_t>(entry)]));
-    m_speedPanel->setText(qs(cny::kSpeedEntries[static_cast<std::size_t>(entry)]));
+    m_link->setSettings(toQString(cny::kSpeedSettings[static_cast<std::size_t>(entry)]));
+    m_speedPanel->setText(toQString(cny::kSpeedEntries[static_cast<std::size_t>(entry)]));
     if (!wasOpen) {
         return;
     }
@@ -331,8 +299,8 @@ void CnyTesterWindow::onSaveLog() {
     }
     if (!reason.isEmpty()) {
         m_services.messages.show(
-            qs(cny::kSaveLogFailed).arg(QDir::toNativeSeparators(path), reason),
-            qs(cny::kErrorTitle), MessageIcon::Critical);
+            toQString(cny::kSaveLogFailed).arg(QDir::toNativeSeparators(path), reason),
+            toQString(cny::kErrorTitle), MessageIcon::Critical);
     }
 }
 
@@ -344,11 +312,11 @@ void CnyTesterWindow::byteListed(std::uint8_t byte) {
 }
 
 void CnyTesterWindow::showStatus(std::string_view text) {
-    m_status->setText(qs(text));
+    m_status->setText(toQString(text));
 }
 
 void CnyTesterWindow::showRemainCoin(std::string_view text) {
-    m_remainCoin->setText(qs(text));
+    m_remainCoin->setText(toQString(text));
 }
 
 void CnyTesterWindow::logReply(const cny::Frame& frame, cny::LogMessage message) {

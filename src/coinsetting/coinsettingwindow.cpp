@@ -27,6 +27,7 @@
 #include "common/settingskeys.h"
 #include "common/text.h"
 #include "platform/filedialogs.h"
+#include "platform/formwidgets.h"
 #include "platform/services.h"
 #include "platform/twips.h"
 #include "serial/lockedcombobox.h"
@@ -46,22 +47,10 @@ static_assert(kSettingChannels == kCoinChannels);
 // Before the first selection the link holds port 2; that is what an early unload stores.
 constexpr int kInitialPortNumber = 2;
 
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 const QString kApplicationTitle = QString::fromLatin1(keys::kApplicationTitle);
 
 const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
-
-QPushButton* button(QWidget* parent, const QString& name, std::string_view caption, QRect rect) {
-    auto* b = new QPushButton(qs(caption), parent);
-    b->setObjectName(name);
-    b->setAccessibleName(qs(caption).remove(QLatin1Char('&')));
-    b->setGeometry(rect);
-    return b;
-}
 
 }  // namespace
 
@@ -85,14 +74,12 @@ void CoinSettingWindow::quitProgram() {
 
 CoinSettingWindow::CoinSettingWindow(Services& services, WindowHost& host, CoinSettingState& state,
                                      QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
+    : QWidget(parent, kFixedToolWindowFlags),
       m_services(services),
       m_host(host),
       m_protocol(state, *this) {
-    setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(qs(texts::kCaption));
-    setWindowIcon(QIcon(services.folder.filePath(qs(texts::kIconFile))));
+    setUpWindow(*this, QStringLiteral("Form1"), toQString(texts::kCaption), services.folder,
+                toQString(texts::kIconFile));
 
     m_link = new SerialLink(services, SerialLinkPolicy{kInitialPortNumber, true}, this);
     m_link->setObjectName(QStringLiteral("MSComm1"));
@@ -121,13 +108,13 @@ void CoinSettingWindow::setFileDialogs(FileDialogs& dialogs) {
 void CoinSettingWindow::buildControls() {
     auto* menuBar = new QMenuBar(this);
     menuBar->setObjectName(QStringLiteral("MenuBar"));
-    QMenu* parameter = menuBar->addMenu(qs(texts::kParameterMenu));
+    QMenu* parameter = menuBar->addMenu(toQString(texts::kParameterMenu));
     parameter->setObjectName(QStringLiteral("Parameter"));
-    m_openFile = parameter->addAction(qs(texts::kOpenItem));
+    m_openFile = parameter->addAction(toQString(texts::kOpenItem));
     m_openFile->setObjectName(QStringLiteral("Openfile"));
-    m_saveFile = parameter->addAction(qs(texts::kSaveItem));
+    m_saveFile = parameter->addAction(toQString(texts::kSaveItem));
     m_saveFile->setObjectName(QStringLiteral("Savefile"));
-    m_manual = menuBar->addAction(qs(texts::kManualItem));
+    m_manual = menuBar->addAction(toQString(texts::kManualItem));
     m_manual->setObjectName(QStringLiteral("Manual"));
     connect(m_manual, &QAction::triggered, this, &CoinSettingWindow::onManual);
 
@@ -139,25 +126,22 @@ void CoinSettingWindow::buildControls() {
     client->setObjectName(QStringLiteral("Client"));
     client->setGeometry(QRect(QPoint(0, menuHeight), clientSize));
 
-    auto* frame = new QGroupBox(qs(texts::kFrameCaption), client);
-    frame->setObjectName(QStringLiteral("Frame1"));
-    frame->setAccessibleName(qs(texts::kFrameCaption));
-    frame->setGeometry(twipsRect(120, 60, 5415, 3765));
+    QGroupBox* frame = addFrame(client, QStringLiteral("Frame1"), toQString(texts::kFrameCaption),
+                                twipsRect(120, 60, 5415, 3765));
     for (int i = 0; i < kCoinChannels; ++i) {
         const int column = i / kRows;
         const int y = 360 + (i % kRows) * 420;
-        const QString caption = qs(texts::kChannelPrefix) + QString::number(i + 1);
+        const QString caption = toQString(texts::kChannelPrefix) + QString::number(i + 1);
 
         auto* label = new QLabel(caption, frame);
         label->setObjectName(QStringLiteral("Label1_%1").arg(i));
         label->setGeometry(twipsRect(240 + column * 2760, y, 1020, 315));
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-        auto* box = new QLineEdit(QStringLiteral("0"), frame);
-        box->setObjectName(QStringLiteral("Text1_%1").arg(i));
-        box->setAccessibleName(caption);
+        auto* box = addControl<QLineEdit>(frame, QStringLiteral("Text1_%1").arg(i), caption,
+                                          twipsRect(1380 + column * 2760, y, 1035, 315),
+                                          QStringLiteral("0"));
         box->setMaxLength(static_cast<int>(kBoxMaxLength));
-        box->setGeometry(twipsRect(1380 + column * 2760, y, 1035, 315));
         box->installEventFilter(this);
         label->setBuddy(box);
         connect(box, &QLineEdit::textChanged, this, [this, i] { onBoxTextChanged(i); });
@@ -167,10 +151,8 @@ void CoinSettingWindow::buildControls() {
         m_boxes[static_cast<std::size_t>(i)] = box;
     }
 
-    m_status = new QLabel(client);
-    m_status->setObjectName(QStringLiteral("Label2"));
-    m_status->setAccessibleName(qs(texts::kStatusLabel));
-    m_status->setGeometry(twipsRect(120, 3900, 5415, 375));
+    m_status = addControl<QLabel>(client, QStringLiteral("Label2"), toQString(texts::kStatusLabel),
+                                  twipsRect(120, 3900, 5415, 375));
     m_status->setAlignment(Qt::AlignCenter);
     m_status->setTextFormat(Qt::PlainText);
     QFont statusFont = m_status->font();
@@ -178,30 +160,23 @@ void CoinSettingWindow::buildControls() {
     m_status->setFont(statusFont);
 
     m_ports = new LockedComboBox(m_services.clipboard, client);
-    m_ports->setObjectName(QStringLiteral("Combo1"));
-    m_ports->setAccessibleName(qs(texts::kPortChooser));
+    nameControl(*m_ports, QStringLiteral("Combo1"), toQString(texts::kPortChooser));
     fillPortChooser(*m_ports, *m_link, kPorts);
-    m_ports->setGeometry(twips(120), twips(4440), twips(1215), m_ports->sizeHint().height());
+    placeDropDown(*m_ports, twips(120), twips(4440), twips(1215));
     connect(m_ports, &QComboBox::activated, this, &CoinSettingWindow::onPortPicked);
     QWidget::setTabOrder(m_boxes.back(), m_ports);
 
-    m_save = button(client, QStringLiteral("Command1"), texts::kSaveButton,
-                    twipsRect(2640, 4395, 1335, 435));
-    m_save->setToolTip(qs(texts::kSaveTooltip));
+    m_save = addButton(client, QStringLiteral("Command1"), toQString(texts::kSaveButton),
+                       twipsRect(2640, 4395, 1335, 435));
+    m_save->setToolTip(toQString(texts::kSaveTooltip));
     connect(m_save, &QPushButton::clicked, this, &CoinSettingWindow::onSave);
-    m_exit = button(client, QStringLiteral("Command2"), texts::kExitButton,
-                    twipsRect(4200, 4395, 1335, 435));
+    m_exit = addButton(client, QStringLiteral("Command2"), toQString(texts::kExitButton),
+                       twipsRect(4200, 4395, 1335, 435));
     connect(m_exit, &QPushButton::clicked, this, &QWidget::close);
 
-    auto* statusBar = new QStatusBar(this);
-    statusBar->setObjectName(QStringLiteral("StatusBar1"));
-    statusBar->setSizeGripEnabled(false);
-    m_panel = new QLabel(statusBar);
-    m_panel->setObjectName(QStringLiteral("StatusBar1_Panel1"));
-    statusBar->addWidget(m_panel, 1);
-    const int barHeight = statusBar->sizeHint().height();
-    statusBar->setGeometry(0, menuHeight + clientSize.height(), clientSize.width(), barHeight);
-    setFixedSize(clientSize.width(), menuHeight + clientSize.height() + barHeight);
+    QStatusBar* statusBar = addStatusBar(this);
+    m_panel = addStatusPanel(statusBar, 1);
+    fixSizeWithStatusBar(*this, *statusBar, clientSize, menuHeight);
     connect(m_link, &SerialLink::panelTextChanged, m_panel, &QLabel::setText);
     connect(m_link, &SerialLink::byteReceived, this,
             [this](std::uint8_t byte) { m_protocol.HandleReceivedByte(byte); });
@@ -277,7 +252,7 @@ void CoinSettingWindow::onBoxTextChanged(int index) {
     if (isAllDigits(box->text().toStdString())) {
         return;
     }
-    m_services.messages.show(qs(texts::kJustNumbers), kApplicationTitle, MessageIcon::None);
+    m_services.messages.show(toQString(texts::kJustNumbers), kApplicationTitle, MessageIcon::None);
     box->setText(QStringLiteral("0"));
 }
 
@@ -357,14 +332,14 @@ void CoinSettingWindow::onSave() {
     switch (check.outcome) {
         case SaveCheck::Outcome::OutOfRange:
             showStatus(StatusColour::Red, texts::kDataError);
-            m_services.messages.show(qs(texts::kExceedRange), kApplicationTitle,
+            m_services.messages.show(toQString(texts::kExceedRange), kApplicationTitle,
                                      MessageIcon::Exclamation);
             setInputsLocked(false);
             focusBox(check.channelIndex);
             return;
         case SaveCheck::Outcome::AllZero:
             showStatus(StatusColour::Red, texts::kDataError);
-            m_services.messages.show(qs(texts::kUnavailableSetting), kApplicationTitle,
+            m_services.messages.show(toQString(texts::kUnavailableSetting), kApplicationTitle,
                                      MessageIcon::Exclamation);
             setInputsLocked(false);
             focusBox(0);
@@ -388,11 +363,11 @@ void CoinSettingWindow::onBlockTimer() {
 }
 
 void CoinSettingWindow::onManual() {
-    const QString path = m_services.folder.filePath(qs(texts::kManualFile));
-    const QString errorTitle = qs(texts::kErrorTitle);
+    const QString path = m_services.folder.filePath(toQString(texts::kManualFile));
+    const QString errorTitle = toQString(texts::kErrorTitle);
     const QFileInfo info(path);
     if (!info.exists()) {
-        m_services.messages.show(qs(texts::kFileMissing), errorTitle, MessageIcon::Critical);
+        m_services.messages.show(toQString(texts::kFileMissing), errorTitle, MessageIcon::Critical);
         return;
     }
     // A file that is there but cannot be read (locked, no permission, a folder or pipe by that
@@ -400,7 +375,8 @@ void CoinSettingWindow::onManual() {
     // regular file is opened: opening a pipe nobody writes to would never return.
     QFile probe(path);
     if (!info.isFile() || !probe.open(QIODevice::ReadOnly)) {
-        m_services.messages.show(qs(texts::kManualLocked), errorTitle, MessageIcon::Critical);
+        m_services.messages.show(toQString(texts::kManualLocked), errorTitle,
+                                 MessageIcon::Critical);
         close();
         return;
     }
@@ -430,11 +406,11 @@ void CoinSettingWindow::showStatus(StatusColour colour, std::string_view text) {
     QPalette palette = m_status->palette();
     palette.setColor(QPalette::WindowText, colour == StatusColour::Blue ? kBlue : kRed);
     m_status->setPalette(palette);
-    m_status->setText(qs(text));
+    m_status->setText(toQString(text));
 }
 
 void CoinSettingWindow::setChannelText(int channelIndex, std::string_view text) {
-    setBoxText(channelIndex, qs(text));
+    setBoxText(channelIndex, toQString(text));
 }
 
 void CoinSettingWindow::sendByte(std::uint8_t byte) {
@@ -454,7 +430,7 @@ void CoinSettingWindow::discardInput() {
 }
 
 void CoinSettingWindow::showReceiveError(std::string_view message) {
-    m_services.messages.show(qs(message), kApplicationTitle, MessageIcon::Exclamation);
+    m_services.messages.show(toQString(message), kApplicationTitle, MessageIcon::Exclamation);
 }
 
 }  // namespace pellix

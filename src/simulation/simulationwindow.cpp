@@ -8,6 +8,7 @@
 #include <QStyle>
 
 #include "app/windowhost.h"
+#include "platform/formwidgets.h"
 #include "platform/services.h"
 #include "platform/twips.h"
 #include "serial/lockedcombobox.h"
@@ -20,116 +21,82 @@ constexpr int kAnimationMs = 150;
 constexpr int kHintMs = 70;
 constexpr int kPorts = 8;
 
-QLabel* fixedPicture(QWidget* parent, const QString& name, const QString& file, QPoint at) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
+// A picture shown at its own size; a missing file leaves a one-pixel empty box.
+QLabel* fixedPicture(QWidget* parent, const QString& name, const QString& spokenName,
+                     const QString& file, QPoint at) {
     const QPixmap pixmap(file);
+    auto* label = addControl<QLabel>(parent, name, spokenName,
+                                     QRect(at, pixmap.isNull() ? QSize(1, 1) : pixmap.size()));
     label->setPixmap(pixmap);
-    label->setGeometry(QRect(at, pixmap.isNull() ? QSize(1, 1) : pixmap.size()));
     return label;
-}
-
-QPushButton* button(QWidget* parent, const QString& name, const QString& caption, QRect rect) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
-    b->setGeometry(rect);
-    return b;
-}
-
-QLabel* label(QWidget* parent, const QString& name, const QString& text, QPoint at) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    l->move(at);
-    l->adjustSize();
-    return l;
 }
 
 }  // namespace
 
 SimulationWindow::SimulationWindow(Services& services, WindowHost& host, SimulationState& state,
                                    QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
-      m_services(services),
-      m_host(host),
-      m_state(state) {
-    setObjectName(QStringLiteral("Form3"));
-    setWindowTitle(QStringLiteral("TZV Protocol Simulation"));
-    setWindowIcon(QIcon(services.folder.filePath(QStringLiteral("\\pellix.ico"))));
+    : QWidget(parent, kFixedToolWindowFlags), m_services(services), m_host(host), m_state(state) {
+    setUpWindow(*this, QStringLiteral("Form3"), QStringLiteral("TZV Protocol Simulation"),
+                services.folder, QStringLiteral("\\pellix.ico"));
 
     m_link = new SerialLink(services, SerialLinkPolicy{}, this);
     m_link->setObjectName(QStringLiteral("MSComm1"));
 
-    m_hint = new QLabel(this);
-    m_hint->setObjectName(QStringLiteral("Label1"));
-    m_hint->setAccessibleName(QStringLiteral("Hint"));
-    m_hint->setGeometry(twipsRect(0, 0, 3615, 495));
+    m_hint = addControl<QLabel>(this, QStringLiteral("Label1"), QStringLiteral("Hint"),
+                                twipsRect(0, 0, 3615, 495));
     m_hint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_hint->setTextFormat(Qt::PlainText);
     m_hint->setWordWrap(true);
 
-    auto* startUp = button(this, QStringLiteral("Command2"), QStringLiteral("Start up"),
-                           twipsRect(240, 480, 1095, 375));
-    auto* dispense = button(this, QStringLiteral("Command1"), QStringLiteral("Dispense"),
-                            twipsRect(2400, 480, 1095, 375));
+    auto* startUp = addButton(this, QStringLiteral("Command2"), QStringLiteral("Start up"),
+                              twipsRect(240, 480, 1095, 375));
+    auto* dispense = addButton(this, QStringLiteral("Command1"), QStringLiteral("Dispense"),
+                               twipsRect(2400, 480, 1095, 375));
     connect(startUp, &QPushButton::clicked, this, &SimulationWindow::onStartUp);
     connect(dispense, &QPushButton::clicked, this, &SimulationWindow::onDispense);
 
-    fixedPicture(this, QStringLiteral("Image1"),
+    fixedPicture(this, QStringLiteral("Image1"), QStringLiteral("Hopper"),
                  services.folder.filePath(QStringLiteral("\\sim_hopper.bmp")),
-                 QPoint(twips(120), twips(1080)))
-        ->setAccessibleName(QStringLiteral("Hopper"));
-    fixedPicture(this, QStringLiteral("Image2"),
+                 QPoint(twips(120), twips(1080)));
+    fixedPicture(this, QStringLiteral("Image2"), QStringLiteral("Host"),
                  services.folder.filePath(QStringLiteral("\\sim_host.bmp")),
-                 QPoint(twips(2400), twips(1200)))
-        ->setAccessibleName(QStringLiteral("Host"));
+                 QPoint(twips(2400), twips(1200)));
 
-    m_animation = new QLabel(this);
-    m_animation->setObjectName(QStringLiteral("Image3"));
-    m_animation->setAccessibleName(QStringLiteral("Command animation"));
-    m_animation->setGeometry(twipsRect(1200, 1920, 1170, 495));
+    m_animation =
+        addControl<QLabel>(this, QStringLiteral("Image3"), QStringLiteral("Command animation"),
+                           twipsRect(1200, 1920, 1170, 495));
 
-    auto* channelLabel = label(this, QStringLiteral("Label5"), QStringLiteral("Channel"),
-                               QPoint(twips(1080), twips(1440)));
+    auto* channelLabel = addCaption(this, QStringLiteral("Label5"), QStringLiteral("Channel"),
+                                    QPoint(twips(1080), twips(1440)));
     m_channels = new LockedComboBox(services.clipboard, this);
-    m_channels->setObjectName(QStringLiteral("Combo2"));
+    nameControl(*m_channels, QStringLiteral("Combo2"), channelLabel->text());
     for (int c = 1; c <= tzv::kChannels; ++c) {
         m_channels->addItem(QString::number(c));
     }
     m_channels->setShownText(QStringLiteral("1"));
-    m_channels->setGeometry(twips(1680), twips(1410), twips(615), m_channels->sizeHint().height());
+    placeDropDown(*m_channels, twips(1680), twips(1410), twips(615));
     // The caption ends just before its list even where the font runs wider than designed.
     channelLabel->move(std::min(channelLabel->x(), m_channels->x() - channelLabel->width() - 2),
                        channelLabel->y());
-    m_channels->setAccessibleName(channelLabel->text());
     connect(m_channels, &QComboBox::activated, this,
             [this](int position) { m_channelByte = tzv::channelByteFor(position); });
 
-    auto* portLabel = label(this, QStringLiteral("Label6"), QStringLiteral("COM PORT"),
-                            QPoint(twips(240), twips(2940)));
+    auto* portLabel = addCaption(this, QStringLiteral("Label6"), QStringLiteral("COM PORT"),
+                                 QPoint(twips(240), twips(2940)));
     m_ports = new LockedComboBox(services.clipboard, this);
-    m_ports->setObjectName(QStringLiteral("Combo1"));
+    nameControl(*m_ports, QStringLiteral("Combo1"), portLabel->text());
     fillPortChooser(*m_ports, *m_link, kPorts);
-    m_ports->setGeometry(twips(1320), twips(2880), twips(975), m_ports->sizeHint().height());
-    m_ports->setAccessibleName(portLabel->text());
+    placeDropDown(*m_ports, twips(1320), twips(2880), twips(975));
     connect(m_ports, &QComboBox::activated, this, &SimulationWindow::onPortPicked);
 
-    auto* closeButton = button(this, QStringLiteral("Command5"), QStringLiteral("&Close"),
-                               twipsRect(2850, 2760, 735, 495));
+    auto* closeButton = addButton(this, QStringLiteral("Command5"), QStringLiteral("&Close"),
+                                  twipsRect(2850, 2760, 735, 495));
     closeButton->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
 
-    auto* statusBar = new QStatusBar(this);
-    statusBar->setObjectName(QStringLiteral("StatusBar1"));
-    statusBar->setSizeGripEnabled(false);
-    m_panel = new QLabel(statusBar);
-    m_panel->setObjectName(QStringLiteral("StatusBar1_Panel1"));
-    statusBar->addWidget(m_panel, 1);
-    const QSize client = twipsSize(3735, 3810);
-    const int barHeight = statusBar->sizeHint().height();
-    statusBar->setGeometry(0, client.height(), client.width(), barHeight);
-    setFixedSize(client.width(), client.height() + barHeight);
+    QStatusBar* statusBar = addStatusBar(this);
+    m_panel = addStatusPanel(statusBar, 1);
+    fixSizeWithStatusBar(*this, *statusBar, twipsSize(3735, 3810));
     connect(m_link, &SerialLink::panelTextChanged, m_panel, &QLabel::setText);
 
     m_animationTimer = new QTimer(this);
