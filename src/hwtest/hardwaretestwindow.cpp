@@ -19,6 +19,7 @@
 #include "app/windowhost.h"
 #include "common/codepage.h"
 #include "hwtest/hwtesttexts.h"
+#include "platform/formwidgets.h"
 #include "platform/services.h"
 #include "platform/twips.h"
 #include "serial/lockedcombobox.h"
@@ -77,10 +78,8 @@ using hwtest::FlashField;
 using hwtest::LimitedTextBox;
 
 constexpr int kPorts = 8;
-constexpr int kDialogFontPoints = 8;
 constexpr int kCaptionFontPoints = 10;
 constexpr int kStatusFontPoints = 9;
-constexpr int kGapPixels = 4;
 
 // Client area and the places the layout is drawn around (twips).
 constexpr int kClientWidth = 10695;
@@ -106,35 +105,16 @@ constexpr int kBoxHeight = 330;
 constexpr int kCaptionHeight = 195;
 constexpr int kButtonHeight = 435;
 
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QFont pointFont(const QWidget* widget, int points) {
-    QFont font = widget->font();
-    font.setPointSize(points);
-    return font;
-}
-
 int textWidth(const QWidget* widget, const QString& text) {
     return widget->fontMetrics().horizontalAdvance(text);
 }
 
 QLabel* caption(QWidget* parent, const QString& name, std::string_view text, QRect rect) {
-    auto* label = new QLabel(qs(text), parent);
-    label->setObjectName(name);
-    label->setAccessibleName(label->text());
-    label->setTextFormat(Qt::PlainText);
-    label->setGeometry(rect);
-    return label;
+    return addCaption(parent, name, toQString(text), rect);
 }
 
 QPushButton* button(QWidget* parent, const QString& name, std::string_view text, QRect rect) {
-    auto* b = new QPushButton(qs(text), parent);
-    b->setObjectName(name);
-    b->setAccessibleName(b->text());
-    b->setGeometry(rect);
-    return b;
+    return addButton(parent, name, toQString(text), rect);
 }
 
 // Paints its caption word-wrapped, one line per step of a list's height, so that a list can
@@ -177,16 +157,15 @@ QComboBox* modeList(QWidget* parent, const QString& name, const QLabel* namedBy,
                     std::span<const std::string_view> entries, std::string_view preload, QPoint at,
                     int width) {
     auto* list = new QComboBox(parent);
-    list->setObjectName(name);
-    list->setAccessibleName(namedBy->text().simplified());
+    nameControl(*list, name, namedBy->text().simplified());
     list->setEditable(true);
     list->setInsertPolicy(QComboBox::NoInsert);
     for (std::string_view entry : entries) {
-        list->addItem(qs(entry));
+        list->addItem(toQString(entry));
     }
     list->setCurrentIndex(-1);
-    list->setEditText(qs(preload));
-    list->setGeometry(at.x(), at.y(), width, list->sizeHint().height());
+    list->setEditText(toQString(preload));
+    placeDropDown(*list, at.x(), at.y(), width);
     return list;
 }
 
@@ -203,11 +182,9 @@ int chosenEntry(const QComboBox* list) {
 
 HardwareTestWindow::HardwareTestWindow(Services& services, WindowHost& host, QWidget* parent)
     : QWidget(parent, Qt::Window), m_services(services), m_host(host) {
-    setObjectName(QStringLiteral("Form5"));
-    setWindowTitle(qs(texts::kWindowTitle));
-    setWindowIcon(QIcon(services.folder.filePath(qs(texts::kWindowIconFile))));
-    // The layout was drawn for an 8-point dialog font; larger defaults cut the captions off.
-    setFont(pointFont(this, kDialogFontPoints));
+    setUpWindow(*this, QStringLiteral("Form5"), toQString(texts::kWindowTitle), services.folder,
+                toQString(texts::kWindowIconFile));
+    useDialogFont(*this);
 
     m_link = new SerialLink(services, SerialLinkPolicy{}, this);
     m_link->setObjectName(QStringLiteral("MSComm1"));
@@ -228,58 +205,46 @@ HardwareTestWindow::HardwareTestWindow(Services& services, WindowHost& host, QWi
 HardwareTestWindow::~HardwareTestWindow() = default;
 
 void HardwareTestWindow::buildIdentityAndPort() {
-    const QFont captionFont = pointFont(this, kCaptionFontPoints);
-    auto* software = caption(this, QStringLiteral("Label1"), texts::kSoftwareLabel, {});
-    auto* checksum = caption(this, QStringLiteral("Label2"), texts::kChecksumLabel, {});
-    auto* port = caption(this, QStringLiteral("Label6"), texts::kPortLabel, {});
-    // The boxes start where designed unless a caption runs wider in this font.
-    int captionsWidth = 0;
-    for (QLabel* label : {software, checksum, port}) {
+    const QFont captionFont = pointFont(*this, kCaptionFontPoints);
+    const std::array<QLabel*, 3> captions = {
+        caption(this, QStringLiteral("Label1"), texts::kSoftwareLabel, QRect()),
+        caption(this, QStringLiteral("Label2"), texts::kChecksumLabel, QRect()),
+        caption(this, QStringLiteral("Label6"), texts::kPortLabel, QRect())};
+    auto [software, checksum, port] = captions;
+    for (QLabel* label : captions) {
         label->setFont(captionFont);
-        captionsWidth = std::max(captionsWidth, textWidth(label, label->text()));
     }
     const int boxLeft =
-        std::max(twips(kIdentityBoxLeft), twips(kCaptionLeft) + captionsWidth + kGapPixels);
-    const auto placeCaption = [&](QLabel* label, const QRect& beside) {
-        label->setGeometry(twips(kCaptionLeft), beside.y(), boxLeft - twips(kCaptionLeft),
-                           beside.height());
-        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    };
+        columnBesideCaptions(captions, twips(kCaptionLeft), twips(kIdentityBoxLeft));
 
-    m_software = new QLineEdit(this);
-    m_software->setObjectName(QStringLiteral("Text1"));
-    m_software->setAccessibleName(software->text());
-    m_software->setGeometry(boxLeft, twips(180), twips(kLeftColumnRight) - boxLeft,
-                            twips(kBoxHeight));
-    m_checksum = new QLineEdit(this);
-    m_checksum->setObjectName(QStringLiteral("Text2"));
-    m_checksum->setAccessibleName(checksum->text());
-    m_checksum->setGeometry(boxLeft, twips(720), twips(1215), twips(kBoxHeight));
+    m_software = addControl<QLineEdit>(
+        this, QStringLiteral("Text1"), software->text(),
+        QRect(boxLeft, twips(180), twips(kLeftColumnRight) - boxLeft, twips(kBoxHeight)));
+    m_checksum = addControl<QLineEdit>(this, QStringLiteral("Text2"), checksum->text(),
+                                       QRect(boxLeft, twips(720), twips(1215), twips(kBoxHeight)));
     // The identity comes from the hopper; the variant it decides follows the stream, so these
     // two only show it.
     m_software->setReadOnly(true);
     m_checksum->setReadOnly(true);
-    placeCaption(software, m_software->geometry());
-    placeCaption(checksum, m_checksum->geometry());
+    placeCaptionBeside(*software, twips(kCaptionLeft), m_software->geometry());
+    placeCaptionBeside(*checksum, twips(kCaptionLeft), m_checksum->geometry());
 
     m_ports = new LockedComboBox(m_services.clipboard, this);
-    m_ports->setObjectName(QStringLiteral("Combo1"));
-    m_ports->setAccessibleName(port->text());
+    nameControl(*m_ports, QStringLiteral("Combo1"), port->text());
     fillPortChooser(*m_ports, *m_link, kPorts);
-    m_ports->setGeometry(boxLeft, twips(1440), twips(975), m_ports->sizeHint().height());
-    placeCaption(port, m_ports->geometry());
+    placeDropDown(*m_ports, boxLeft, twips(1440), twips(975));
+    placeCaptionBeside(*port, twips(kCaptionLeft), m_ports->geometry());
     connect(m_ports, &QComboBox::activated, this, &HardwareTestWindow::onPortPicked);
 
     auto* reset = button(this, QStringLiteral("Command1"), texts::kResetButton,
                          twipsRect(2400, 1320, 855, 495));
     connect(reset, &QPushButton::clicked, this, &HardwareTestWindow::onReset);
 
-    auto* picture = new QLabel(this);
-    picture->setObjectName(QStringLiteral("Image1"));
-    picture->setAccessibleName(qs(texts::kHopperPictureName));
-    picture->setGeometry(twipsRect(3360, 0, 3000, 3600));
+    auto* picture =
+        addControl<QLabel>(this, QStringLiteral("Image1"), toQString(texts::kHopperPictureName),
+                           twipsRect(3360, 0, 3000, 3600));
     picture->setAlignment(Qt::AlignCenter);
-    const QPixmap hopper(m_services.folder.filePath(qs(texts::kHopperPictureFile)));
+    const QPixmap hopper(m_services.folder.filePath(toQString(texts::kHopperPictureFile)));
     if (!hopper.isNull()) {
         picture->setPixmap(
             hopper.scaled(picture->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
@@ -287,10 +252,8 @@ void HardwareTestWindow::buildIdentityAndPort() {
 }
 
 void HardwareTestWindow::buildDipSwitches() {
-    auto* frame = new QGroupBox(qs(texts::kDipFrame), this);
-    frame->setObjectName(QStringLiteral("Frame1"));
-    frame->setAccessibleName(frame->title());
-    frame->setGeometry(twipsRect(120, 3840, 2775, 1695));
+    QGroupBox* frame = addFrame(this, QStringLiteral("Frame1"), toQString(texts::kDipFrame),
+                                twipsRect(120, 3840, 2775, 1695));
 
     // Four switches side by side, centred in the frame; "ON" above them, "OFF" below, each
     // switch named underneath.
@@ -307,15 +270,14 @@ void HardwareTestWindow::buildDipSwitches() {
     for (int i = 0; i < 4; ++i) {
         const int left = kGroupLeft + i * kPitch;
         const auto name = texts::kSwitchCaptions[static_cast<std::size_t>(i)];
-        auto* slider = new QSlider(Qt::Vertical, frame);
-        slider->setObjectName(QStringLiteral("VScroll1_%1").arg(i));
-        slider->setAccessibleName(qs(name));
+        auto* slider =
+            addControl<QSlider>(frame, QStringLiteral("VScroll1_%1").arg(i), toQString(name),
+                                twipsRect(left, 480, kSliderWidth, 630), Qt::Vertical);
         // 1 (ON) at the top, 0 (OFF) at the bottom. Only the hopper moves them: a hand on a
         // slider changes nothing anywhere else.
         slider->setRange(0, 1);
         slider->setPageStep(1);
         slider->setValue(0);
-        slider->setGeometry(twipsRect(left, 480, kSliderWidth, 630));
         m_switches[static_cast<std::size_t>(i)] = slider;
         auto* label =
             caption(frame, QStringLiteral("Label4_%1").arg(i), name,
@@ -329,34 +291,30 @@ void HardwareTestWindow::buildDipSwitches() {
 }
 
 void HardwareTestWindow::buildResults() {
-    const QFont captionFont = pointFont(this, kCaptionFontPoints);
-    const QFont statusFont = pointFont(this, kStatusFontPoints);
+    const QFont captionFont = pointFont(*this, kCaptionFontPoints);
+    const QFont statusFont = pointFont(*this, kStatusFontPoints);
     std::array<QLabel*, hwtest::kTestItemCount> captions{};
-    int captionsWidth = 0;
     for (int i = 0; i < hwtest::kTestItemCount; ++i) {
         auto* label = caption(this, QStringLiteral("Label3_%1").arg(i),
-                              texts::kTestItemCaptions[static_cast<std::size_t>(i)], {});
+                              texts::kTestItemCaptions[static_cast<std::size_t>(i)], QRect());
         label->setFont(captionFont);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        captionsWidth = std::max(captionsWidth, textWidth(label, label->text()));
         captions[static_cast<std::size_t>(i)] = label;
     }
     // Icons and status captions stand where designed unless the captions run wider.
     const int iconLeft =
-        std::max(twips(kItemIconLeft), twips(kItemCaptionLeft) + captionsWidth + kGapPixels);
+        columnBesideCaptions(captions, twips(kItemCaptionLeft), twips(kItemIconLeft));
     const int statusLeft =
-        std::max(twips(kItemStatusLeft), iconLeft + twips(kIconSize) + kGapPixels);
+        std::max(twips(kItemStatusLeft), iconLeft + twips(kIconSize) + kCaptionGapPixels);
     for (int i = 0; i < hwtest::kTestItemCount; ++i) {
         const auto slot = static_cast<std::size_t>(i);
         const int top = twips(kItemTop + kItemRow[slot] * kItemPitch);
-        captions[slot]->setGeometry(twips(kItemCaptionLeft), top,
-                                    iconLeft - twips(kItemCaptionLeft), twips(kIconSize));
-
-        auto* picture = new QLabel(this);
-        picture->setObjectName(QStringLiteral("Picture1_%1").arg(i));
-        picture->setGeometry(iconLeft, top, twips(kIconSize), twips(kIconSize));
+        // Spoken names come with the light each picture shows.
+        auto* picture =
+            addControl<QLabel>(this, QStringLiteral("Picture1_%1").arg(i), QString(),
+                               QRect(iconLeft, top, twips(kIconSize), twips(kIconSize)));
         picture->setScaledContents(true);
         m_pictures[slot] = picture;
+        placeCaptionBeside(*captions[slot], twips(kItemCaptionLeft), picture->geometry());
 
         auto* status = caption(this, QStringLiteral("Label5_%1").arg(i), texts::kUnknownCaption,
                                QRect(statusLeft, top, twips(1200), twips(kIconSize)));
@@ -374,12 +332,10 @@ void HardwareTestWindow::buildFlashPanel() {
     };
     const auto box = [this](const char* name, const QLabel* namedBy, int limit, int left, int row,
                             int width) {
-        auto* b = new LimitedTextBox(limit, this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setAccessibleName(namedBy->text());
-        b->setGeometry(
-            twipsRect(left, kPanelTop + row * kPanelPitch + kPanelBoxOffset, width, kBoxHeight));
-        return b;
+        return addControl<LimitedTextBox>(
+            this, QString::fromLatin1(name), namedBy->text(),
+            twipsRect(left, kPanelTop + row * kPanelPitch + kPanelBoxOffset, width, kBoxHeight),
+            limit);
     };
     const auto limitOf = [](FlashField field) {
         return static_cast<int>(hwtest::FlashRecord::layoutOf(field).length);
@@ -425,7 +381,7 @@ void HardwareTestWindow::buildFlashPanel() {
 
     // Across the bottom: the encryption mode caption, wrapped onto two lines, with its list in
     // the blank part of the first line.
-    const QString encryptionText = qs(texts::kEncryptionModeLabel);
+    const QString encryptionText = toQString(texts::kEncryptionModeLabel);
     const qsizetype blanksAt = encryptionText.indexOf(QStringLiteral("  "));
     const qsizetype standardAt = encryptionText.indexOf(QLatin1Char('('));
     const int lineStep = m_companyMode->height() + 2;
@@ -435,9 +391,9 @@ void HardwareTestWindow::buildFlashPanel() {
     const int headWidth = textWidth(encryptionLabel, encryptionText.left(blanksAt));
     const int standardWidth = textWidth(encryptionLabel, encryptionText.mid(standardAt));
     const int encryptionTop = twips(kPanelTop + 4 * kPanelPitch + 60);
-    encryptionLabel->setGeometry(twips(kPanelLeft), encryptionTop, standardWidth + kGapPixels,
-                                 2 * lineStep);
-    const int listLeft = twips(kPanelLeft) + headWidth + 2 * kGapPixels;
+    encryptionLabel->setGeometry(twips(kPanelLeft), encryptionTop,
+                                 standardWidth + kCaptionGapPixels, 2 * lineStep);
+    const int listLeft = twips(kPanelLeft) + headWidth + 2 * kCaptionGapPixels;
     m_encryptionMode =
         modeList(this, QStringLiteral("Combo4"), encryptionLabel, texts::kEncryptionModeEntries,
                  texts::kEncryptionModePreload,
@@ -507,12 +463,8 @@ void HardwareTestWindow::buildFlashPanel() {
 }
 
 void HardwareTestWindow::buildStatusBar() {
-    m_statusBar = new QStatusBar(this);
-    m_statusBar->setObjectName(QStringLiteral("StatusBar1"));
-    m_statusBar->setSizeGripEnabled(true);
-    m_panel = new QLabel(m_statusBar);
-    m_panel->setObjectName(QStringLiteral("StatusBar1_Panel1"));
-    m_statusBar->addWidget(m_panel, 1);
+    m_statusBar = addStatusBar(this, true);
+    m_panel = addStatusPanel(m_statusBar, 1);
     connect(m_link, &SerialLink::panelTextChanged, m_panel, &QLabel::setText);
 }
 
@@ -534,7 +486,7 @@ void HardwareTestWindow::load() {
     // remembered port in the background.
     if (QWidget* coinSetting = m_host.load(WindowKind::CoinSetting)) {
         coinSetting->setWindowIcon(
-            QIcon(m_services.folder.filePath(qs(texts::kCoinSettingIconFile))));
+            QIcon(m_services.folder.filePath(toQString(texts::kCoinSettingIconFile))));
     }
     m_receiver.resetReceiver();
     m_companyMode->setCurrentIndex(0);
@@ -548,7 +500,7 @@ void HardwareTestWindow::load() {
 void HardwareTestWindow::onPortPicked(int position) {
     // No remembered port here: a failed pick goes back to the first entry, port closed.
     if (m_link->SelectPort(position) == SelectResult::PortError) {
-        m_ports->setShownText(qs(texts::kFirstPort));
+        m_ports->setShownText(toQString(texts::kFirstPort));
     }
 }
 
@@ -655,17 +607,17 @@ void HardwareTestWindow::showLight(int itemIndex, Light light) {
     QLabel* picture = m_pictures[slot];
     // Read every time, as the icons may be replaced beside the program; a missing or
     // unreadable file leaves the picture empty.
-    const QPixmap icon(m_services.folder.filePath(qs(look.iconFile)));
+    const QPixmap icon(m_services.folder.filePath(toQString(look.iconFile)));
     if (icon.isNull()) {
         picture->clear();
     } else {
         picture->setPixmap(icon);
     }
     const QString spoken =
-        qs(texts::kTestItemCaptions[slot]) + QStringLiteral(": ") + qs(look.spoken);
+        toQString(texts::kTestItemCaptions[slot]) + QStringLiteral(": ") + toQString(look.spoken);
     picture->setAccessibleName(spoken);
     picture->setToolTip(spoken);
-    m_statuses[slot]->setText(qs(look.caption));
+    m_statuses[slot]->setText(toQString(look.caption));
 }
 
 bool HardwareTestWindow::portOpenOrSay() {
@@ -677,7 +629,7 @@ bool HardwareTestWindow::portOpenOrSay() {
 }
 
 void HardwareTestWindow::say(std::string_view message) {
-    m_services.messages.show(qs(message), qs(message), MessageIcon::Information);
+    m_services.messages.show(toQString(message), toQString(message), MessageIcon::Information);
 }
 
 LimitedTextBox* HardwareTestWindow::boxFor(FlashField field) const {
@@ -755,7 +707,7 @@ void HardwareTestWindow::recordTextByte(FlashField field, std::uint8_t byte) {
 }
 
 void HardwareTestWindow::showSerialNumber(std::string_view text) {
-    m_serialNumber->setTextFromProgram(qs(text));
+    m_serialNumber->setTextFromProgram(toQString(text));
 }
 
 void HardwareTestWindow::sendByte(std::uint8_t byte) {
