@@ -16,17 +16,7 @@ enum class Keyword {
     FontTable,
     ColorTable,
     Paragraph,
-    LineBreak,
-    Tab,
-    Emdash,
-    Endash,
-    Bullet,
-    LeftQuote,
-    RightQuote,
-    LeftDoubleQuote,
-    RightDoubleQuote,
-    Emspace,
-    Enspace,
+    Character,  // stands for the one character its entry names (\tab, \emdash ...)
     Bold,
     Italic,
     Underline,
@@ -58,6 +48,7 @@ enum class Keyword {
 struct KeywordEntry {
     std::string_view name;
     Keyword keyword;
+    char32_t character = 0;  // of a Keyword::Character word
 };
 
 // The entry of a control word's name (letters only, case counts); nullptr for unknown words.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "app/rtfkeywords.h"
 #include "common/codepage.h"
@@ -13,15 +14,15 @@
 //    group closes; what follows is ignored. Groups deeper than kMaxDepth are read as skipped.
 //  - '\' starts an escape: a letter begins a control word (letters, then an optional sign and
 //    digits, ended by one space that belongs to it or by any other byte that does not), "\'"
-//    takes two hexadecimal digits naming a byte of the document's code page, anything else is
-//    a one-character control symbol.
+//    takes two hexadecimal digits naming a text byte, read like a raw one in the code page of
+//    the current font (rtftext.h), anything else is a one-character control symbol.
 //  - "\binN" is followed by N raw bytes that are never read as RTF.
 //  - After "\uN" the next \ucN bytes (a text byte, an escape or a control word each count as
 //    one) are the fallback for readers without Unicode and are dropped; a group brace ends the
 //    dropping early.
-//  - Destinations: the font table gives font names and charsets, the colour table gives colours,
-//    "\*" and the known non-text destinations (style sheet, information, pictures, objects,
-//    headers, field instructions ...) are skipped with all their groups.
+//  - Destinations: the font table gives font names and charsets, the colour table gives colours
+//    (rtftables.h), "\*" and the known non-text destinations (style sheet, information, pictures,
+//    objects, headers, field instructions ...) are skipped with all their groups.
 //  - Carriage returns and line feeds in the text are layout of the file, not of the document.
 
 namespace pellix {
@@ -122,12 +123,8 @@ void RtfReader::step(std::uint8_t byte) {
                 closeGroup();
             } else if (byte == '\\') {
                 m_state = State::Escape;
-            } else if (byte == '\t' || byte >= 0x20) {
-                if (m_fallbackLeft > 0) {
-                    --m_fallbackLeft;
-                } else {
-                    textByte(byte);
-                }
+            } else if ((byte == '\t' || byte >= 0x20) && !dropFallback()) {
+                textByte(byte);
             }
             return;
         case State::Escape:
@@ -194,11 +191,9 @@ void RtfReader::step(std::uint8_t byte) {
                 step(byte);
                 return;
             }
-            if (m_fallbackLeft > 0) {
-                --m_fallbackLeft;
-                return;
+            if (!dropFallback()) {
+                textByte(static_cast<std::uint8_t>(m_hex * 16 + value));
             }
-            textByte(static_cast<std::uint8_t>(m_hex * 16 + value));
             return;
         }
         case State::Binary:
@@ -220,11 +215,16 @@ void RtfReader::reject(RtfError error) {
     m_document = {};
 }
 
-RtfReader::Destination RtfReader::destination() const {
-    if (m_overflowDepth > 0 || m_groups.empty()) {
-        return Destination::Skip;
+bool RtfReader::dropFallback() {
+    if (m_fallbackLeft <= 0) {
+        return false;
     }
-    return m_groups.back().destination;
+    --m_fallbackLeft;
+    return true;
+}
+
+RtfReader::Destination RtfReader::destination() const {
+    return m_overflowDepth > 0 ? Destination::Skip : m_groups.back().destination;
 }
 
 void RtfReader::openGroup() {
@@ -266,8 +266,7 @@ void RtfReader::controlSymbol(std::uint8_t symbol) {
         }
         return;
     }
-    if (m_fallbackLeft > 0) {
-        --m_fallbackLeft;
+    if (dropFallback()) {
         return;
     }
     switch (symbol) {
@@ -298,32 +297,26 @@ void RtfReader::controlWord() {
     if (m_wordTooLong) {
         return;
     }
+    // Known or not, a control word counts as one byte of fallback text.
+    const bool dropped = dropFallback();
     const rtf::KeywordEntry* entry =
         rtf::findKeyword(std::string_view(m_word.data(), m_wordLength));
     if (entry == nullptr) {
-        if (m_fallbackLeft > 0) {
-            --m_fallbackLeft;
-        }
         return;
     }
-    std::int64_t wide = m_negative ? -m_parameter : m_parameter;
-    wide = std::clamp<std::int64_t>(wide, std::numeric_limits<int>::min(),
-                                    std::numeric_limits<int>::max());
-    const int parameter = static_cast<int>(wide);
+    const int parameter = static_cast<int>(
+        std::clamp<std::int64_t>(m_negative ? -m_parameter : m_parameter,
+                                 std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 
     if (entry->keyword == Keyword::Binary) {
         // Honoured everywhere, so raw picture data is never read as RTF.
-        if (m_fallbackLeft > 0) {
-            --m_fallbackLeft;
-        }
         if (m_hasDigits && parameter > 0) {
             m_binaryLeft = parameter;
             m_state = State::Binary;
         }
         return;
     }
-    if (m_fallbackLeft > 0) {
-        --m_fallbackLeft;
+    if (dropped) {
         return;
     }
     const Destination where = destination();
@@ -340,7 +333,7 @@ void RtfReader::controlWord() {
     }
     if (entry->keyword == Keyword::Unicode) {
         if (where != Destination::ColorTable && m_hasDigits) {
-            put(m_decoder.unicode(wide));
+            put(m_decoder.unicode(parameter));
             m_fallbackLeft = top().unicodeSkip;
         }
         return;
@@ -370,38 +363,8 @@ void RtfReader::controlWord() {
         case Keyword::Paragraph:
             endParagraph();
             return;
-        case Keyword::LineBreak:
-            put(m_decoder.character('\n'));
-            return;
-        case Keyword::Tab:
-            put(m_decoder.character('\t'));
-            return;
-        case Keyword::Emdash:
-            put(m_decoder.character(0x2014));
-            return;
-        case Keyword::Endash:
-            put(m_decoder.character(0x2013));
-            return;
-        case Keyword::Bullet:
-            put(m_decoder.character(0x2022));
-            return;
-        case Keyword::LeftQuote:
-            put(m_decoder.character(0x2018));
-            return;
-        case Keyword::RightQuote:
-            put(m_decoder.character(0x2019));
-            return;
-        case Keyword::LeftDoubleQuote:
-            put(m_decoder.character(0x201C));
-            return;
-        case Keyword::RightDoubleQuote:
-            put(m_decoder.character(0x201D));
-            return;
-        case Keyword::Emspace:
-            put(m_decoder.character(0x2003));
-            return;
-        case Keyword::Enspace:
-            put(m_decoder.character(0x2002));
+        case Keyword::Character:
+            put(m_decoder.character(entry->character));
             return;
         case Keyword::DefaultTab:
             m_document.defaultTab =
@@ -424,10 +387,8 @@ int RtfReader::currentCodePage() {
     if (destination() == Destination::FontTable) {
         return m_codePages.ofCharset(m_tables.fontCharset());
     }
-    const int font = m_groups.empty() || m_groups.back().style.font < 0
-                         ? m_document.defaultFont
-                         : m_groups.back().style.font;
-    return m_codePages.ofFont(font);
+    const int font = top().style.font;
+    return m_codePages.ofFont(font < 0 ? m_document.defaultFont : font);
 }
 
 void RtfReader::textByte(std::uint8_t byte) {
@@ -488,12 +449,9 @@ void RtfReader::endParagraph() {
         m_full = true;
         return;
     }
-    if (!m_groups.empty()) {
-        m_paragraph.format = top().paragraph;
-        m_paragraph.mark = top().style;
-    }
-    m_document.paragraphs.push_back(std::move(m_paragraph));
-    m_paragraph = {};
+    m_paragraph.format = top().paragraph;
+    m_paragraph.mark = top().style;
+    m_document.paragraphs.push_back(std::exchange(m_paragraph, {}));
 }
 
 RtfError RtfReader::finish() {
@@ -510,9 +468,7 @@ RtfError RtfReader::finish() {
 }
 
 rtf::Document RtfReader::takeDocument() {
-    rtf::Document out = std::move(m_document);
-    m_document = {};
-    return out;
+    return std::exchange(m_document, {});
 }
 
 RtfReadResult readRtf(std::string_view bytes) {

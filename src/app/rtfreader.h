@@ -140,6 +140,8 @@ class RtfReader {
     void reject(RtfError error);
     void openGroup();
     void closeGroup();
+    // True when this byte, escape or control word is fallback text after \uN, to be dropped.
+    bool dropFallback();
     void controlSymbol(std::uint8_t symbol);
     void controlWord();
     void textByte(std::uint8_t byte);
@@ -156,6 +158,8 @@ class RtfReader {
     std::size_t m_inputBytes = 0;
     std::size_t m_signatureMatched = 0;
 
+    // Innermost last. Never empty while text is read: the signature opens the first group, and
+    // closing that one ends the document.
     std::vector<Group> m_groups;
     std::size_t m_overflowDepth = 0;  // groups opened beyond kMaxDepth, all skipped
 

@@ -92,7 +92,7 @@ Characters TextDecoder::byte(std::uint8_t byte, int codePage) {
     return character(singleByte(codePage, byte));
 }
 
-Characters TextDecoder::unicode(std::int64_t value) {
+Characters TextDecoder::unicode(int value) {
     if (value < 0) {
         value += 65536;  // written as signed 16-bit numbers
     }

@@ -57,7 +57,7 @@ class TextDecoder {
     // A text byte in that code page.
     Characters byte(std::uint8_t byte, int codePage);
     // The number of a \uN.
-    Characters unicode(std::int64_t value);
+    Characters unicode(int value);
     // A character the file names by an escape or a control word.
     Characters character(char32_t value);
     // No character continues into the next paragraph.
