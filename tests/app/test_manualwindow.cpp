@@ -22,15 +22,7 @@
 using namespace pellix;
 using pellix::test::RecordingHost;
 using pellix::test::TestServices;
-
-namespace {
-
-bool writeFile(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-}  // namespace
+using pellix::test::writeFile;
 
 class ManualWindowTest : public QObject {
     Q_OBJECT

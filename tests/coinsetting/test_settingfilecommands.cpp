@@ -24,6 +24,7 @@
 using namespace pellix;
 using pellix::test::RecordingHost;
 using pellix::test::TestServices;
+using pellix::test::writeFile;
 
 namespace {
 
@@ -54,11 +55,6 @@ class ScriptedFileDialogs final : public FileDialogs {
 QByteArray readAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 QStringList padded(QStringList texts, const QString& rest) {

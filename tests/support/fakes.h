@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QHash>
 #include <QList>
 #include <QMap>
@@ -126,6 +127,12 @@ class FakeSerialPortFactory final : public SerialPortFactory {
     QList<FakeSerialPort*> m_ports;
     QStringList m_openDevices;  // devices open right now, to model "in use"
 };
+
+// Writes a whole file for a test; false when it could not.
+inline bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
 
 // Records what a window asked of the rest of the program.
 class RecordingHost final : public WindowHost {
