@@ -112,16 +112,24 @@ int SerialLink::BytesAvailable() const {
 }
 
 std::vector<std::uint8_t> SerialLink::ReadBytes() {
+    if (!m_port->isOpen()) {
+        return {};
+    }
     const QByteArray data =
         m_port->read(m_readLength > 0 ? m_readLength : m_port->bytesAvailable());
     return {data.begin(), data.end()};
 }
 
 void SerialLink::DiscardInput() {
-    // Same observable effect as switching to text mode and reading everything: nothing is left.
+    // Text mode and read everything, then back to one byte per read: whatever the window had
+    // configured, the reads after a discard deliver single bytes.
+    m_inputMode = InputMode::Text;
+    m_readLength = 0;
     while (m_port->bytesAvailable() > 0) {
         m_port->read(m_port->bytesAvailable());
     }
+    m_inputMode = InputMode::Bytes;
+    m_readLength = 1;
 }
 
 void SerialLink::Close() {
@@ -141,10 +149,14 @@ void SerialLink::drain() {
         return;
     }
     m_draining = true;
+    // One byte per read whatever the read length, so a handler that discards the input or
+    // closes the port stops the delivery right after its byte.
     while (m_port->isOpen() && m_port->bytesAvailable() > 0) {
-        for (std::uint8_t byte : ReadBytes()) {
-            emit byteReceived(byte);
+        const QByteArray byte = m_port->read(1);
+        if (byte.isEmpty()) {
+            break;
         }
+        emit byteReceived(static_cast<std::uint8_t>(byte.at(0)));
     }
     m_draining = false;
 }

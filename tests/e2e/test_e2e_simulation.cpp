@@ -1,4 +1,5 @@
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "ptyhopper.h"
@@ -36,10 +37,13 @@ class SimulationEndToEnd : public QObject {
         const emulator::Bytes expected{0x80, 0x81, 0x4F, 0x10};
         QTRY_COMPARE(line.hopper().received(), expected);
 
-        // What the hopper sends back is read and dropped.
+        // What the hopper sends back is read and dropped: nothing stays waiting, nothing is
+        // answered, no message.
+        QSignalSpy drained(&window.link(), &SerialLink::byteReceived);
         line.send({0x3A, 0x01, 0x02});
-        QTest::qWait(50);
+        QTRY_COMPARE(drained.size(), 3);
         QCOMPARE(window.link().BytesAvailable(), 0);
+        QCOMPARE(line.hopper().received(), expected);
         QVERIFY(s.messages.m_shown.isEmpty());
 
         window.close();
