@@ -8,7 +8,11 @@
 namespace pellix {
 
 LockedComboBox::LockedComboBox(Clipboard& clipboard, QWidget* parent)
-    : QComboBox(parent), m_clipboard(clipboard) {
+    : QComboBox(parent), m_clipboard(&clipboard) {
+    setEditable(false);
+}
+
+LockedComboBox::LockedComboBox(QWidget* parent) : QComboBox(parent) {
     setEditable(false);
 }
 
@@ -25,8 +29,10 @@ QString LockedComboBox::shownText() const {
 
 void LockedComboBox::keyPressEvent(QKeyEvent* event) {
     const QString text = event->text();
+    // A character typed with Alt or AltGr would still pick an entry by its first letters; only
+    // keys without text (arrows, Page Up/Down, Home/End) reach the list.
     const bool printable = !text.isEmpty() && text.at(0).isPrint();
-    if (printable && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+    if (printable) {
         event->accept();  // typed characters never reach the list
         return;
     }
@@ -38,7 +44,9 @@ void LockedComboBox::keyPressEvent(QKeyEvent* event) {
 }
 
 void LockedComboBox::focusInEvent(QFocusEvent* event) {
-    m_clipboard.clear();
+    if (m_clipboard) {
+        m_clipboard->clear();
+    }
     QComboBox::focusInEvent(event);
 }
 

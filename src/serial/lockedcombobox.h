@@ -9,14 +9,16 @@ namespace pellix {
 class Clipboard;
 class SerialLink;
 
-// A drop-down list whose entries can only be picked: typed characters are discarded (arrow
-// keys, Page Up/Down, Home/End and the mouse still choose), and the clipboard is emptied when the
-// list gets the focus so nothing can be pasted in. Text that is no entry can still be shown
-// (setShownText) with no entry chosen.
+// A drop-down list whose entries can only be picked: typed characters are discarded, with or
+// without Alt, Ctrl or AltGr (arrow keys, Page Up/Down, Home/End and the mouse still choose).
+// Given a clipboard, the list empties it when it gets the focus so nothing can be pasted in.
+// Text that is no entry can still be shown (setShownText) with no entry chosen.
 class LockedComboBox : public QComboBox {
     Q_OBJECT
   public:
     LockedComboBox(Clipboard& clipboard, QWidget* parent = nullptr);
+    // A list that only discards typed characters and leaves the clipboard alone.
+    explicit LockedComboBox(QWidget* parent = nullptr);
 
     // Shows `text`; when it equals an entry that entry becomes current, otherwise nothing is
     // chosen and the text stands as it is. Returns the chosen index or -1.
@@ -28,7 +30,7 @@ class LockedComboBox : public QComboBox {
     void focusInEvent(QFocusEvent* event) override;
 
   private:
-    Clipboard& m_clipboard;
+    Clipboard* m_clipboard = nullptr;
 };
 
 // Fills a port chooser with "COM1" .. "COM<count>", each entry's tooltip naming the device it

@@ -68,7 +68,8 @@ SimulationWindow::SimulationWindow(Services& services, WindowHost& host, Simulat
 
     auto* channelLabel = addCaption(this, QStringLiteral("Label5"), QStringLiteral("Channel"),
                                     QPoint(twips(1080), twips(1440)));
-    m_channels = new LockedComboBox(services.clipboard, this);
+    // The channel list only discards typed keys; the clipboard is the port chooser's concern.
+    m_channels = new LockedComboBox(this);
     nameControl(*m_channels, QStringLiteral("Combo2"), channelLabel->text());
     for (int c = 1; c <= tzv::kChannels; ++c) {
         m_channels->addItem(QString::number(c));

@@ -215,15 +215,37 @@ class SimulationWindowTest : public QObject {
         QCOMPARE(ports()->shownText(), QStringLiteral("COM1"));
     }
 
+    void typedKeysDoNotChangeTheChoosers_data() {
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("plain") << int(Qt::NoModifier);
+        QTest::newRow("with Alt") << int(Qt::AltModifier);
+        QTest::newRow("with AltGr") << int(Qt::AltModifier | Qt::ControlModifier);
+    }
     void typedKeysDoNotChangeTheChoosers() {
-        ports()->setFocus();
-        QTest::keyClicks(ports(), QStringLiteral("COM7"));
-        QCOMPARE(ports()->shownText(), QStringLiteral("COM1"));
-        QTest::keyClicks(channels(), QStringLiteral("9"));
+        QFETCH(int, modifiers);
+        const auto mods = Qt::KeyboardModifiers(modifiers);
+        QTest::keyClick(ports(), 'c', mods);
+        QCOMPARE(ports()->currentIndex(), 0);
+        QTest::keyClick(channels(), '9', mods);
         QCOMPARE(channels()->shownText(), QStringLiteral("1"));
-        // Arrow keys still choose.
+        // Arrow keys still choose, and the pick sets the channel.
         QTest::keyClick(channels(), Qt::Key_Down);
         QCOMPARE(channels()->currentText(), QStringLiteral("2"));
+        FakeSerialPort* port = openPort();
+        button("Command1")->click();
+        QCOMPARE(port->m_written, QByteArray::fromHex("814110"));
+    }
+
+    void onlyThePortChooserEmptiesTheClipboardOnFocus() {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        window->activateWindow();
+        channels()->setFocus();
+        QTRY_VERIFY(channels()->hasFocus());
+        QCOMPARE(s->clipboard.m_clears, 0);
+        ports()->setFocus();
+        QTRY_VERIFY(ports()->hasFocus());
+        QCOMPARE(s->clipboard.m_clears, 1);
     }
 
     void unpluggedAdapterMidWriteClosesThePort() {
