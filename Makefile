@@ -5,7 +5,7 @@ PRESET ?= dev
 BUILD  := build/$(PRESET)
 JOBS   ?= $(shell nproc)
 
-.PHONY: all deps configure build run test asan release bench format clean screenshot
+.PHONY: all deps configure build run test asan release bench format clean
 
 all: build
 

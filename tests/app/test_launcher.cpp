@@ -146,6 +146,18 @@ class LauncherTest : public QObject {
         QVERIFY(!launcher->isVisible());
     }
 
+    void aWindowThatEndsItselfWhileLoadingBringsTheLauncherBack() {
+        // The coin number setting window refuses to run beside another copy of the program.
+        registry->setFactory(WindowKind::CoinSetting, [this](WindowHost&) {
+            ++loads[WindowKind::CoinSetting];
+            return nullptr;
+        });
+        imageButton(3)->click();
+        QCOMPARE(loads[WindowKind::CoinSetting], 1);
+        QVERIFY(!registry->loaded(WindowKind::CoinSetting));
+        QVERIFY(launcher->isVisible());
+    }
+
     void aWindowThatCannotBeBuiltOpensNothing() {
         WindowRegistry bare;
         LauncherWindow lonely(bare, folder);
