@@ -21,6 +21,7 @@
 #include "feed.h"
 #include "serial/lockedcombobox.h"
 #include "serial/seriallink.h"
+#include "timers.h"
 
 using namespace pellix;
 using namespace pellix::test;
@@ -39,12 +40,6 @@ const char* const kExampleBlock =
 
 QByteArray hex(const char* text) {
     return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
-
-void tick(QObject& window, const char* timerName) {
-    auto* timer = window.findChild<QTimer*>(QString::fromLatin1(timerName));
-    QVERIFY(timer);
-    QMetaObject::invokeMethod(timer, "timeout");
 }
 
 }  // namespace

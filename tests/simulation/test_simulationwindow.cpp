@@ -7,19 +7,12 @@
 #include "serial/lockedcombobox.h"
 #include "serial/seriallink.h"
 #include "simulation/simulationwindow.h"
+#include "timers.h"
 
 using namespace pellix;
 using namespace pellix::test;
 
 namespace {
-
-void tick(QWidget& window, const char* timerName, int times = 1) {
-    auto* timer = window.findChild<QTimer*>(QString::fromLatin1(timerName));
-    QVERIFY(timer);
-    for (int i = 0; i < times; ++i) {
-        QMetaObject::invokeMethod(timer, "timeout");
-    }
-}
 
 QString hintText(QWidget& window) {
     return window.findChild<QLabel*>(QStringLiteral("Label1"))->text();
