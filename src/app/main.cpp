@@ -1,5 +1,9 @@
 #include <QApplication>
+#include <QTextStream>
 
+#include <cstdio>
+
+#include "app/commandline.h"
 #include "app/launcherwindow.h"
 #include "app/manualwindow.h"
 #include "app/windowregistry.h"
@@ -9,11 +13,25 @@
 #include "hwtest/hardwaretestwindow.h"
 #include "platform/qtserialport.h"
 #include "platform/qtservices.h"
+#include "platform/runtimefolder.h"
 #include "simulation/simulationwindow.h"
+#ifdef Q_OS_UNIX
+#include "platform/terminationsignals.h"
+#endif
 
 using namespace pellix;
 
 int main(int argc, char* argv[]) {
+    {
+        // Before any window system is needed, so --help works in a terminal without a display.
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        CommandLine commandLine;
+        if (const auto exitCode = commandLine.run(argumentList(argc, argv), out, err)) {
+            return *exitCode;
+        }
+    }
+
     QApplication app(argc, argv);
     // The window layouts are measured for a small dialog font; Qt's larger default would clip
     // captions beside their boxes.
@@ -30,6 +48,12 @@ int main(int argc, char* argv[]) {
     QtInstanceLock instance;
     QtSerialPortFactory ports(settings);
     Services services{settings, messages, clipboard, folder, instance, ports};
+
+    // A broken installation shows as empty pictures and a manual error much later; name the
+    // missing files where the technician or a packager looks first.
+    for (const QString& path : missingRuntimeFiles(folder.path())) {
+        std::fprintf(stderr, "pellix-kit: runtime file missing: %s\n", qPrintable(path));
+    }
 
     // Each window kind keeps some state for the whole run, across its loads.
     SimulationState simulationState;
@@ -53,6 +77,15 @@ int main(int argc, char* argv[]) {
 
     LauncherWindow launcher(registry, folder);
     registry.setLauncher(&launcher);
+#ifdef Q_OS_UNIX
+    // Logout or kill: the same close sequence as the launcher's close box, so open ports are
+    // closed before the program ends.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &launcher, [&launcher] {
+        launcher.close();
+        QCoreApplication::quit();
+    });
+#endif
     launcher.show();
     return app.exec();
 }

@@ -8,6 +8,7 @@
 #include <QStandardPaths>
 
 #include "common/settingskeys.h"
+#include "platform/runtimefolder.h"
 
 namespace pellix {
 
@@ -53,7 +54,10 @@ void QtClipboard::clear() {
 }
 
 QString QtProgramFolder::path() const {
-    return QCoreApplication::applicationDirPath();
+    if (m_path.isEmpty()) {
+        m_path = locateRuntimeFolder(QCoreApplication::applicationDirPath());
+    }
+    return m_path;
 }
 
 QtInstanceLock::QtInstanceLock() {
