@@ -36,8 +36,9 @@ outside="$(grep -v '/$' <<<"$files" | grep -v '^/usr/' || true)"
 
 # Dependencies: the Qt runtime found by dpkg-shlibdeps, and the CJK font for the status texts.
 depends="$(dpkg-deb -f "$deb" Depends)"
+names="$(tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/ .*//')"
 for dep in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 fonts-noto-cjk; do
-    grep -qE "(^|, )$dep( |,|$)" <<<"$depends" || fail "Depends lacks $dep: $depends"
+    grep -qxF "$dep" <<<"$names" || fail "Depends lacks $dep: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "version is not $version"
 
