@@ -11,7 +11,7 @@
 #include "platform/qtservices.h"
 #include "platform/runtimefolder.h"
 #include "platform/serialport.h"
-#include "serial/lockedcombobox.h"
+#include "widgets/lockedcombobox.h"
 
 using namespace pellix;
 using namespace pellix::test;
