@@ -233,8 +233,8 @@ void CnyTesterWindow::onPortPicked(int position) {
             portFailed();
             break;
         case SelectResult::OtherError:
-            // Ended silently and the panel is left as it was, but the old port is closed by now;
-            // buttons that send into a closed port would only mislead.
+            // Ended silently, but the old port is closed by now; buttons that send into a closed
+            // port would only mislead.
             setCommandsEnabled(false);
             break;
     }
@@ -260,7 +260,6 @@ void CnyTesterWindow::onSpeedPicked(int entry) {
             portFailed();
             break;
         case SelectResult::OtherError:
-            m_linkPanel->setText(kPanelClosed);
             setCommandsEnabled(false);
             break;
     }
