@@ -99,6 +99,7 @@ void LauncherWindow::onImageClicked(int index) {
 void LauncherWindow::closeEvent(QCloseEvent* event) {
     m_registry.closeAll();
     event->accept();
+    emit closed();
 }
 
 }  // namespace pellix
