@@ -60,8 +60,10 @@ QLabel* label(QWidget* parent, const char* name, std::string_view text, QRect re
     return caption;
 }
 
-QLineEdit* textBox(QWidget* parent, const char* name, const QLabel* namedBy, QRect rect) {
-    return addControl<QLineEdit>(parent, QLatin1String(name), namedBy->text(), rect);
+QLineEdit* textBox(QWidget* parent, const char* name, QLabel* namedBy, QRect rect) {
+    auto* box = addControl<QLineEdit>(parent, QLatin1String(name), namedBy->text(), rect);
+    namedBy->setBuddy(box);
+    return box;
 }
 
 LockedComboBox* chooser(QWidget* parent, Clipboard& clipboard, const char* name,
@@ -102,8 +104,10 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
         m_commands[static_cast<std::size_t>(i)] = button;
     }
 
-    label(this, "Label4", cny::kAddressLabel, twipsRect(1560, 270, 1095, 255));
+    QLabel* addressLabel =
+        label(this, "Label4", cny::kAddressLabel, twipsRect(1560, 270, 1095, 255));
     m_address = chooser(this, services.clipboard, "Combo1", cny::kAddressLabel, 2760, 240, 1215);
+    addressLabel->setBuddy(m_address);
     for (std::string_view entry : cny::kAddressEntries) {
         m_address->addItem(toQString(entry));
     }
@@ -112,14 +116,12 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
     m_address->setCurrentIndex(-1);
     connect(m_address, &QComboBox::activated, this, [this] { m_services.clipboard.clear(); });
 
-    const QLabel* payoutLabel =
-        label(this, "Label3", cny::kPayoutLabel, twipsRect(1560, 840, 1095, 255));
+    QLabel* payoutLabel = label(this, "Label3", cny::kPayoutLabel, twipsRect(1560, 840, 1095, 255));
     m_payout = textBox(this, "Text1", payoutLabel, twipsRect(2760, 720, 1215, 495));
-    const QLabel* statusLabel =
-        label(this, "Label1", cny::kStatusLabel, twipsRect(1560, 1440, 615, 255));
+    QLabel* statusLabel = label(this, "Label1", cny::kStatusLabel, twipsRect(1560, 1440, 615, 255));
     m_status = textBox(this, "Text2", statusLabel, twipsRect(2760, 1320, 1215, 495));
     m_status->setEnabled(false);
-    const QLabel* remainLabel =
+    QLabel* remainLabel =
         label(this, "Label2", cny::kRemainCoinLabel, twipsRect(1560, 2040, 1095, 255));
     m_remainCoin = textBox(this, "Text3", remainLabel, twipsRect(2760, 1920, 1215, 495));
     m_remainCoin->setEnabled(false);

@@ -153,6 +153,7 @@ void CoinSettingWindow::buildControls() {
 
     m_status = addControl<QLabel>(client, QStringLiteral("Label2"), toQString(texts::kStatusLabel),
                                   twipsRect(120, 3900, 5415, 375));
+    showsValue(*m_status, toQString(texts::kStatusLabel));
     m_status->setAlignment(Qt::AlignCenter);
     m_status->setTextFormat(Qt::PlainText);
     QFont statusFont = m_status->font();
