@@ -13,7 +13,11 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QStyleOptionFrame>
 #include <QStylePainter>
+
+#include <algorithm>
+#include <span>
 
 #include "app/windowhost.h"
 #include "cny/cnylogmodel.h"
@@ -64,6 +68,39 @@ QLineEdit* textBox(QWidget* parent, const char* name, QLabel* namedBy, QRect rec
     auto* box = addControl<QLineEdit>(parent, QLatin1String(name), namedBy->text(), rect);
     namedBy->setBuddy(box);
     return box;
+}
+
+// A box that only shows what the hopper said: uneditable and out of the Tab chain, yet drawn
+// in the normal text colour, and with a font small enough for its longest text to show whole
+// in the box the layout gives it.
+void showOnly(QLineEdit& box, std::span<const std::string_view> texts) {
+    box.setEnabled(false);
+    QPalette palette = box.palette();
+    for (QPalette::ColorRole role : {QPalette::Text, QPalette::Base}) {
+        palette.setColor(QPalette::Disabled, role, palette.color(QPalette::Active, role));
+    }
+    box.setPalette(palette);
+    box.setTextMargins(0, 0, 0, 0);
+    QStyleOptionFrame option;
+    option.initFrom(&box);
+    option.rect = box.rect();
+    option.lineWidth = box.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &box);
+    // The line edit keeps two pixels free on either side of its contents.
+    const int room =
+        box.style()->subElementRect(QStyle::SE_LineEditContents, &option, &box).width() - 4;
+    QFont font = box.font();
+    const auto widest = [&texts](const QFont& f) {
+        const QFontMetrics metrics(f);
+        int width = 0;
+        for (std::string_view text : texts) {
+            width = std::max(width, metrics.horizontalAdvance(toQString(text)));
+        }
+        return width;
+    };
+    while (widest(font) > room && font.pointSizeF() > 5) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    }
+    box.setFont(font);
 }
 
 LockedComboBox* chooser(QWidget* parent, Clipboard& clipboard, const char* name,
@@ -120,11 +157,13 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
     m_payout = textBox(this, "Text1", payoutLabel, twipsRect(2760, 720, 1215, 495));
     QLabel* statusLabel = label(this, "Label1", cny::kStatusLabel, twipsRect(1560, 1440, 615, 255));
     m_status = textBox(this, "Text2", statusLabel, twipsRect(2760, 1320, 1215, 495));
-    m_status->setEnabled(false);
+    showOnly(*m_status, cny::kStatusTexts);
     QLabel* remainLabel =
         label(this, "Label2", cny::kRemainCoinLabel, twipsRect(1560, 2040, 1095, 255));
     m_remainCoin = textBox(this, "Text3", remainLabel, twipsRect(2760, 1920, 1215, 495));
-    m_remainCoin->setEnabled(false);
+    // Numbers up to 65535 or the payout-finished text.
+    constexpr std::array<std::string_view, 2> kRemainCoinTexts{"65535", cny::kPayoutFinished};
+    showOnly(*m_remainCoin, kRemainCoinTexts);
 
     auto* closeButton = addButton(this, QStringLiteral("Command5"), toQString(cny::kCloseCaption),
                                   twipsRect(360, 3240, 735, 495));
