@@ -6,12 +6,12 @@
 #include <memory>
 
 #include "app/launcherwindow.h"
-#include "app/manualwindow.h"
 #include "app/windowregistry.h"
 #include "cny/cnytesterwindow.h"
 #include "coinsetting/coinsettingwindow.h"
 #include "fakes.h"
 #include "hwtest/hardwaretestwindow.h"
+#include "manual/manualwindow.h"
 #include "serial/seriallink.h"
 #include "simulation/simulationwindow.h"
 

@@ -8,7 +8,7 @@
 #include "cny/cnytesterwindow.h"
 #include "cny/cnytexts.h"
 #include "fakes.h"
-#include "platform/formwidgets.h"
+#include "widgets/formwidgets.h"
 
 using namespace pellix;
 using namespace pellix::test;

@@ -4,7 +4,7 @@
 #include "coinsetting/coinsettingtexts.h"
 #include "desktopsession.h"
 #include "hwtest/hwtesttexts.h"
-#include "platform/twips.h"
+#include "widgets/twips.h"
 
 using namespace pellix;
 using namespace pellix::test;
