@@ -2,12 +2,12 @@
 #include <QDir>
 
 #include "app/launcherwindow.h"
-#include "app/manualwindow.h"
 #include "app/windowregistry.h"
 #include "cny/cnytesterwindow.h"
 #include "coinsetting/coinsettingwindow.h"
 #include "common/settingskeys.h"
 #include "hwtest/hardwaretestwindow.h"
+#include "manual/manualwindow.h"
 #include "platform/qtserialport.h"
 #include "platform/qtservices.h"
 #include "simulation/simulationwindow.h"
