@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QDir>
 #include <QTextStream>
 
 #include <cstdio>
@@ -33,6 +34,9 @@ int main(int argc, char* argv[]) {
     }
 
     QApplication app(argc, argv);
+    // The launcher is hidden while a tool window loads; a window that refuses to open (its
+    // message box gone, nothing shown) must not end the run. Only the launcher's close does.
+    QApplication::setQuitOnLastWindowClosed(false);
     // The window layouts are measured for a small dialog font; Qt's larger default would clip
     // captions beside their boxes.
     QFont font = QApplication::font();
@@ -41,8 +45,11 @@ int main(int argc, char* argv[]) {
     QApplication::setOrganizationName(QString::fromLatin1(keys::kOrganization));
     QApplication::setApplicationName(QString::fromLatin1(keys::kApplication));
 
-    QtSettingsStore settings;
     QtMessageBoxes messages;
+    QtSettingsStore settings([&messages](const QString& file) {
+        messages.show(QString::fromLatin1(kSettingsUnreadable).arg(QDir::toNativeSeparators(file)),
+                      QString::fromLatin1(keys::kApplicationTitle), MessageIcon::Exclamation);
+    });
     QtClipboard clipboard;
     QtProgramFolder folder;
     QtInstanceLock instance;
@@ -77,14 +84,15 @@ int main(int argc, char* argv[]) {
 
     LauncherWindow launcher(registry, folder);
     registry.setLauncher(&launcher);
+    // Queued: the close sequence finishes before the event loop is left.
+    QObject::connect(&launcher, &LauncherWindow::closed, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
 #ifdef Q_OS_UNIX
     // Logout or kill: the same close sequence as the launcher's close box, so open ports are
     // closed before the program ends.
     TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::received, &launcher, [&launcher] {
-        launcher.close();
-        QCoreApplication::quit();
-    });
+    QObject::connect(&termination, &TerminationSignals::received, &launcher,
+                     [&launcher] { launcher.close(); });
 #endif
     launcher.show();
     return app.exec();
