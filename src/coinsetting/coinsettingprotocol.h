@@ -89,6 +89,8 @@ class CoinSettingProtocol final : public LineEngine {
 
   private:
     void beginCoinData();
+    // DataCount, PairCount, PairValue and DataSum back to the start of a block's coin data.
+    void clearCoinData();
     void takeCoinByte(std::uint8_t byte);
     void send(std::uint8_t byte);
 
