@@ -1,6 +1,6 @@
 #pragma once
 
-#include <memory>
+#include <QStringList>
 
 #include "fakes.h"
 #include "hopperline.h"
@@ -13,13 +13,16 @@ namespace pellix::test {
 // on the master side from the event loop, with the emulator's fault injection at hand.
 class PtyHopper {
   public:
-    explicit PtyHopper(emulator::Mode mode, emulator::Variant variant = emulator::Variant::HEarly)
+    // With a `link`, the port is offered under that name, which survives unplug and replug.
+    explicit PtyHopper(emulator::Mode mode, QString link = {},
+                       emulator::Variant variant = emulator::Variant::HEarly)
         : m_line(emulator::makeHopper(mode, variant)),
-          m_port(m_line, QString(), QString(), [](const QString&) {}) {
+          m_port(m_line, std::move(link), QString(), [this](const QString& t) { log << t; }) {
         m_port.plug();
     }
 
-    QString device() const { return m_port.path(); }
+    // What the tool should open.
+    QString device() const { return m_port.portName(); }
     emulator::Hopper& hopper() { return m_line.hopper(); }
     emulator::HopperLine& line() { return m_line; }
     emulator::PtyPort& port() { return m_port; }
@@ -30,6 +33,12 @@ class PtyHopper {
     // The power-on stream waits until the tool has the port open.
     void powerOn() { m_port.write(m_line.powerOn(), true); }
     void send(const emulator::Bytes& bytes) { m_port.write({{0, bytes}}); }
+
+    // The port's log: traffic ("PC     -> ...", "hopper -> ...") and the hopper's notes.
+    QStringList log;
+    int hopperWrites() const {
+        return static_cast<int>(log.filter(QStringLiteral("hopper ->")).size());
+    }
 
   private:
     emulator::HopperLine m_line;
