@@ -172,7 +172,9 @@ int main(int argc, char* argv[]) {
                     say(QStringLiteral("[%1] unplugged").arg(name));
                     break;
                 case Action::Kind::Replug:
-                    if (port.plug()) {
+                    if (port.plugged()) {
+                        say(QStringLiteral("[%1] is plugged in").arg(name));
+                    } else if (port.plug()) {
                         say(QStringLiteral("[%1] plugged in again on %2").arg(name, port.path()));
                     }
                     break;
@@ -184,6 +186,8 @@ int main(int argc, char* argv[]) {
 
     if (parser.isSet(powerOn)) {
         apply(console.run("on"));
+    } else {
+        say(QStringLiteral("The hoppers are switched off: type on (or start with --power-on)."));
     }
     say(QStringLiteral("Serving %1 interface(s). Type help for the commands.").arg(lines.size()));
 
