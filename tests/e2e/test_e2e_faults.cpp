@@ -10,7 +10,7 @@
 #include "cny/cnytesterwindow.h"
 #include "coinsetting/coinsettingwindow.h"
 #include "ptyhopper.h"
-#include "serial/lockedcombobox.h"
+#include "widgets/lockedcombobox.h"
 #include "serial/seriallink.h"
 
 using namespace pellix;
