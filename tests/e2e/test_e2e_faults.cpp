@@ -10,8 +10,8 @@
 #include "cny/cnytesterwindow.h"
 #include "coinsetting/coinsettingwindow.h"
 #include "ptyhopper.h"
-#include "widgets/lockedcombobox.h"
 #include "serial/seriallink.h"
+#include "widgets/lockedcombobox.h"
 
 using namespace pellix;
 using namespace pellix::test;
