@@ -15,6 +15,7 @@ class SimulationEndToEnd : public QObject {
   private slots:
     void startUpAndDispenseReachTheHopper() {
         PtyHopper line(emulator::Mode::Tzv);
+        line.powerOn();
         QVERIFY(!line.device().isEmpty());
         PtyServices s;
         s.settings.setValue(QStringLiteral("Ports/COM4"), line.device());
