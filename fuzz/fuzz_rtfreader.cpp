@@ -4,21 +4,15 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "app/rtfreader.h"
+#include "fuzzcheck.h"
 
 namespace {
 
 using namespace pellix;
-
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 bool wellFormedUtf8(const std::string& text) {
     std::size_t i = 0;
@@ -90,23 +84,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const RtfError error = reader.finish();
     const rtf::Document pieces = reader.takeDocument();
 
-    check(error == whole.error);
-    check(sameDocument(pieces, whole.document));
+    FUZZ_CHECK(error == whole.error);
+    FUZZ_CHECK(sameDocument(pieces, whole.document));
     const rtf::Document& document = whole.document;
-    check(whole.error == RtfError::None || document.paragraphs.empty());
-    check(whole.error != RtfError::None || input.substr(0, 5) == "{\\rtf");
-    check(wellFormedUtf8(document.plainText()));
-    check(document.paragraphs.size() <= RtfReader::kMaxParagraphs);
-    check(document.fonts.size() <= RtfReader::kMaxFonts);
-    check(document.colors.size() <= RtfReader::kMaxColors);
+    FUZZ_CHECK(whole.error == RtfError::None || document.paragraphs.empty());
+    FUZZ_CHECK(whole.error != RtfError::None || input.substr(0, 5) == "{\\rtf");
+    FUZZ_CHECK(wellFormedUtf8(document.plainText()));
+    FUZZ_CHECK(document.paragraphs.size() <= RtfReader::kMaxParagraphs);
+    FUZZ_CHECK(document.fonts.size() <= RtfReader::kMaxFonts);
+    FUZZ_CHECK(document.colors.size() <= RtfReader::kMaxColors);
     for (const rtf::Font& font : document.fonts) {
-        check(font.name.size() <= RtfReader::kMaxFontName + 3);
-        check(wellFormedUtf8(font.name));
+        FUZZ_CHECK(font.name.size() <= RtfReader::kMaxFontName + 3);
+        FUZZ_CHECK(wellFormedUtf8(font.name));
     }
     for (const rtf::Paragraph& paragraph : document.paragraphs) {
         for (const rtf::Run& run : paragraph.runs) {
-            check(!run.text.empty());
-            check(run.style.halfPoints > 0);
+            FUZZ_CHECK(!run.text.empty());
+            FUZZ_CHECK(run.style.halfPoints > 0);
         }
     }
     return 0;
