@@ -5,7 +5,7 @@ PRESET ?= dev
 BUILD  := build/$(PRESET)
 JOBS   ?= $(shell nproc)
 
-.PHONY: all deps configure build run test asan release bench format clean
+.PHONY: all deps configure build run test asan release bench fuzz format clean
 
 all: build
 
@@ -35,6 +35,14 @@ release:
 bench:
 	$(MAKE) build PRESET=release
 	@for b in build/release/bench/*; do [ -x "$$b" ] && "$$b"; done; true
+
+# Every fuzz target for FUZZ_SECONDS (default 60) each from its seeds in fuzz/corpus; fails on
+# any finding. Generated inputs and findings stay under build/fuzz.
+fuzz:
+	@./scripts/install-deps.sh fuzz
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	./scripts/fuzz.sh
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -1,13 +1,16 @@
 // Feeds arbitrary bytes to the RTF reader, once whole and once in chunks whose sizes come from
 // the input itself, and checks what must hold for any file: both ways read the same document,
-// the text is well-formed UTF-8, and every cap on the document holds.
+// the text is well-formed UTF-8, the document is bounded by the input, and every cap that
+// keeps the manual window's layout cheap holds (font sizes, paragraphs, runs, text, words).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "app/rtfkeywords.h"
 #include "app/rtfreader.h"
+#include "common/codepage.h"
 #include "fuzzcheck.h"
 
 namespace {
@@ -97,11 +100,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(font.name.size() <= RtfReader::kMaxFontName + 3);
         FUZZ_CHECK(wellFormedUtf8(font.name));
     }
+    // Bounded by the input: a paragraph takes at least a two-byte control symbol, a run at
+    // least one byte, a character at most four bytes of UTF-8 (plus the breaks put in words).
+    FUZZ_CHECK(document.paragraphs.size() <= input.size() / 2 + 1);
+    // And bounded for the manual window's layout whatever the input's size.
+    std::size_t runs = 0;
+    std::size_t textBytes = 0;
     for (const rtf::Paragraph& paragraph : document.paragraphs) {
+        FUZZ_CHECK(paragraph.mark.halfPoints > 0 &&
+                   paragraph.mark.halfPoints <= rtf::kMaxHalfPoints);
+        std::size_t unbroken = 0;
         for (const rtf::Run& run : paragraph.runs) {
             FUZZ_CHECK(!run.text.empty());
-            FUZZ_CHECK(run.style.halfPoints > 0);
+            FUZZ_CHECK(run.style.halfPoints > 0 && run.style.halfPoints <= rtf::kMaxHalfPoints);
+            ++runs;
+            textBytes += run.text.size();
+            for (char32_t c : utf8ToCharacters(run.text)) {
+                const bool breaks = c == ' ' || c == '\t' || c == '\n' ||
+                                    c == RtfReader::kWordBreak || (c >= 0x3400 && c <= 0x9FFF) ||
+                                    c >= 0x20000;
+                unbroken = breaks ? 0 : unbroken + 1;
+                FUZZ_CHECK(unbroken <= RtfReader::kMaxWordLength);
+            }
         }
     }
+    FUZZ_CHECK(runs <= RtfReader::kMaxRuns && runs <= input.size());
+    FUZZ_CHECK(textBytes < RtfReader::kMaxTextBytes + 8);
+    FUZZ_CHECK(textBytes <= 5 * input.size());
     return 0;
 }
