@@ -159,6 +159,7 @@ void SerialLink::drain() {
         emit byteReceived(static_cast<std::uint8_t>(byte.at(0)));
     }
     m_draining = false;
+    emit batchDelivered();
 }
 
 void SerialLink::onDeviceLost() {

@@ -62,6 +62,9 @@ class SerialLink : public QObject {
 
   signals:
     void byteReceived(std::uint8_t byte);
+    // Every byte waiting when the port signalled has been handed out: a window that gathers
+    // what its bytes change shows it now, once per batch rather than once per byte.
+    void batchDelivered();
     // Panel 1 of the window's status bar.
     void panelTextChanged(const QString& text);
     // The device vanished while open; the port is closed and the panel says so.
