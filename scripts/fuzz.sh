@@ -4,6 +4,7 @@
 # findings (crash-*, leak-*, timeout-* ...) to build/fuzz/findings/<target>; the seeds are only
 # read. Fails when any target reports a finding.
 #   scripts/fuzz.sh [target ...]      (default: every target that was built)
+# FUZZ_FLAGS adds libFuzzer options, e.g. FUZZ_FLAGS=-max_len=4096.
 # A finding worth keeping goes into fuzz/corpus/<target> with the fix, so the replay test of
 # `make test` runs it from then on.
 set -uo pipefail
@@ -30,7 +31,7 @@ for t in "${targets[@]}"; do
     echo "== $t: ${seconds} s"
     # rss_limit: the tool's readers hold at most a few MB; a target growing past this is a leak.
     "$bin/$t" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
-        -artifact_prefix="$findings/" "$corpus" "fuzz/corpus/$t" >"build/fuzz/$t.log" 2>&1
+        ${FUZZ_FLAGS:-} -artifact_prefix="$findings/" "$corpus" "fuzz/corpus/$t" >"build/fuzz/$t.log" 2>&1
     status=$?
     grep -E '^(#[0-9]+ +DONE|==[0-9]+==|SUMMARY|stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb))|invariant broken' \
         "build/fuzz/$t.log"
