@@ -11,7 +11,7 @@
 
 #include "fakes.h"
 #include "hwtest/hardwaretestwindow.h"
-#include "serial/lockedcombobox.h"
+#include "widgets/lockedcombobox.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <ctime>
 #include <string>
 
-#include "app/manualwindow.h"
-#include "app/rtfreader.h"
+#include "manual/manualwindow.h"
+#include "manual/rtfreader.h"
 #include "fakes.h"
 
 namespace {

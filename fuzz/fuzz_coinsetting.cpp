@@ -70,7 +70,7 @@ struct Model {
     // Per window load.
     int headerLeft = 0;
     int skipLeft = 0;
-    int coinBytes = 0;  // of the 32, carried over a save
+    int coinBytes = 0;  // of the 32
     int highByte = -1;  // first byte of a pair still waiting for its second
     unsigned sum = 0;
     bool blockReceived = false;
@@ -84,11 +84,14 @@ struct Model {
         stage = ReceiveStage::WaitStart;
         log.add(Discard);
     }
-    void coinData() {
-        stage = ReceiveStage::CoinData;
+    void clearCoinData() {
         coinBytes = 0;
         highByte = -1;
         sum = 0;
+    }
+    void coinData() {
+        stage = ReceiveStage::CoinData;
+        clearCoinData();
         savePending = false;
         blockReceived = false;
         log.add(BlockTimer);
@@ -163,6 +166,8 @@ struct Model {
             case ReceiveStage::WaitSaveAck:
                 if (byte == 0x84) {
                     status(false, texts::kSaveComplete);
+                    // The refreshed numbers are a whole block of their own.
+                    clearCoinData();
                     stage = ReceiveStage::CoinData;
                     saveConfirmed = true;
                 } else {
@@ -228,6 +233,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     protocol.BlockTimerExpired();
                     if (!model.blockReceived) {
                         model.stage = ReceiveStage::WaitStart;
+                        model.clearCoinData();
                         model.log.add(ReceiveError);
                     }
                 }

@@ -8,10 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "app/rtfkeywords.h"
-#include "app/rtfreader.h"
 #include "common/codepage.h"
 #include "fuzzcheck.h"
+#include "manual/rtfkeywords.h"
+#include "manual/rtfreader.h"
 
 namespace {
 

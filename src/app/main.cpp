@@ -1,12 +1,12 @@
 #include <QApplication>
 
 #include "app/launcherwindow.h"
-#include "app/manualwindow.h"
 #include "app/windowregistry.h"
 #include "cny/cnytesterwindow.h"
 #include "coinsetting/coinsettingwindow.h"
 #include "common/settingskeys.h"
 #include "hwtest/hardwaretestwindow.h"
+#include "manual/manualwindow.h"
 #include "platform/qtserialport.h"
 #include "platform/qtservices.h"
 #include "simulation/simulationwindow.h"
@@ -15,6 +15,9 @@ using namespace pellix;
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    // The launcher is hidden while a tool window loads; a window that refuses to open (its
+    // message box gone, nothing shown) must not end the run. Only the launcher's close does.
+    QApplication::setQuitOnLastWindowClosed(false);
     // The window layouts are measured for a small dialog font; Qt's larger default would clip
     // captions beside their boxes.
     QFont font = QApplication::font();
@@ -53,6 +56,9 @@ int main(int argc, char* argv[]) {
 
     LauncherWindow launcher(registry, folder);
     registry.setLauncher(&launcher);
+    // Queued: the close sequence finishes before the event loop is left.
+    QObject::connect(&launcher, &LauncherWindow::closed, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
     launcher.show();
     return app.exec();
 }

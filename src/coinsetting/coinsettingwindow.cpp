@@ -19,7 +19,6 @@
 
 #include <string>
 
-#include "app/windowhost.h"
 #include "coinsetting/coinsettinginput.h"
 #include "coinsetting/coinsettingtexts.h"
 #include "coinsetting/settingfile.h"
@@ -27,11 +26,12 @@
 #include "common/settingskeys.h"
 #include "common/text.h"
 #include "platform/filedialogs.h"
-#include "platform/formwidgets.h"
 #include "platform/services.h"
-#include "platform/twips.h"
-#include "serial/lockedcombobox.h"
 #include "serial/seriallink.h"
+#include "widgets/formwidgets.h"
+#include "widgets/lockedcombobox.h"
+#include "widgets/twips.h"
+#include "widgets/windowhost.h"
 
 namespace pellix {
 namespace {
@@ -153,6 +153,7 @@ void CoinSettingWindow::buildControls() {
 
     m_status = addControl<QLabel>(client, QStringLiteral("Label2"), toQString(texts::kStatusLabel),
                                   twipsRect(120, 3900, 5415, 375));
+    showsValue(*m_status, toQString(texts::kStatusLabel));
     m_status->setAlignment(Qt::AlignCenter);
     m_status->setTextFormat(Qt::PlainText);
     QFont statusFont = m_status->font();

@@ -11,17 +11,17 @@
 #include <string>
 #include <utility>
 
-#include "app/windowhost.h"
 #include "common/codepage.h"
 #include "hwtest/flashpanel.h"
 #include "hwtest/hwtestlayout.h"
 #include "hwtest/hwtesttexts.h"
 #include "hwtest/testresultrows.h"
-#include "platform/formwidgets.h"
 #include "platform/services.h"
-#include "platform/twips.h"
-#include "serial/lockedcombobox.h"
 #include "serial/seriallink.h"
+#include "widgets/formwidgets.h"
+#include "widgets/lockedcombobox.h"
+#include "widgets/twips.h"
+#include "widgets/windowhost.h"
 
 namespace pellix {
 namespace {
@@ -107,11 +107,14 @@ void HardwareTestWindow::buildIdentityAndPort() {
     // two only show it.
     m_software->setReadOnly(true);
     m_checksum->setReadOnly(true);
+    software->setBuddy(m_software);
+    checksum->setBuddy(m_checksum);
     placeCaptionBeside(*software, twips(kCaptionLeft), m_software->geometry());
     placeCaptionBeside(*checksum, twips(kCaptionLeft), m_checksum->geometry());
 
     m_ports = new LockedComboBox(m_services.clipboard, this);
     nameControl(*m_ports, QStringLiteral("Combo1"), port->text());
+    port->setBuddy(m_ports);
     fillPortChooser(*m_ports, *m_link, kPorts);
     placeDropDown(*m_ports, boxLeft, twips(1440), twips(975));
     placeCaptionBeside(*port, twips(kCaptionLeft), m_ports->geometry());

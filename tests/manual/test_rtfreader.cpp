@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "app/rtfreader.h"
+#include "manual/rtfreader.h"
 
 using namespace pellix;
 
