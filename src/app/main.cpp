@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QDir>
 
 #include "app/launcherwindow.h"
 #include "app/windowregistry.h"
@@ -26,8 +27,11 @@ int main(int argc, char* argv[]) {
     QApplication::setOrganizationName(QString::fromLatin1(keys::kOrganization));
     QApplication::setApplicationName(QString::fromLatin1(keys::kApplication));
 
-    QtSettingsStore settings;
     QtMessageBoxes messages;
+    QtSettingsStore settings([&messages](const QString& file) {
+        messages.show(QString::fromLatin1(kSettingsUnreadable).arg(QDir::toNativeSeparators(file)),
+                      QString::fromLatin1(keys::kApplicationTitle), MessageIcon::Exclamation);
+    });
     QtClipboard clipboard;
     QtProgramFolder folder;
     QtInstanceLock instance;
