@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,7 +38,8 @@ struct Log {
     }
 };
 
-struct Recorder : CoinSettingListener {
+// The window's view and the serial line, both recorded in one log.
+struct Recorder : CoinSettingView, pellix::LinePort {
     Log log;
     void showStatus(StatusColour colour, std::string_view text) override {
         log.add(Status, (colour == StatusColour::Red ? "red " : "blue ") + std::string(text));
@@ -46,19 +48,30 @@ struct Recorder : CoinSettingListener {
         FUZZ_CHECK(channelIndex >= 0 && channelIndex < kCoinChannels);
         log.add(Channel, std::to_string(channelIndex) + "=" + std::string(text));
     }
-    void sendByte(std::uint8_t byte) override { log.add(Send, std::to_string(byte)); }
-    void startBlockTimer() override {
-        log.blockTimerRunning = true;
-        log.add(BlockTimer);
-    }
-    void startSaveTimer() override {
-        log.saveTimerRunning = true;
-        log.add(SaveTimer);
-    }
-    void discardInput() override { log.add(Discard); }
     void showReceiveError(std::string_view message) override {
         FUZZ_CHECK(message == texts::kReceiveError);
         log.add(ReceiveError);
+    }
+    void unlockInputs() override {}
+    bool send(std::span<const std::uint8_t> bytes) override {
+        for (std::uint8_t byte : bytes) {
+            log.add(Send, std::to_string(byte));
+        }
+        return true;
+    }
+    void discardInput() override { log.add(Discard); }
+    void startTimeout(std::size_t timeout) override {
+        FUZZ_CHECK(timeout == kBlockTimeout || timeout == kSaveTimeout);
+        if (timeout == kBlockTimeout) {
+            log.blockTimerRunning = true;
+            log.add(BlockTimer);
+        } else {
+            log.saveTimerRunning = true;
+            log.add(SaveTimer);
+        }
+    }
+    void stopTimeout(std::size_t timeout) override {
+        (timeout == kBlockTimeout ? log.blockTimerRunning : log.saveTimerRunning) = false;
     }
 };
 
@@ -199,7 +212,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Recorder recorder;
     // A window's protocol lives as long as the window; a load builds a new one.
     std::optional<CoinSettingProtocol> window;
-    window.emplace(state, recorder);
+    window.emplace(state, recorder, recorder);
     window->Load();
     Model model;
     model.load();
@@ -214,7 +227,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         switch (operation) {
             case 0:
-                protocol.HandleReceivedByte(byte);
+                protocol.feed(std::span(&byte, 1));
                 model.receive(byte);
                 break;
             case 1: {
@@ -230,7 +243,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             case 2:
                 if (recorder.log.blockTimerRunning) {
                     recorder.log.blockTimerRunning = false;
-                    protocol.BlockTimerExpired();
+                    protocol.timeoutExpired(kBlockTimeout);
                     if (!model.blockReceived) {
                         model.stage = ReceiveStage::WaitStart;
                         model.clearCoinData();
@@ -241,7 +254,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             case 3:
                 if (recorder.log.saveTimerRunning) {
                     recorder.log.saveTimerRunning = false;
-                    protocol.SaveTimerExpired();
+                    protocol.timeoutExpired(kSaveTimeout);
                     if (!model.saveConfirmed) {
                         model.status(true, texts::kNoResponse);
                     }
@@ -256,7 +269,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 // The old window's timers go with it.
                 recorder.log.blockTimerRunning = false;
                 recorder.log.saveTimerRunning = false;
-                window.emplace(state, recorder);
+                window.emplace(state, recorder, recorder);
                 window->Load();
                 model.load();
                 break;
