@@ -9,7 +9,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -23,6 +22,7 @@
 #include "cny/cnylogview.h"
 #include "common/settingskeys.h"
 #include "common/text.h"
+#include "platform/atomicsave.h"
 #include "platform/services.h"
 #include "serial/seriallink.h"
 #include "widgets/formwidgets.h"
@@ -327,20 +327,8 @@ void CnyTesterWindow::onSaveLog() {
     if (path.isEmpty()) {
         return;
     }
-    // Written beside the target and renamed over it only when complete, so a failed save
-    // leaves any earlier file as it was.
-    // Unbuffered, so a short write is seen here: the buffered path lets commit() succeed on a
-    // truncated file.
-    QSaveFile file(path);
-    QString reason;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        reason = file.errorString();
-    } else if (!m_logModel->writeCsv(file)) {
-        reason = file.errorString();
-        file.cancelWriting();
-    } else if (!file.commit()) {
-        reason = file.errorString();
-    }
+    // Written whole or not at all, so a failed save leaves any earlier file as it was.
+    const QString reason = saveFileAtomically(path, m_logModel->csv());
     if (!reason.isEmpty()) {
         m_services.messages.show(
             toQString(cny::kSaveLogFailed).arg(QDir::toNativeSeparators(path), reason),

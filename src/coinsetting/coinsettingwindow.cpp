@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -431,7 +432,17 @@ void CoinSettingWindow::discardInput() {
 }
 
 void CoinSettingWindow::showReceiveError(std::string_view message) {
+    // The box runs its own event loop, in which the block timer can expire again (a hopper
+    // that keeps cutting its block short); one box open at a time is enough to tell.
+    if (m_receiveErrorOpen) {
+        return;
+    }
+    m_receiveErrorOpen = true;
+    const QPointer<CoinSettingWindow> alive(this);
     m_services.messages.show(toQString(message), kApplicationTitle, MessageIcon::Exclamation);
+    if (alive) {
+        m_receiveErrorOpen = false;
+    }
 }
 
 }  // namespace pellix
