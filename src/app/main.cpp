@@ -1,12 +1,16 @@
 #include <QApplication>
+#include <QTextStream>
 
+#include "app/commandline.h"
 #include "app/launcherwindow.h"
 #include "app/manualwindow.h"
+#include "app/serialportsaccess.h"
 #include "app/windowregistry.h"
 #include "cny/cnytesterwindow.h"
 #include "coinsetting/coinsettingwindow.h"
 #include "common/settingskeys.h"
 #include "hwtest/hardwaretestwindow.h"
+#include "platform/portdiscovery.h"
 #include "platform/qtserialport.h"
 #include "platform/qtservices.h"
 #include "simulation/simulationwindow.h"
@@ -14,6 +18,26 @@
 using namespace pellix;
 
 int main(int argc, char* argv[]) {
+    {
+        // Before any window system is needed, so these work in a terminal without a display.
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        CommandLine commandLine;
+        commandLine.addPrintOption(
+            {QStringLiteral("list-ports")},
+            QStringLiteral("Print the COM numbers and the devices behind them, and exit."),
+            [](QTextStream& text) {
+                QtSettingsStore settings;
+                QtPortDiscovery discovery;
+                text << QString::fromStdString(
+                    portTableText(ComPortMap(settings, discovery).table()));
+                return 0;
+            });
+        if (const auto exitCode = commandLine.run(argumentList(argc, argv), out, err)) {
+            return *exitCode;
+        }
+    }
+
     QApplication app(argc, argv);
     // The window layouts are measured for a small dialog font; Qt's larger default would clip
     // captions beside their boxes.
@@ -28,7 +52,9 @@ int main(int argc, char* argv[]) {
     QtClipboard clipboard;
     QtProgramFolder folder;
     QtInstanceLock instance;
-    QtSerialPortFactory ports(settings);
+    QtPortDiscovery discovery;
+    ComPortMap comPorts(settings, discovery);
+    QtSerialPortFactory ports(comPorts);
     Services services{settings, messages, clipboard, folder, instance, ports};
 
     // Each window kind keeps some state for the whole run, across its loads.
@@ -53,6 +79,7 @@ int main(int argc, char* argv[]) {
 
     LauncherWindow launcher(registry, folder);
     registry.setLauncher(&launcher);
+    new SerialPortsAccess(launcher, comPorts);  // owned by the launcher
     launcher.show();
     return app.exec();
 }

@@ -4,6 +4,14 @@
 
 namespace pellix {
 
+std::vector<PortTarget> SerialPortFactory::targets(int count) const {
+    std::vector<PortTarget> out;
+    for (int n = 1; n <= count; ++n) {
+        out.push_back(target(n));
+    }
+    return out;
+}
+
 std::optional<LineSettings> LineSettings::parse(const QString& text) {
     const QStringList parts = text.split(QLatin1Char(','));
     if (parts.size() != 4) {

@@ -52,9 +52,10 @@ void LockedComboBox::focusInEvent(QFocusEvent* event) {
 
 void fillPortChooser(LockedComboBox& chooser, const SerialLink& link, int count) {
     chooser.clear();
+    const std::vector<PortTarget> targets = link.targets(count);
     for (int n = 1; n <= count; ++n) {
         chooser.addItem(QStringLiteral("COM%1").arg(n));
-        chooser.setItemData(n - 1, link.deviceFor(n), Qt::ToolTipRole);
+        chooser.setItemData(n - 1, targets[static_cast<std::size_t>(n - 1)].label, Qt::ToolTipRole);
     }
     chooser.setShownText(QStringLiteral("COM1"));
 }

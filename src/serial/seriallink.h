@@ -13,6 +13,7 @@
 namespace pellix {
 
 struct Services;
+class ReconnectWatch;
 
 inline const QString kPanelOpen = QStringLiteral("RS232 開啟");
 inline const QString kPanelClosed = QStringLiteral("RS232 關閉");
@@ -59,6 +60,8 @@ class SerialLink : public QObject {
     InputMode inputMode() const { return m_inputMode; }
     int readLength() const { return m_readLength; }
     QString deviceFor(int portNumber) const;
+    PortTarget target(int portNumber) const;
+    std::vector<PortTarget> targets(int count) const;
 
   signals:
     void byteReceived(std::uint8_t byte);
@@ -66,10 +69,14 @@ class SerialLink : public QObject {
     void panelTextChanged(const QString& text);
     // The device vanished while open; the port is closed and the panel says so.
     void portLost();
+    // The lost device came back and the port is open again with the same line settings; for
+    // the window this is a fresh start, as after a pick.
+    void portReopened();
 
   private:
     void drain();
     void onDeviceLost();
+    void onDeviceBack(const PortTarget& target);
     void applyLineSettings();
 
     Services& m_services;
@@ -82,6 +89,10 @@ class SerialLink : public QObject {
     int m_receiveThreshold = 0;
     int m_sendThreshold = 0;
     bool m_draining = false;
+    // What the open port stands for, to recognise the device after a replug.
+    QString m_openDevice;
+    QString m_openIdentity;
+    ReconnectWatch* m_reconnect = nullptr;
 };
 
 }  // namespace pellix
