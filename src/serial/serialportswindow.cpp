@@ -9,8 +9,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "platform/formwidgets.h"
 #include "platform/portdiscovery.h"
+#include "widgets/formwidgets.h"
 
 namespace pellix {
 namespace {
