@@ -22,6 +22,11 @@ class LauncherWindow final : public QWidget {
 
     static QString versionLine();
 
+  signals:
+    // The close sequence is done: the program ends now, and only here (or through the second
+    // copy rule), never because no window happens to be visible.
+    void closed();
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 

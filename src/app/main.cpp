@@ -1,5 +1,8 @@
 #include <QApplication>
+#include <QDir>
 #include <QTextStream>
+
+#include <cstdio>
 
 #include "app/commandline.h"
 #include "app/launcherwindow.h"
@@ -27,7 +30,10 @@ int main(int argc, char* argv[]) {
             {QStringLiteral("list-ports")},
             QStringLiteral("Print the COM numbers and the devices behind them, and exit."),
             [](QTextStream& text) {
-                QtSettingsStore settings;
+                QtSettingsStore settings([](const QString& file) {
+                    std::fprintf(stderr, "pellix-kit: cannot read %s; defaults used\n",
+                                 qPrintable(QDir::toNativeSeparators(file)));
+                });
                 QtPortDiscovery discovery;
                 text << QString::fromStdString(
                     portTableText(ComPortMap(settings, discovery).table()));
@@ -39,6 +45,9 @@ int main(int argc, char* argv[]) {
     }
 
     QApplication app(argc, argv);
+    // The launcher is hidden while a tool window loads; a window that refuses to open (its
+    // message box gone, nothing shown) must not end the run. Only the launcher's close does.
+    QApplication::setQuitOnLastWindowClosed(false);
     // The window layouts are measured for a small dialog font; Qt's larger default would clip
     // captions beside their boxes.
     QFont font = QApplication::font();
@@ -47,8 +56,11 @@ int main(int argc, char* argv[]) {
     QApplication::setOrganizationName(QString::fromLatin1(keys::kOrganization));
     QApplication::setApplicationName(QString::fromLatin1(keys::kApplication));
 
-    QtSettingsStore settings;
     QtMessageBoxes messages;
+    QtSettingsStore settings([&messages](const QString& file) {
+        messages.show(QString::fromLatin1(kSettingsUnreadable).arg(QDir::toNativeSeparators(file)),
+                      QString::fromLatin1(keys::kApplicationTitle), MessageIcon::Exclamation);
+    });
     QtClipboard clipboard;
     QtProgramFolder folder;
     QtInstanceLock instance;
@@ -80,6 +92,9 @@ int main(int argc, char* argv[]) {
     LauncherWindow launcher(registry, folder);
     registry.setLauncher(&launcher);
     new SerialPortsAccess(launcher, comPorts);  // owned by the launcher
+    // Queued: the close sequence finishes before the event loop is left.
+    QObject::connect(&launcher, &LauncherWindow::closed, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
     launcher.show();
     return app.exec();
 }
