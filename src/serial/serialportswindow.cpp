@@ -107,7 +107,8 @@ SerialPortsWindow::SerialPortsWindow(const ComPortMap& comPorts, QWidget* parent
     layout->addWidget(m_table);
     layout->addWidget(m_note);
     layout->addLayout(buttons);
-    resize(860, 460);
+    m_table->horizontalHeader()->setDefaultSectionSize(140);
+    resize(1040, 540);
 
     // Plugging shows up within a second while the window is open; nothing runs once it closes.
     m_refresh = new QTimer(this);
