@@ -1,11 +1,16 @@
 # Thin wrapper over the CMake presets. The two everyday commands:
 #   make run    install what is missing, build, start the tool
 #   make test   install what is missing, build, run every test
+# Installing:
+#   make install PREFIX=~/.local    build and install (no root needed for a prefix you own)
+#   make package                    release build and Debian package build/release/*.deb
 PRESET ?= dev
 BUILD  := build/$(PRESET)
 JOBS   ?= $(shell nproc)
+PREFIX ?= /usr/local
+PACKAGE_PRESET ?= release
 
-.PHONY: all deps configure build run test asan release bench format clean
+.PHONY: all deps configure build run test asan release install package bench format clean
 
 all: build
 
@@ -31,6 +36,13 @@ asan:
 
 release:
 	$(MAKE) build PRESET=release
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+package:
+	$(MAKE) build PRESET=$(PACKAGE_PRESET)
+	cd build/$(PACKAGE_PRESET) && cpack
 
 bench:
 	$(MAKE) build PRESET=release

@@ -12,18 +12,25 @@ class QTextStream;
 
 namespace pellix {
 
-// The options understood before any window exists: each prints something and ends the
-// program, without a display. Anything else starts the tool as usual.
+// The options understood before any window exists. Options that print something and end the
+// program run without a display; everything else (no option, or plain arguments) starts the
+// tool as usual.
+//
+// Adding an option is one call to `addPrintOption` in main: its name(s), its help line and what
+// it prints.
 class CommandLine {
   public:
     // Writes to `out` and returns the program's exit code.
     using PrintAction = std::function<int(QTextStream& out)>;
 
+    static constexpr int kUsageError = 2;
+
     CommandLine();
 
     void addPrintOption(const QStringList& names, const QString& description, PrintAction action);
 
-    // nullopt: start the windows; otherwise the exit code after the option printed its text.
+    // nullopt: start the windows. Otherwise the program ends with that code, after printing help,
+    // the version, an option's output, or an error on `err`.
     std::optional<int> run(const QStringList& arguments, QTextStream& out, QTextStream& err);
 
     static QString versionText();
@@ -33,7 +40,8 @@ class CommandLine {
         QCommandLineOption option;
         PrintAction action;
     };
-    QString helpText() const;
+
+    QString helpText(const QString& program) const;
 
     std::vector<PrintOption> m_printOptions;
 };

@@ -16,7 +16,11 @@
 #include "platform/portdiscovery.h"
 #include "platform/qtserialport.h"
 #include "platform/qtservices.h"
+#include "platform/runtimefolder.h"
 #include "simulation/simulationwindow.h"
+#ifdef Q_OS_UNIX
+#include "platform/terminationsignals.h"
+#endif
 
 using namespace pellix;
 
@@ -69,6 +73,12 @@ int main(int argc, char* argv[]) {
     QtSerialPortFactory ports(comPorts);
     Services services{settings, messages, clipboard, folder, instance, ports};
 
+    // A broken installation shows as empty pictures and a manual error much later; name the
+    // missing files where the technician or a packager looks first.
+    for (const QString& path : missingRuntimeFiles(folder.path())) {
+        std::fprintf(stderr, "pellix-kit: runtime file missing: %s\n", qPrintable(path));
+    }
+
     // Each window kind keeps some state for the whole run, across its loads.
     SimulationState simulationState;
     CnyState cnyState;
@@ -95,6 +105,13 @@ int main(int argc, char* argv[]) {
     // Queued: the close sequence finishes before the event loop is left.
     QObject::connect(&launcher, &LauncherWindow::closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
+#ifdef Q_OS_UNIX
+    // Logout or kill: the same close sequence as the launcher's close box, so open ports are
+    // closed before the program ends.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &launcher,
+                     [&launcher] { launcher.close(); });
+#endif
     launcher.show();
     return app.exec();
 }

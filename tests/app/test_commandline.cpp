@@ -1,117 +1,93 @@
-// The command-line options through the real executable, with no display at all: what they
-// print, their exit codes, and that listing ports reads the same settings and overrides the
-// windows use.
-#include <QDir>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <pty.h>
-#include <unistd.h>
+#include "toolprocess.h"
 
-#include "fakes.h"
+using namespace pellix::test;
 
-namespace {
-
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-// `home` stands in for the user's home and settings folder.
-Run runKit(const QStringList& arguments, const QString& home,
-           const QProcessEnvironment& extra = {}) {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        env.remove(QString::fromLatin1(name));
-    }
-    for (int n = 1; n <= 12; ++n) {
-        env.remove(QStringLiteral("PELLIX_COM%1").arg(n));
-    }
-    env.insert(QStringLiteral("HOME"), home);
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
-    env.insert(extra);
-    process.setProcessEnvironment(env);
-    process.start(pellix::test::FixedProgramFolder().path() + QStringLiteral("/pellix-kit"),
-                  arguments);
-    Run run;
-    if (!process.waitForFinished(20000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
-QString lineFor(const QString& text, const QString& port) {
-    for (const QString& line : text.split(QLatin1Char('\n'))) {
-        if (line.startsWith(port + QLatin1Char(' '))) {
-            return line;
-        }
-    }
-    return {};
-}
-
-}  // namespace
-
+// The options go through the real executable: they must work in a terminal with no display,
+// before any window system is touched.
 class CommandLineTest : public QObject {
     Q_OBJECT
+  private:
+    static QString version() {
+        return QStringLiteral("%1.%2.%3")
+            .arg(PELLIX_VERSION_MAJOR)
+            .arg(PELLIX_VERSION_MINOR)
+            .arg(PELLIX_VERSION_PATCH);
+    }
+
   private slots:
-    void helpAndVersion_data() {
-        QTest::addColumn<QString>("option");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("--version") << "--version" << QStringList{"pellix-kit 3.0.3"};
-        QTest::newRow("--help names every option")
-            << "--help" << QStringList{"--help", "--version", "--list-ports"};
+    void printingOptions_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("help");  // else the version line
+        QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << true;
+        QTest::newRow("-h") << QStringList{QStringLiteral("-h")} << true;
+        QTest::newRow("--version") << QStringList{QStringLiteral("--version")} << false;
+        QTest::newRow("-v") << QStringList{QStringLiteral("-v")} << false;
+        QTest::newRow("first option wins")
+            << QStringList{QStringLiteral("--version"), QStringLiteral("--help")} << false;
+        QTest::newRow("window system option passed over")
+            << QStringList{QStringLiteral("-platform"), QStringLiteral("xcb"),
+                           QStringLiteral("--version")}
+            << false;
+        QTest::newRow("plain argument beside an option")
+            << QStringList{QStringLiteral("notes.txt"), QStringLiteral("--help")} << true;
     }
-    void helpAndVersion() {
-        QFETCH(QString, option);
-        QFETCH(QStringList, expected);
-        QTemporaryDir home;
-        const Run run = runKit({option}, home.path());
-        QCOMPARE(run.exitCode, 0);
-        for (const QString& text : expected) {
-            QVERIFY2(run.out.contains(text), qPrintable(run.out));
+    void printingOptions() {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, help);
+        ToolProcess tool(QStringLiteral(PELLIX_KIT_EXE));
+        tool.withoutDisplay();
+        const auto r = tool.run(arguments);
+        QVERIFY(r.finished);
+        QCOMPARE(r.status, QProcess::NormalExit);
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.err, QString());
+        if (help) {
+            QVERIFY2(r.out.startsWith(QStringLiteral("Usage: pellix-kit [options]\n")),
+                     qPrintable(r.out));
+            for (const char* option : {"-h, --help", "-v, --version"}) {
+                QVERIFY2(r.out.contains(QLatin1String(option)), option);
+            }
+            QVERIFY2(!r.out.contains(QStringLiteral("platform")), "window system options hidden");
+        } else {
+            QCOMPARE(r.out, QStringLiteral("pellix-kit %1\n").arg(version()));
         }
-        QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
     }
 
-    void listPortsPrintsTheComTable() {
-        QTemporaryDir home;
-        // A remembered adapter that is not plugged in, and an override naming a live pty.
-        QVERIFY(QDir(home.path()).mkpath(QStringLiteral(".config/Pellix")));
-        const QString absent = QStringLiteral("/dev/serial/by-id/usb-Pellix_Cable_NOTHERE");
-        QVERIFY(
-            pellix::test::writeFile(home.path() + QStringLiteral("/.config/Pellix/Pellix kit.conf"),
-                                    "[Ports]\nCOM11=" + absent.toUtf8() + "\n"));
-        int master = -1;
-        int slave = -1;
-        char name[256] = {};
-        QCOMPARE(::openpty(&master, &slave, name, nullptr, nullptr), 0);
-        const QString pty = QString::fromLocal8Bit(name);
-        QProcessEnvironment extra;
-        extra.insert(QStringLiteral("PELLIX_COM12"), pty);
+    void unknownOptionIsAUsageError_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("long") << QStringList{QStringLiteral("--bogus")} << "bogus";
+        QTest::newRow("short") << QStringList{QStringLiteral("-x")} << "x";
+        QTest::newRow("after a good one")
+            << QStringList{QStringLiteral("--version"), QStringLiteral("--nope")} << "nope";
+        QTest::newRow("value given to a flag")
+            << QStringList{QStringLiteral("--help=all")} << "--help";
+    }
+    void unknownOptionIsAUsageError() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, named);
+        ToolProcess tool(QStringLiteral(PELLIX_KIT_EXE));
+        tool.withoutDisplay();
+        const auto r = tool.run(arguments);
+        QVERIFY(r.finished);
+        QCOMPARE(r.status, QProcess::NormalExit);
+        QCOMPARE(r.code, 2);
+        QCOMPARE(r.out, QString());
+        QVERIFY2(r.err.startsWith(QStringLiteral("pellix-kit: ")), qPrintable(r.err));
+        QVERIFY2(r.err.contains(QLatin1Char('\'') + named + QLatin1Char('\'')), qPrintable(r.err));
+        QVERIFY2(r.err.contains(QStringLiteral("--help")), qPrintable(r.err));
+    }
 
-        const Run run = runKit({QStringLiteral("--list-ports")}, home.path(), extra);
-        ::close(slave);
-        ::close(master);
-        QCOMPARE(run.exitCode, 0);
-        const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 13);  // heading and COM1 .. COM12
-        for (const char* column : {"Port", "Path", "Description", "Serial", "Present"}) {
-            QVERIFY(lines.first().contains(QLatin1String(column)));
-        }
-        const QString overridden = lineFor(run.out, QStringLiteral("COM12"));
-        QVERIFY2(overridden.contains(pty) && overridden.endsWith(QLatin1String("yes")),
-                 qPrintable(overridden));
-        const QString remembered = lineFor(run.out, QStringLiteral("COM11"));
-        QVERIFY2(remembered.contains(absent) && remembered.endsWith(QLatin1String("no")),
-                 qPrintable(remembered));
+    // Anything that is not an option starts the tool as without arguments.
+    void plainArgumentsStartTheTool() {
+        ToolProcess tool(QStringLiteral(PELLIX_KIT_EXE));
+        const auto r = tool.startThenTerminate({QStringLiteral("notes.txt"), QStringLiteral("--")});
+        QVERIFY2(r.finished, qPrintable(r.err));
+        QCOMPARE(r.status, QProcess::NormalExit);
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QString());
     }
 };
 

@@ -14,6 +14,7 @@
 
 #include "fakes.h"
 #include "platform/qtservices.h"
+#include "platform/runtimefolder.h"
 #include "platform/serialport.h"
 #include "widgets/lockedcombobox.h"
 
@@ -61,6 +62,37 @@ class PlatformTest : public QObject {
                  QStringLiteral("/opt/pellix/Ar1.bmp"));
         QCOMPARE(folder.filePath(QStringLiteral("Manual5.rtf")),
                  QStringLiteral("/opt/pellix/Manual5.rtf"));
+    }
+
+    // A build tree keeps the runtime files next to the executable, an installation in the data
+    // folder beside bin/; the manual tells which one holds them.
+    void runtimeFolderIsWhereTheFilesAre_data() {
+        QTest::addColumn<bool>("beside");
+        QTest::addColumn<bool>("installed");
+        QTest::addColumn<bool>("expectInstalled");
+        QTest::newRow("build tree") << true << false << false;
+        QTest::newRow("installed") << false << true << true;
+        QTest::newRow("both: the files beside the program win") << true << true << false;
+        QTest::newRow("neither: the program folder, so errors name it") << false << false << false;
+    }
+    void runtimeFolderIsWhereTheFilesAre() {
+        QFETCH(bool, beside);
+        QFETCH(bool, installed);
+        QFETCH(bool, expectInstalled);
+        QTemporaryDir root;
+        const QString bin = root.filePath(QStringLiteral("bin"));
+        const QString data =
+            QDir::cleanPath(QDir(bin).filePath(QStringLiteral(PELLIX_DATA_FROM_BIN)));
+        QVERIFY(data.startsWith(root.path()));
+        QVERIFY(QDir().mkpath(bin));
+        for (const auto& [wanted, dir] : {std::pair{beside, bin}, std::pair{installed, data}}) {
+            if (wanted) {
+                QVERIFY(QDir().mkpath(dir));
+                QFile manual(QDir(dir).filePath(QStringLiteral("Manual5.rtf")));
+                QVERIFY(manual.open(QIODevice::WriteOnly));
+            }
+        }
+        QCOMPARE(locateRuntimeFolder(bin), expectInstalled ? data : bin);
     }
 
     void settingsStoreKeepsValuesPerUser() {
