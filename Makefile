@@ -10,7 +10,7 @@ JOBS   ?= $(shell nproc)
 PREFIX ?= /usr/local
 PACKAGE_PRESET ?= release
 
-.PHONY: all deps configure build run test asan release install package bench format clean
+.PHONY: all deps configure build build-tool run demo test asan release install package bench format clean
 
 all: build
 
@@ -25,8 +25,17 @@ configure: deps $(BUILD)/build.ninja
 build: configure
 	cmake --build --preset $(PRESET) -j $(JOBS)
 
-run: build
+# Only what the tool needs: no tests, no benchmarks.
+build-tool: configure
+	cmake --build --preset $(PRESET) -j $(JOBS) --target pellix-kit
+
+run: build-tool
 	@./scripts/run.sh $(BUILD)/bin/pellix-kit
+
+# The tool against four emulated hoppers, one per window (see README).
+demo: configure
+	cmake --build --preset $(PRESET) -j $(JOBS) --target pellix-kit pellix-hopper-emulator
+	@./scripts/demo.sh $(BUILD)
 
 test: build
 	ctest --preset $(PRESET) -j $(JOBS)

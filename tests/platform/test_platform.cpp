@@ -24,37 +24,6 @@ using namespace pellix::test;
 class PlatformTest : public QObject {
     Q_OBJECT
   private slots:
-    void lineSettings_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("valid");
-        QTest::addColumn<int>("baud");
-        QTest::addColumn<QChar>("parity");
-        QTest::addColumn<int>("stopBits");
-        QTest::newRow("tool default") << "9600,E,8,1" << true << 9600 << QChar('E') << 1;
-        QTest::newRow("fast cny") << "19200,E,8,1" << true << 19200 << QChar('E') << 1;
-        QTest::newRow("lower case, blanks") << " 4800, o ,7,2" << true << 4800 << QChar('O') << 2;
-        QTest::newRow("three fields") << "9600,E,8" << false << 0 << QChar() << 0;
-        QTest::newRow("bad parity") << "9600,X,8,1" << false << 0 << QChar() << 0;
-        QTest::newRow("bad speed") << "fast,E,8,1" << false << 0 << QChar() << 0;
-        QTest::newRow("nine data bits") << "9600,E,9,1" << false << 0 << QChar() << 0;
-        QTest::newRow("three stop bits") << "9600,E,8,3" << false << 0 << QChar() << 0;
-        QTest::newRow("empty") << "" << false << 0 << QChar() << 0;
-    }
-    void lineSettings() {
-        QFETCH(QString, text);
-        QFETCH(bool, valid);
-        const auto parsed = LineSettings::parse(text);
-        QCOMPARE(parsed.has_value(), valid);
-        if (valid) {
-            QFETCH(int, baud);
-            QFETCH(QChar, parity);
-            QFETCH(int, stopBits);
-            QCOMPARE(parsed->baudRate, baud);
-            QCOMPARE(QChar(parsed->parity), parity);
-            QCOMPARE(parsed->stopBits, stopBits);
-        }
-    }
-
     void programFolderNamesFilesTheTraditionalWay() {
         FixedProgramFolder folder;
         folder.m_path = QStringLiteral("/opt/pellix");
