@@ -26,7 +26,7 @@ void check(bool condition) {
 
 // Checks every call and logs it as one number (kind, then up to two bytes), so two runs can be
 // compared call for call.
-struct Checker : TestStreamListener {
+struct Checker : TestStreamListener, pellix::LinePort {
     std::vector<std::uint32_t> calls;
 
     void log(std::uint32_t kind, std::uint32_t a = 0, std::uint32_t b = 0) {
@@ -60,7 +60,16 @@ struct Checker : TestStreamListener {
         log(8);
         calls.push_back(value);
     }
-    void sendByte(std::uint8_t b) override {
+    bool send(std::span<const std::uint8_t> bytes) override {
+        for (std::uint8_t b : bytes) {
+            sendByte(b);
+        }
+        return true;
+    }
+    void discardInput() override {}
+    void startTimeout(std::size_t) override {}
+    void stopTimeout(std::size_t) override {}
+    void sendByte(std::uint8_t b) {
         check(b == kPromptReply);
         log(9, b);
     }
@@ -91,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // the byte-wise run after that chunk's last byte.
     const auto resetAfter = [&](std::size_t at) { return stream[at] == 0x52; };
     Checker inChunks;
-    TestStreamReceiver chunked(inChunks);
+    TestStreamReceiver chunked(inChunks, inChunks);
     for (std::size_t at = 0; at < stream.size(); at += chunk) {
         chunked.feed(stream.subspan(at, std::min(chunk, stream.size() - at)));
         if (resetAfter(at)) {
@@ -99,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     Checker byteWise;
-    TestStreamReceiver single(byteWise);
+    TestStreamReceiver single(byteWise, byteWise);
     for (std::size_t at = 0; at < stream.size(); ++at) {
         single.feed(stream[at]);
         const std::size_t chunkStart = at - at % chunk;

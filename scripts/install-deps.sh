@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
     qt6-qpa-plugins libbenchmark-dev
     xvfb xauth x11-utils xdotool imagemagick fonts-noto-cjk
+    file desktop-file-utils appstream
 )
 
 missing=()

@@ -12,6 +12,7 @@
 #include "cny/cnyframe.h"
 #include "cny/cnylogmodel.h"
 #include "cny/cnyreplyassembler.h"
+#include "cny/cnysession.h"
 #include "cny/cnytexts.h"
 
 class QAction;
@@ -26,6 +27,7 @@ namespace pellix {
 class CnyLogView;
 class LockedComboBox;
 class SerialLink;
+class SerialLinePort;
 class WindowHost;
 struct Services;
 
@@ -33,12 +35,11 @@ struct Services;
 // completed by the bytes that arrive after it is opened again.
 struct CnyState {
     cny::ReplyAssembler assembler;
-    cny::Frame transmit{};  // the last command frame built
 };
 
 // The CNY mode tester window (Form4): five addressed commands, reply decoding and the
 // transaction log.
-class CnyTesterWindow final : public QWidget, private cny::ReplyListener {
+class CnyTesterWindow final : public QWidget, private cny::SessionView {
     Q_OBJECT
   public:
     // Asks where to save the log; an empty result means the technician cancelled.
@@ -68,7 +69,9 @@ class CnyTesterWindow final : public QWidget, private cny::ReplyListener {
     void onLogBeat();
     void showWaitingRows();
 
-    // cny::ReplyListener
+    // cny::SessionView
+    void logCommand(const cny::Frame& frame, cny::LogMessage message) override;
+    void showCountRangeError() override;
     void byteListed(std::uint8_t byte) override;
     void showStatus(std::string_view text) override;
     void showRemainCoin(std::string_view text) override;
@@ -76,8 +79,9 @@ class CnyTesterWindow final : public QWidget, private cny::ReplyListener {
 
     Services& m_services;
     WindowHost& m_host;
-    CnyState& m_state;
+    SerialLinePort* m_line = nullptr;
     SerialLink* m_link = nullptr;
+    cny::Session m_session;
 
     std::array<QPushButton*, cny::kCommands> m_commands{};
     LockedComboBox* m_address = nullptr;

@@ -5,6 +5,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "coinsetting/coinsettingprotocol.h"
 
@@ -13,20 +14,20 @@ class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTimer;
 
 namespace pellix {
 
 class FileDialogs;
 class LockedComboBox;
 class SerialLink;
+class SerialLinePort;
 class SettingFileCommands;
 class WindowHost;
 struct Services;
 
 // The coin number setting window (Form1): reads the 16 coin numbers the hopper sends at
 // power-on, lets the technician edit them and saves them back.
-class CoinSettingWindow final : public QWidget, private CoinSettingListener {
+class CoinSettingWindow final : public QWidget, private CoinSettingView {
     Q_OBJECT
   public:
     // Builds the window for the program. When another copy of the program is running, the
@@ -60,14 +61,14 @@ class CoinSettingWindow final : public QWidget, private CoinSettingListener {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    // CoinSettingListener
+    // CoinSettingView
     void showStatus(StatusColour colour, std::string_view text) override;
+    void applyStatus(StatusColour colour, const QString& text);
+    // What a batch of received bytes asked to show, shown once the batch is handled.
+    void showHeld();
     void setChannelText(int channelIndex, std::string_view text) override;
-    void sendByte(std::uint8_t byte) override;
-    void startBlockTimer() override;
-    void startSaveTimer() override;
-    void discardInput() override;
     void showReceiveError(std::string_view message) override;
+    void unlockInputs() override;
 
     void buildControls();
     void load();
@@ -78,18 +79,25 @@ class CoinSettingWindow final : public QWidget, private CoinSettingListener {
     void focusBox(int index);
     void onSave();
     void setInputsLocked(bool locked);
-    void onSaveTimer();
-    void onBlockTimer();
     void onManual();
     void onCloseKey();
 
     Services& m_services;
     WindowHost& m_host;
-    CoinSettingProtocol m_protocol;
+    // The line port (MSComm1, Timer1, Timer3) before the protocol that talks through it.
+    SerialLinePort* m_line = nullptr;
     SerialLink* m_link = nullptr;
+    CoinSettingProtocol m_protocol;
     bool m_unloadedAtLoad = false;
     // A "Receive Error" box is up; a block time-out meanwhile adds no second one.
     bool m_receiveErrorOpen = false;
+
+    struct HeldStatus {
+        StatusColour colour;
+        QString text;
+    };
+    std::optional<HeldStatus> m_heldStatus;
+    std::array<std::optional<QString>, kCoinChannels> m_heldTexts{};
 
     std::array<QLineEdit*, kCoinChannels> m_boxes{};
     QLabel* m_status = nullptr;
@@ -100,8 +108,6 @@ class CoinSettingWindow final : public QWidget, private CoinSettingListener {
     QAction* m_openFile = nullptr;
     QAction* m_saveFile = nullptr;
     QAction* m_manual = nullptr;
-    QTimer* m_saveTimer = nullptr;   // Timer1
-    QTimer* m_blockTimer = nullptr;  // Timer3
 
     // CommonDialog1 and the "Parameter" menu's setting file commands.
     std::unique_ptr<FileDialogs> m_fileDialogs;

@@ -16,6 +16,7 @@
 #include "hwtest/hwtesttexts.h"
 #include "hwtest/testresultrows.h"
 #include "platform/services.h"
+#include "serial/seriallineport.h"
 #include "serial/seriallink.h"
 #include "widgets/artwork.h"
 #include "widgets/formwidgets.h"
@@ -59,15 +60,17 @@ QString receivedCharacter(std::uint8_t byte) {
 }  // namespace
 
 HardwareTestWindow::HardwareTestWindow(Services& services, WindowHost& host, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_services(services), m_host(host) {
+    : QWidget(parent, Qt::Window),
+      m_services(services),
+      m_host(host),
+      m_line(new SerialLinePort(services, SerialLinkPolicy{}, {}, this)),
+      m_link(&m_line->link()),
+      m_receiver(*m_line, *this) {
     setUpWindow(*this, QStringLiteral("Form5"), toQString(texts::kWindowTitle), services.folder,
                 toQString(texts::kWindowIconFile));
     useDialogFont(*this);
 
-    m_link = new SerialLink(services, SerialLinkPolicy{}, this);
-    m_link->setObjectName(QStringLiteral("MSComm1"));
-    connect(m_link, &SerialLink::byteReceived, this,
-            [this](std::uint8_t byte) { m_receiver.feed(byte); });
+    m_line->setEngine(&m_receiver);
 
     buildIdentityAndPort();
     buildDipSwitches();
@@ -193,7 +196,7 @@ void HardwareTestWindow::resizeEvent(QResizeEvent* event) {
 
 void HardwareTestWindow::load() {
     m_panel->setText(kPanelClosed);
-    m_link->Configure(QStringLiteral("9600,E,8,1"), InputMode::Bytes, 1, 1, 0);
+    m_link->Configure(kLine9600E81);
     // Loading the coin number setting window, when it is not loaded yet, makes it open its
     // remembered port in the background.
     if (QWidget* coinSetting = m_host.load(WindowKind::CoinSetting)) {
@@ -303,12 +306,6 @@ void HardwareTestWindow::recordTextByte(FlashField field, std::uint8_t byte) {
 
 void HardwareTestWindow::showSerialNumber(std::string_view text) {
     m_flash->showSerialNumber(toQString(text));
-}
-
-void HardwareTestWindow::sendByte(std::uint8_t byte) {
-    // One write per byte, also within the 106 bytes of a flash write. A lost port is reported
-    // by the link itself; the remaining bytes then find it closed and go nowhere.
-    m_link->WriteByte(byte);
 }
 
 void HardwareTestWindow::closeEvent(QCloseEvent* event) {

@@ -18,6 +18,7 @@ namespace pellix {
 
 class LockedComboBox;
 class SerialLink;
+class SerialLinePort;
 class WindowHost;
 struct Services;
 
@@ -72,12 +73,12 @@ class HardwareTestWindow final : public QWidget, private hwtest::TestStreamListe
     void setResult(hwtest::TestItem item, hwtest::TestResult result) override;
     void recordTextByte(hwtest::FlashField field, std::uint8_t byte) override;
     void showSerialNumber(std::string_view text) override;
-    void sendByte(std::uint8_t byte) override;
 
     Services& m_services;
     WindowHost& m_host;
-    hwtest::TestStreamReceiver m_receiver{*this};
+    SerialLinePort* m_line = nullptr;
     SerialLink* m_link = nullptr;
+    hwtest::TestStreamReceiver m_receiver;
 
     QLineEdit* m_software = nullptr;  // Text1
     QLineEdit* m_checksum = nullptr;  // Text2

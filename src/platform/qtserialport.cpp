@@ -13,19 +13,20 @@
 namespace pellix {
 namespace {
 
-QSerialPort::Parity toQtParity(char parity) {
+QSerialPort::Parity toQtParity(Parity parity) {
     switch (parity) {
-        case 'E':
+        case Parity::Even:
             return QSerialPort::EvenParity;
-        case 'O':
+        case Parity::Odd:
             return QSerialPort::OddParity;
-        case 'M':
+        case Parity::Mark:
             return QSerialPort::MarkParity;
-        case 'S':
+        case Parity::Space:
             return QSerialPort::SpaceParity;
-        default:
-            return QSerialPort::NoParity;
+        case Parity::None:
+            break;
     }
+    return QSerialPort::NoParity;
 }
 
 bool userMayUse(const QString& device) {
@@ -115,7 +116,13 @@ bool QtSerialPort::write(const QByteArray& bytes) {
     if (!m_port.isOpen()) {
         return false;
     }
-    return m_port.write(bytes) == bytes.size();
+    if (m_port.write(bytes) != bytes.size()) {
+        return false;
+    }
+    // Out now rather than on the next turn of the event loop: an answer to the hopper must not
+    // wait behind the display work of the batch that called for it. Never blocks.
+    m_port.flush();
+    return true;
 }
 
 void QtSerialPort::onError(QSerialPort::SerialPortError error) {

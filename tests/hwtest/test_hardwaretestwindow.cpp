@@ -173,9 +173,7 @@ class HardwareTestWindowTest : public QObject {
 
         QCOMPARE(panel(), QString("RS232 關閉"));
         QVERIFY(!window->link().IsOpen());
-        QCOMPARE(window->link().Settings(), QString("9600,E,8,1"));
-        QCOMPARE(window->link().inputMode(), InputMode::Bytes);
-        QCOMPARE(window->link().readLength(), 1);
+        QCOMPARE(window->link().Settings(), kLine9600E81);
         QCOMPARE(ports()->count(), 8);
         QCOMPARE(ports()->itemText(7), QString("COM8"));
         QCOMPARE(ports()->shownText(), QString("COM1"));
