@@ -298,6 +298,7 @@ void CnyTesterWindow::onSpeedPicked(int entry) {
 void CnyTesterWindow::InitLogGrid() {
     // Rows still waiting for the beat were logged before the clear; they go with the rest.
     m_waitingRows.clear();
+    m_logBeat->stop();  // an empty log is quiet: its next row shows at once
     m_logModel->InitLogGrid();
 }
 

@@ -35,7 +35,8 @@ QIcon artworkIcon(const QString& file) {
         return *it;
     }
     QIcon icon(file);
-    if (!icon.isNull()) {
+    // An icon reads its file lazily; one with no sizes found nothing to read.
+    if (!icon.availableSizes().isEmpty()) {
         held.insert(file, icon);
     }
     return icon;

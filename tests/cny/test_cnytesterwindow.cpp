@@ -228,6 +228,7 @@ class CnyTesterWindowTest : public QObject {
 
         rig.port().inject(hex("05 01 02 04 00 0C"));
         QCOMPARE(rig.box("Text2")->text(), QString("No Error"));
+        rig.beat();
         QCOMPARE(rig.logRow(1),
                  (QStringList{"RX", "0x05", "0x01", "0x02", "0x04", "0x00", "0x0C", "NO ERROR"}));
         QStringList listed;
