@@ -55,7 +55,8 @@ package:
 
 bench:
 	$(MAKE) build PRESET=release
-	@for b in build/release/bench/*; do [ -x "$$b" ] && "$$b"; done; true
+	@# Only the benchmark programs: not the floor they start themselves, not build folders.
+	@for b in build/release/bench/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] && nice -n 10 "$$b"; done; true
 
 # Every fuzz target for FUZZ_SECONDS (default 60) each from its seeds in fuzz/corpus; fails on
 # any finding. Generated inputs and findings stay under build/fuzz.

@@ -9,6 +9,7 @@
 
 #include "app/windowregistry.h"
 #include "platform/services.h"
+#include "widgets/artwork.h"
 #include "widgets/formwidgets.h"
 #include "widgets/twips.h"
 
@@ -65,7 +66,7 @@ QLabel* picture(QWidget* parent, const QString& name, const QString& spokenName,
                 const QString& file, QRect rect) {
     auto* label = addControl<QLabel>(parent, name, spokenName, rect);
     label->setScaledContents(true);
-    label->setPixmap(QPixmap(file));
+    label->setPixmap(artworkPixmap(file));
     return label;
 }
 
@@ -98,7 +99,7 @@ LauncherWindow::LauncherWindow(WindowRegistry& registry, const ProgramFolder& fo
         auto* button = addControl<KeyboardImageButton>(
             this, QStringLiteral("Image3_%1").arg(i), tooltip, twipsRect(3720, 720 * i, 1335, 735));
         button->setToolTip(tooltip);
-        button->setIcon(QIcon(
+        button->setIcon(artworkIcon(
             folder.filePath(QLatin1Char('\\') + QString::fromLatin1(kImageButtons[i].picture))));
         button->setIconSize(button->size());
         button->setAutoRaise(true);

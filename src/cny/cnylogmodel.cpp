@@ -52,22 +52,37 @@ void CnyLogModel::InitLogGrid() {
 }
 
 void CnyLogModel::AddLogRow(Direction direction, const cny::Frame& frame, cny::LogMessage message) {
-    const Row row{direction, message, frame};
-    if (m_rows.empty()) {
-        // The blank row under the header takes the first frame.
-        m_rows.push_back(row);
-        emit dataChanged(index(0, 0), index(0, kColumns - 1));
+    const Entry entry{direction, frame, message};
+    AddLogRows({&entry, 1});
+}
+
+void CnyLogModel::AddLogRows(std::span<const Entry> entries) {
+    if (entries.empty()) {
         return;
     }
+    if (m_rows.empty()) {
+        // The blank row under the header takes the first frame.
+        const Entry& first = entries.front();
+        m_rows.push_back({first.direction, first.message, first.frame});
+        emit dataChanged(index(0, 0), index(0, kColumns - 1));
+        entries = entries.subspan(1);
+        if (entries.empty()) {
+            return;
+        }
+    }
     const int at = frameCount();
-    beginInsertRows({}, at, at);
-    m_rows.push_back(row);
+    beginInsertRows({}, at, at + static_cast<int>(entries.size()) - 1);
+    for (const Entry& entry : entries) {
+        m_rows.push_back({entry.direction, entry.message, entry.frame});
+    }
     endInsertRows();
     // Added before the oldest go, so the log never runs empty here: an empty log shows its blank
-    // row, which a removal would not account for.
+    // row, which a removal would not account for. Whole chunks go, leaving what adding the rows
+    // one at a time would have left.
     if (frameCount() >= m_capacity + m_dropChunk) {
-        beginRemoveRows({}, 0, m_dropChunk - 1);
-        m_rows.erase(m_rows.begin(), m_rows.begin() + m_dropChunk);
+        const int drop = (frameCount() - m_capacity) / m_dropChunk * m_dropChunk;
+        beginRemoveRows({}, 0, drop - 1);
+        m_rows.erase(m_rows.begin(), m_rows.begin() + drop);
         endRemoveRows();
     }
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <span>
 
 #include "cny/cnyframe.h"
 #include "cny/cnytexts.h"
@@ -34,6 +35,15 @@ class CnyLogModel final : public QAbstractTableModel {
     // Empties the log: header and one blank row.
     void InitLogGrid();
     void AddLogRow(Direction direction, const cny::Frame& frame, cny::LogMessage message);
+
+    struct Entry {
+        Direction direction;
+        cny::Frame frame;
+        cny::LogMessage message;
+    };
+    // Several rows at once, in order, as one insertion for the views: the same log as adding
+    // them one by one, for a fraction of the view's work.
+    void AddLogRows(std::span<const Entry> entries);
 
     int frameCount() const { return static_cast<int>(m_rows.size()); }
     // How many of the newest frames are always kept.

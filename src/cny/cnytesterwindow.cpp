@@ -14,6 +14,7 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionFrame>
 #include <QStylePainter>
+#include <QTimer>
 
 #include <algorithm>
 #include <span>
@@ -37,6 +38,8 @@ namespace {
 constexpr int kPorts = 12;
 // The hidden list only ever helped when debugging a line; the newest bytes are enough.
 constexpr int kReceivedBytesBound = 4096;
+// At most this often new rows are inserted and the grid scrolled.
+constexpr int kLogBeatMs = 50;
 constexpr std::array<int, cny::kCommands> kCommandTops = {240, 840, 1440, 2040, 2640};
 
 // The command captions are longer than their buttons are wide; like the buttons they replace
@@ -191,6 +194,10 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
     m_log = addControl<CnyLogView>(this, QStringLiteral("MSFlexGrid1"), toQString(cny::kLogName),
                                    twipsRect(4080, 240, 7335, 3375), *m_logModel);
     connect(m_log, &CnyLogView::clearRequested, this, &CnyTesterWindow::InitLogGrid);
+    m_logBeat = new QTimer(this);
+    m_logBeat->setObjectName(QStringLiteral("LogBeat"));
+    m_logBeat->setInterval(kLogBeatMs);
+    connect(m_logBeat, &QTimer::timeout, this, &CnyTesterWindow::onLogBeat);
     m_saveLog = new QAction(toQString(cny::kSaveLogAction), m_log);
     m_saveLog->setObjectName(QStringLiteral("SaveLogAsCsv"));
     m_log->addAction(m_saveLog);
@@ -294,18 +301,41 @@ void CnyTesterWindow::onSpeedPicked(int entry) {
 }
 
 void CnyTesterWindow::InitLogGrid() {
+    // Rows still waiting for the beat were logged before the clear; they go with the rest.
+    m_waitingRows.clear();
+    m_logBeat->stop();  // an empty log is quiet: its next row shows at once
     m_logModel->InitLogGrid();
 }
 
 void CnyTesterWindow::AddLogRow(CnyLogModel::Direction direction, const cny::Frame& frame,
                                 cny::LogMessage message) {
-    m_logModel->AddLogRow(direction, frame, message);
+    m_waitingRows.push_back({direction, frame, message});
+    if (!m_logBeat->isActive()) {
+        // Quiet until now: show it at once and let the next rows wait for the beat.
+        showWaitingRows();
+        m_logBeat->start();
+    }
+}
+
+void CnyTesterWindow::onLogBeat() {
+    if (m_waitingRows.empty()) {
+        m_logBeat->stop();  // quiet again: the next row shows at once
+        return;
+    }
+    showWaitingRows();
+}
+
+void CnyTesterWindow::showWaitingRows() {
+    m_logModel->AddLogRows(m_waitingRows);
+    m_waitingRows.clear();
     if (m_logModel->scrollsToNewest()) {
         m_log->scrollToNewestSoon();
     }
 }
 
 void CnyTesterWindow::onSaveLog() {
+    // What is saved is what the grid shows once the waiting rows are in.
+    showWaitingRows();
     const QString path = m_askSavePath(this);
     if (path.isEmpty()) {
         return;

@@ -18,6 +18,7 @@
 #include <QStatusBar>
 
 #include <string>
+#include <utility>
 
 #include "coinsetting/coinsettinginput.h"
 #include "coinsetting/coinsettingtexts.h"
@@ -84,6 +85,7 @@ CoinSettingWindow::CoinSettingWindow(Services& services, WindowHost& host, CoinS
                 toQString(texts::kIconFile));
 
     m_line->setEngine(&m_protocol);
+    connect(m_line, &SerialLinePort::batchHandled, this, &CoinSettingWindow::showHeld);
 
     buildControls();
 
@@ -380,14 +382,41 @@ void CoinSettingWindow::closeEvent(QCloseEvent* event) {
 // CoinSettingView
 
 void CoinSettingWindow::showStatus(StatusColour colour, std::string_view text) {
+    if (m_line->feeding()) {
+        m_heldStatus = HeldStatus{colour, toQString(text)};
+        return;
+    }
+    applyStatus(colour, toQString(text));
+}
+
+void CoinSettingWindow::applyStatus(StatusColour colour, const QString& text) {
     QPalette palette = m_status->palette();
     palette.setColor(QPalette::WindowText, colour == StatusColour::Blue ? kBlue : kRed);
     m_status->setPalette(palette);
-    m_status->setText(toQString(text));
+    m_status->setText(text);
 }
 
 void CoinSettingWindow::setChannelText(int channelIndex, std::string_view text) {
+    if (m_line->feeding() && channelIndex >= 0 && channelIndex < kCoinChannels) {
+        m_heldTexts[static_cast<std::size_t>(channelIndex)] = toQString(text);
+        return;
+    }
     setBoxText(channelIndex, toQString(text));
+}
+
+void CoinSettingWindow::showHeld() {
+    // Boxes first, then the status line: the order the hopper's block reads in. Accessibility
+    // events follow each change as usual, now after the answer has gone out.
+    for (int i = 0; i < kCoinChannels; ++i) {
+        if (auto& held = m_heldTexts[static_cast<std::size_t>(i)]) {
+            setBoxText(i, *held);
+            held.reset();
+        }
+    }
+    if (m_heldStatus) {
+        const HeldStatus status = *std::exchange(m_heldStatus, std::nullopt);
+        applyStatus(status.colour, status.text);
+    }
 }
 
 void CoinSettingWindow::unlockInputs() {

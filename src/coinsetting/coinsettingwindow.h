@@ -5,6 +5,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "coinsetting/coinsettingprotocol.h"
 
@@ -62,6 +63,9 @@ class CoinSettingWindow final : public QWidget, private CoinSettingView {
   private:
     // CoinSettingView
     void showStatus(StatusColour colour, std::string_view text) override;
+    void applyStatus(StatusColour colour, const QString& text);
+    // What a batch of received bytes asked to show, shown once the batch is handled.
+    void showHeld();
     void setChannelText(int channelIndex, std::string_view text) override;
     void showReceiveError(std::string_view message) override;
     void unlockInputs() override;
@@ -87,6 +91,13 @@ class CoinSettingWindow final : public QWidget, private CoinSettingView {
     bool m_unloadedAtLoad = false;
     // A "Receive Error" box is up; a block time-out meanwhile adds no second one.
     bool m_receiveErrorOpen = false;
+
+    struct HeldStatus {
+        StatusColour colour;
+        QString text;
+    };
+    std::optional<HeldStatus> m_heldStatus;
+    std::array<std::optional<QString>, kCoinChannels> m_heldTexts{};
 
     std::array<QLineEdit*, kCoinChannels> m_boxes{};
     QLabel* m_status = nullptr;

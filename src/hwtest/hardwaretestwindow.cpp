@@ -19,6 +19,7 @@
 #include "platform/services.h"
 #include "serial/seriallineport.h"
 #include "serial/seriallink.h"
+#include "widgets/artwork.h"
 #include "widgets/formwidgets.h"
 #include "widgets/lockedcombobox.h"
 #include "widgets/twips.h"
@@ -131,7 +132,8 @@ void HardwareTestWindow::buildIdentityAndPort() {
         addControl<QLabel>(this, QStringLiteral("Image1"), toQString(texts::kHopperPictureName),
                            twipsRect(3360, 0, 3000, 3600));
     picture->setAlignment(Qt::AlignCenter);
-    const QPixmap hopper(m_services.folder.filePath(toQString(texts::kHopperPictureFile)));
+    const QPixmap hopper =
+        artworkPixmap(m_services.folder.filePath(toQString(texts::kHopperPictureFile)));
     if (!hopper.isNull()) {
         picture->setPixmap(
             hopper.scaled(picture->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
@@ -201,7 +203,7 @@ void HardwareTestWindow::load() {
     // remembered port in the background.
     if (QWidget* coinSetting = m_host.load(WindowKind::CoinSetting)) {
         coinSetting->setWindowIcon(
-            QIcon(m_services.folder.filePath(toQString(texts::kCoinSettingIconFile))));
+            artworkIcon(m_services.folder.filePath(toQString(texts::kCoinSettingIconFile))));
     }
     m_receiver.resetReceiver();
     m_flash->chooseFirstModes();

@@ -16,6 +16,7 @@
 #include "manual/rtfdocument.h"
 #include "manual/rtfreader.h"
 #include "platform/services.h"
+#include "widgets/artwork.h"
 #include "widgets/formwidgets.h"
 #include "widgets/twips.h"
 #include "widgets/windowhost.h"
@@ -71,7 +72,7 @@ ManualWindow::ManualWindow(Services& services, WindowHost& host, QWidget* parent
     logo->setBackgroundRole(QPalette::Window);
     logo->setAutoFillBackground(true);
     logo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    logo->setPixmap(QPixmap(services.folder.filePath(text(kLogoFile))));
+    logo->setPixmap(artworkPixmap(services.folder.filePath(text(kLogoFile))));
 
     QGroupBox* version = addFrame(this, QStringLiteral("Frame1"), text(kVersionFrame),
                                   twipsRect(2040, 0, 10215, 1815));

@@ -120,7 +120,13 @@ bool QtSerialPort::write(const QByteArray& bytes) {
     if (!m_port.isOpen()) {
         return false;
     }
-    return m_port.write(bytes) == bytes.size();
+    if (m_port.write(bytes) != bytes.size()) {
+        return false;
+    }
+    // Out now rather than on the next turn of the event loop: an answer to the hopper must not
+    // wait behind the display work of the batch that called for it. Never blocks.
+    m_port.flush();
+    return true;
 }
 
 void QtSerialPort::onError(QSerialPort::SerialPortError error) {

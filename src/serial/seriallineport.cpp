@@ -30,7 +30,11 @@ FeedResult SerialLinePort::feed(std::span<const std::uint8_t> bytes) {
     if (m_engine == nullptr) {
         return {bytes.size(), false};
     }
-    return m_engine->feed(bytes);
+    m_feeding = true;
+    const FeedResult result = m_engine->feed(bytes);
+    m_feeding = false;
+    emit batchHandled();
+    return result;
 }
 
 bool SerialLinePort::send(std::span<const std::uint8_t> bytes) {

@@ -26,6 +26,9 @@ class SerialLinePort final : public QObject, public LinePort {
     void setEngine(LineEngine* engine) { m_engine = engine; }
     // Stops every time-out, e.g. when the window closes.
     void stopTimeouts();
+    // True while the engine handles a batch of received bytes: a window holds what it is told
+    // to show until batchHandled, so the engine's answers go out before any display work.
+    bool feeding() const { return m_feeding; }
 
     // LinePort
     bool send(std::span<const std::uint8_t> bytes) override;
@@ -34,12 +37,16 @@ class SerialLinePort final : public QObject, public LinePort {
     void startTimeout(std::size_t timeout) override;
     void stopTimeout(std::size_t timeout) override;
 
+  signals:
+    void batchHandled();
+
   private:
     FeedResult feed(std::span<const std::uint8_t> bytes);
 
     SerialLink* m_link = nullptr;
     LineEngine* m_engine = nullptr;
     std::vector<QTimer*> m_timers;
+    bool m_feeding = false;
 };
 
 }  // namespace pellix

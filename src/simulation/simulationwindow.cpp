@@ -10,6 +10,7 @@
 #include "platform/services.h"
 #include "serial/seriallink.h"
 #include "simulation/simulationtexts.h"
+#include "widgets/artwork.h"
 #include "widgets/formwidgets.h"
 #include "widgets/lockedcombobox.h"
 #include "widgets/twips.h"
@@ -27,7 +28,7 @@ constexpr int kPorts = 8;
 // A picture shown at its own size; a missing file leaves a one-pixel empty box.
 QLabel* fixedPicture(QWidget* parent, const QString& name, const QString& spokenName,
                      const QString& file, QPoint at) {
-    const QPixmap pixmap(file);
+    const QPixmap pixmap = artworkPixmap(file);
     auto* label = addControl<QLabel>(parent, name, spokenName,
                                      QRect(at, pixmap.isNull() ? QSize(1, 1) : pixmap.size()));
     label->setPixmap(pixmap);

@@ -1,4 +1,5 @@
 #include "widgets/formwidgets.h"
+#include "widgets/artwork.h"
 
 #include <QGroupBox>
 #include <QIcon>
@@ -23,7 +24,7 @@ void setUpWindow(QWidget& window, const QString& name, const QString& title,
                  const ProgramFolder& folder, const QString& iconFile) {
     window.setObjectName(name);
     window.setWindowTitle(title);
-    window.setWindowIcon(QIcon(folder.filePath(iconFile)));
+    window.setWindowIcon(artworkIcon(folder.filePath(iconFile)));
 }
 
 void useDialogFont(QWidget& window) {

@@ -2,6 +2,7 @@
 #include <QTest>
 
 #include <utility>
+#include <vector>
 
 #include "cny/cnylogmodel.h"
 
@@ -117,17 +118,25 @@ class CnyLogModelTest : public QObject {
         QFETCH(int, chunk);
         QFETCH(int, frames);
         QFETCH(int, oldestLeft);
-        CnyLogModel model(nullptr, capacity, chunk);
-        // A view trusts the row signals; a row count that disagrees with them corrupts it.
-        QAbstractItemModelTester tester(&model,
-                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
-        for (int i = 0; i < frames; ++i) {
-            model.AddLogRow(Direction::Tx, numbered(i), cny::LogMessage::None);
-        }
-        QCOMPARE(model.frameCount(), frames - oldestLeft);
-        QVERIFY(model.frameCount() >= model.capacity());
-        for (int row = 0; row < model.frameCount(); ++row) {
-            QCOMPARE(model.data(model.index(row, 1)).toString(), cell(oldestLeft + row));
+        // One at a time, and in batches as the window's beat hands them over: the same log.
+        for (const int batch : {1, 2, 3, frames}) {
+            CnyLogModel model(nullptr, capacity, chunk);
+            // A view trusts the row signals; a row count that disagrees with them corrupts it.
+            QAbstractItemModelTester tester(&model,
+                                            QAbstractItemModelTester::FailureReportingMode::QtTest);
+            std::vector<CnyLogModel::Entry> entries;
+            for (int i = 0; i < frames; ++i) {
+                entries.push_back({Direction::Tx, numbered(i), cny::LogMessage::None});
+                if (static_cast<int>(entries.size()) == batch || i == frames - 1) {
+                    model.AddLogRows(entries);
+                    entries.clear();
+                }
+            }
+            QVERIFY2(model.frameCount() == frames - oldestLeft, qPrintable(QString::number(batch)));
+            QVERIFY(model.frameCount() >= model.capacity());
+            for (int row = 0; row < model.frameCount(); ++row) {
+                QCOMPARE(model.data(model.index(row, 1)).toString(), cell(oldestLeft + row));
+            }
         }
     }
 

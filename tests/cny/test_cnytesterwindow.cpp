@@ -78,6 +78,8 @@ struct Rig {
         return enabled;
     }
     void openPort(int position) { pick(combo("Combo2"), position); }
+    // The log's beat comes round: rows waiting for it go into the grid.
+    void beat() { test::tick(window, "LogBeat"); }
     void click(int i) { QTest::mouseClick(command(i), Qt::LeftButton); }
     void saveLogTo(const QString& path) {
         window.setSavePathAsker([path](QWidget*) { return path; });
@@ -226,6 +228,7 @@ class CnyTesterWindowTest : public QObject {
 
         rig.port().inject(hex("05 01 02 04 00 0C"));
         QCOMPARE(rig.box("Text2")->text(), QString("No Error"));
+        rig.beat();
         QCOMPARE(rig.logRow(1),
                  (QStringList{"RX", "0x05", "0x01", "0x02", "0x04", "0x00", "0x0C", "NO ERROR"}));
         QStringList listed;
@@ -592,13 +595,16 @@ class CnyTesterWindowTest : public QObject {
         for (int frame = 1; frame <= 12; ++frame) {
             rig.port().inject(reply);
         }
+        rig.beat();
         QCoreApplication::processEvents();
         QCOMPARE(rig.log()->rowAt(0), 0);
         rig.port().inject(reply);
+        rig.beat();
         QTRY_COMPARE(rig.log()->rowAt(0), 12);
 
-        // Rows of one notification share one scroll, made once the notification is handled.
+        // Rows of one beat share one scroll, made once control is back in the event loop.
         rig.port().inject(reply + reply + reply + reply + reply);
+        rig.beat();
         QCOMPARE(rig.log()->rowAt(0), 12);
         QTRY_COMPARE(rig.log()->rowAt(0), 17);
         // A later layout keeps the newest row on top.
@@ -606,6 +612,58 @@ class CnyTesterWindowTest : public QObject {
         QCoreApplication::processEvents();
         QCOMPARE(rig.log()->rowAt(0), 17);
         QVERIFY(rig.log()->rowAt(rig.log()->rowViewportPosition(17) + 20) == -1);  // blank below
+    }
+
+    // Rows reach the grid on a beat: the first after a quiet spell at once, the rest together
+    // when the beat comes; every frame, in order, and the next quiet row at once again.
+    void logShowsRowsOnABeat_data() {
+        QTest::addColumn<QList<int>>("notifications");  // frames per receive notification
+        QTest::newRow("one frame") << QList<int>{1};
+        QTest::newRow("one frame per notification") << QList<int>{1, 1, 1, 1};
+        QTest::newRow("a burst in one notification") << QList<int>{6};
+        QTest::newRow("bursts of several sizes") << QList<int>{2, 5, 3};
+    }
+    void logShowsRowsOnABeat() {
+        QFETCH(QList<int>, notifications);
+        Rig rig;
+        rig.openPort(0);
+        int sent = 0;
+        for (const int frames : notifications) {
+            QByteArray bytes;
+            for (int i = 0; i < frames; ++i, ++sent) {
+                const cny::Frame reply = cny::replyFrame(0, 0xAA, static_cast<std::uint8_t>(sent));
+                bytes.append(reinterpret_cast<const char*>(reply.data()),
+                             static_cast<qsizetype>(reply.size()));
+            }
+            rig.port().inject(bytes);
+            QCOMPARE(rig.window.logModel().frameCount(), 1);  // the rest wait for the beat
+        }
+        rig.beat();
+        QCOMPARE(rig.window.logModel().frameCount(), sent);
+        for (int row = 0; row < sent; ++row) {
+            QCOMPARE(rig.logRow(row).at(5), QString::asprintf("0x%02X", row));
+        }
+        rig.beat();  // nothing came: quiet again
+        rig.click(3);
+        QCOMPARE(rig.window.logModel().frameCount(), sent + 1);
+        QCOMPARE(rig.logRow(sent).first(), QString("TX"));
+    }
+
+    // The saved log is what the grid shows once the rows waiting for the beat are in.
+    void savedLogHoldsWaitingRows() {
+        Rig rig;
+        rig.openPort(0);
+        rig.click(2);
+        rig.click(3);
+        rig.click(4);
+        QCOMPARE(rig.window.logModel().frameCount(), 1);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("log.csv"));
+        rig.saveLogTo(path);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll().count("\r\n"), 4);  // header and three rows
+        QCOMPARE(rig.window.logModel().frameCount(), 3);
     }
 
     void doubleClickClearsLog_data() {
@@ -620,6 +678,7 @@ class CnyTesterWindowTest : public QObject {
         rig.openPort(0);
         rig.click(2);
         rig.click(4);
+        rig.beat();
         QCOMPARE(rig.window.logModel().frameCount(), 2);
         QWidget* target =
             onHeader ? rig.log()->horizontalHeader()->viewport() : rig.log()->viewport();

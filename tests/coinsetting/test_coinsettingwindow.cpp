@@ -477,6 +477,37 @@ class CoinSettingWindowTest : public QObject {
         QVERIFY(s->messages.m_shown.isEmpty());
     }
 
+    // Block and ready byte in one read: the 82 goes out before any box changes, and every box
+    // and the status line show the block once the read is handled.
+    void answersBeforeShowing_data() {
+        QTest::addColumn<bool>("oneRead");
+        QTest::newRow("block and 82 in one read") << true;
+        QTest::newRow("block, then 82") << false;
+    }
+    void answersBeforeShowing() {
+        QFETCH(bool, oneRead);
+        load();
+        QList<QByteArray> writtenAtChange;
+        for (int i = 0; i < 16; ++i) {
+            connect(box(i), &QLineEdit::textChanged, this,
+                    [&] { writtenAtChange << port()->m_written; });
+        }
+        if (oneRead) {
+            port()->inject(hex(kExampleBlock) + hex("82"));
+        } else {
+            port()->inject(hex(kExampleBlock));
+            port()->inject(hex("82"));
+        }
+        QCOMPARE(port()->m_written, hex("82"));
+        QVERIFY(!writtenAtChange.isEmpty());
+        // Apart, the block is shown before its 82 arrives; together, after the answer.
+        QCOMPARE(writtenAtChange.first(), oneRead ? hex("82") : QByteArray());
+        QCOMPARE(boxTexts(), QStringList{"1000"} + repeated("0").mid(1));
+        for (int i = 0; i < 16; ++i) {
+            disconnect(box(i), nullptr, this, nullptr);
+        }
+    }
+
     void wrongChecksum() {
         load();
         QByteArray block = hex(kExampleBlock);
