@@ -109,7 +109,7 @@ class CnyView final : public cny::ReplyListener {
 
 // --- hardware test ---
 
-class TestStreamView final : public hwtest::TestStreamListener {
+class HardwareTestScreen final : public hwtest::TestStreamView {
   public:
     QString checksum;
     QString software;
@@ -220,7 +220,7 @@ class EmulatorAgainstEngines : public QObject {
         CoinSettingProtocol protocol(state, view);
         Wire wire(line, [&](std::uint8_t b) { protocol.HandleReceivedByte(b); });
         view.wire = &wire;
-        protocol.Load();
+        protocol.load();
         view.status.clear();
 
         if (atPowerOn) {
@@ -426,7 +426,7 @@ class EmulatorAgainstEngines : public QObject {
         auto& hopper = static_cast<HardwareTestHopper&>(line.hopper());
         hopper.m_outcomes = *outcomesFromText(outcomes.toStdString());
         hopper.m_dip = 0x09;
-        TestStreamView view;
+        HardwareTestScreen view;
         hwtest::TestStreamReceiver receiver(view);
         Wire wire(line, [&](std::uint8_t b) { receiver.feed(b); });
         view.wire = &wire;

@@ -228,13 +228,13 @@ class SerialLinkTest : public QObject {
         QCOMPARE(lost.size(), 1);
         QCOMPARE(s.messages.m_shown.size(), 1);
         QVERIFY(s.messages.m_shown[0].text.contains(pty->slave));
-        QVERIFY(!link.WriteByte(0x80));  // writing to a closed port sends nothing
+        QVERIFY(!link.writeByte(0x80));  // writing to a closed port sends nothing
 
         // The adapter is back (a new device under the same name): picking the entry reopens it.
         pty = std::make_unique<Pty>();
         qputenv("PELLIX_COM2", pty->slave.toLocal8Bit());
         QCOMPARE(link.SelectPort(1), SelectResult::Opened);
-        QVERIFY(link.WriteByte(0x80));
+        QVERIFY(link.writeByte(0x80));
         QCOMPARE(pty->receive(1), QByteArray::fromHex("80"));
     }
 
