@@ -10,7 +10,7 @@ JOBS   ?= $(shell nproc)
 PREFIX ?= /usr/local
 PACKAGE_PRESET ?= release
 
-.PHONY: all deps configure build build-tool run demo test asan release install package bench format clean
+.PHONY: all deps configure build build-tool run demo test asan release install package bench fuzz format clean
 
 all: build
 
@@ -56,6 +56,14 @@ package:
 bench:
 	$(MAKE) build PRESET=release
 	@for b in build/release/bench/*; do [ -x "$$b" ] && "$$b"; done; true
+
+# Every fuzz target for FUZZ_SECONDS (default 60) each from its seeds in fuzz/corpus; fails on
+# any finding. Generated inputs and findings stay under build/fuzz.
+fuzz:
+	@./scripts/install-deps.sh fuzz
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	./scripts/fuzz.sh
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

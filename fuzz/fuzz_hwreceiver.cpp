@@ -6,23 +6,17 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <span>
 #include <string_view>
 #include <vector>
 
+#include "fuzzcheck.h"
 #include "hwtest/flashrecord.h"
 #include "hwtest/teststreamreceiver.h"
 
 namespace {
 
 using namespace pellix::hwtest;
-
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 // Checks every call and logs it as one number (kind, then up to two bytes), so two runs can be
 // compared call for call.
@@ -36,7 +30,7 @@ struct Checker : TestStreamView, pellix::LinePort {
     void secondChecksumByte(std::uint8_t b) override { log(2, b); }
     void versionCharacter(std::uint8_t b) override { log(3, b); }
     void firmwareVariantDecided(FirmwareVariant v) override {
-        check(v != FirmwareVariant::Undecided);
+        FUZZ_CHECK(v != FirmwareVariant::Undecided);
         log(4, static_cast<std::uint32_t>(v));
     }
     void showDipSwitchState(std::uint8_t b) override { log(5, b); }
@@ -45,18 +39,18 @@ struct Checker : TestStreamView, pellix::LinePort {
     }
     void recordTextByte(FlashField field, std::uint8_t b) override {
         log(7, static_cast<std::uint32_t>(field), b);
-        check(isShownRecordByte(b));
-        check(field != FlashField::SerialNumber && field != FlashField::CompanyMode &&
-              field != FlashField::AddressMode && field != FlashField::EncryptionMode);
+        FUZZ_CHECK(isShownRecordByte(b));
+        FUZZ_CHECK(field != FlashField::SerialNumber && field != FlashField::CompanyMode &&
+                   field != FlashField::AddressMode && field != FlashField::EncryptionMode);
     }
     void showSerialNumber(std::string_view text) override {
-        check(text.size() == FlashRecord::kSerialDigits);
+        FUZZ_CHECK(text.size() == FlashRecord::kSerialDigits);
         std::uint32_t value = 0;
         for (char c : text) {
-            check(c >= '0' && c <= '9');
+            FUZZ_CHECK(c >= '0' && c <= '9');
             value = value * 10 + static_cast<std::uint32_t>(c - '0');
         }
-        check(value < FlashRecord::kSerialLimit);
+        FUZZ_CHECK(value < FlashRecord::kSerialLimit);
         log(8);
         calls.push_back(value);
     }
@@ -70,7 +64,7 @@ struct Checker : TestStreamView, pellix::LinePort {
     void startTimeout(std::size_t) override {}
     void stopTimeout(std::size_t) override {}
     void sendByte(std::uint8_t b) {
-        check(b == kPromptReply);
+        FUZZ_CHECK(b == kPromptReply);
         log(9, b);
     }
 };
@@ -82,9 +76,9 @@ void recordRoundTrip(std::span<const std::uint8_t, FlashRecord::kSize> record) {
     decoded.encryptionMode %= 3;
     const FlashWrite write = decoded.encodeForWrite();
     // Every decoded text fits its field and has a code, so the write always succeeds.
-    check(write.ok() && write.frame.size() == 1 + FlashRecord::kSize);
+    FUZZ_CHECK(write.ok() && write.frame.size() == 1 + FlashRecord::kSize);
     const auto again = std::span<const std::uint8_t>(write.frame).subspan<1, FlashRecord::kSize>();
-    check(FlashRecord::decode(again) == decoded);
+    FUZZ_CHECK(FlashRecord::decode(again) == decoded);
 }
 
 }  // namespace
@@ -117,8 +111,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             single.resetReceiver();
         }
     }
-    check(inChunks.calls == byteWise.calls);
-    check(chunked.state() == single.state());
+    FUZZ_CHECK(inChunks.calls == byteWise.calls);
+    FUZZ_CHECK(chunked.state() == single.state());
 
     if (stream.size() >= FlashRecord::kSize) {
         recordRoundTrip(stream.first<FlashRecord::kSize>());

@@ -37,6 +37,8 @@ CnyLogView::CnyLogView(CnyLogModel& model, QWidget* parent) : QTableView(parent)
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setWordWrap(false);
     setCornerButtonEnabled(false);
+    // Only shown, never edited: Tab leaves the grid instead of walking its cells.
+    setTabKeyNavigation(false);
 
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);

@@ -43,7 +43,11 @@ constexpr std::array<int, cny::kCommands> kCommandTops = {240, 840, 1440, 2040, 
 // they wrap onto a second line instead of being cut off. text() stays the caption.
 class WrappingButton final : public QPushButton {
   public:
-    using QPushButton::QPushButton;
+    template <typename... Args>
+    explicit WrappingButton(Args&&... args) : QPushButton(std::forward<Args>(args)...) {
+        // Lets a measuring check know the caption may take more than one line.
+        setProperty("wrapsText", true);
+    }
 
   protected:
     void paintEvent(QPaintEvent*) override {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "hwtest/teststreamreceiver.h"
@@ -60,6 +61,9 @@ class HardwareTestWindow final : public QWidget, private hwtest::TestStreamView 
     void onReadFlash();
     void onWriteFlash();
     void hideFlashPanel();
+    // Shows what the bytes of a batch changed. Called when the batch is done and before any
+    // operator action that reads or clears the boxes.
+    void showPending();
     // The operator is told when a request cannot go out because the port is closed.
     bool portOpenOrSay();
     void say(std::string_view message);
@@ -89,6 +93,18 @@ class HardwareTestWindow final : public QWidget, private hwtest::TestStreamView 
 
     QStatusBar* m_statusBar = nullptr;
     QLabel* m_panel = nullptr;
+
+    // What the bytes of the current batch changed, shown by showPending(). A storm of line
+    // noise then costs one update per box per batch, not a re-layout of a growing box per byte.
+    struct Pending {
+        QString software;                 // appended to Text1
+        std::optional<QString> checksum;  // replaces Text2
+        std::optional<std::uint8_t> dipSwitches;
+        std::array<std::optional<hwtest::TestResult>, hwtest::kTestItemCount> results{};
+        std::array<QString, hwtest::FlashRecord::kLayout.size()> recordText{};  // appended
+        std::optional<QString> serialNumber;
+    };
+    Pending m_pending;
 };
 
 }  // namespace pellix

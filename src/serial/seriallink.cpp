@@ -126,6 +126,7 @@ void SerialLink::drain() {
         }
     }
     m_draining = false;
+    emit batchDelivered();
 }
 
 void SerialLink::onDeviceLost() {

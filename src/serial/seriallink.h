@@ -60,6 +60,9 @@ class SerialLink : public QObject {
   signals:
     // Every batch read from the port, before the receiver sees it.
     void bytesRead(const QByteArray& bytes);
+    // Everything waiting when the port signalled has been handed to the receiver: a window that
+    // gathers what its bytes change shows it now, once per batch rather than once per byte.
+    void batchDelivered();
     // Panel 1 of the window's status bar.
     void panelTextChanged(const QString& text);
     // The device vanished while open; the port is closed and the panel says so.

@@ -5,54 +5,16 @@
 #include <functional>
 #include <memory>
 
-#include "app/launcherwindow.h"
-#include "app/windowregistry.h"
-#include "cny/cnytesterwindow.h"
-#include "coinsetting/coinsettingwindow.h"
-#include "fakes.h"
-#include "hwtest/hardwaretestwindow.h"
-#include "manual/manualwindow.h"
+#include "allwindows.h"
+#include "coinsetting/coinsettingprotocol.h"
 #include "serial/seriallink.h"
-#include "simulation/simulationwindow.h"
 
 using namespace pellix;
 using namespace pellix::test;
 
 namespace {
 
-// Every window of the tool, built over fakes as the program builds it.
-struct AllWindows {
-    TestServices ts;
-    RecordingHost host;
-    WindowRegistry registry;
-    SimulationState simulationState;
-    CnyState cnyState;
-    CoinSettingState coinSettingState;
-
-    std::unique_ptr<QWidget> build(const QString& kind) {
-        if (kind == QLatin1String("launcher")) {
-            return std::make_unique<LauncherWindow>(registry, ts.folder);
-        }
-        if (kind == QLatin1String("manual")) {
-            return std::make_unique<ManualWindow>(ts.services, host);
-        }
-        if (kind == QLatin1String("coin number setting")) {
-            return std::unique_ptr<QWidget>(
-                CoinSettingWindow::create(ts.services, host, coinSettingState, [] {}));
-        }
-        if (kind == QLatin1String("protocol simulation")) {
-            return std::make_unique<SimulationWindow>(ts.services, host, simulationState);
-        }
-        if (kind == QLatin1String("cny tester")) {
-            return std::make_unique<CnyTesterWindow>(ts.services, host, cnyState);
-        }
-        return std::make_unique<HardwareTestWindow>(ts.services, host);
-    }
-};
-
-const QStringList kWindows{
-    "launcher",   "manual",       "coin number setting", "protocol simulation",
-    "cny tester", "hardware test"};
+const QStringList kWindows = AllWindows::kinds();
 
 bool interactive(QAccessible::Role role) {
     switch (role) {
@@ -184,6 +146,10 @@ class AccessibilityTest : public QObject {
                                                       << "Label9";
         QTest::newRow("flash panel manufacturer") << "hardware test"
                                                   << "Label11";
+        for (int channel = 0; channel < kCoinChannels; ++channel) {
+            QTest::addRow("coin number setting channel %d", channel + 1)
+                << "coin number setting" << QStringLiteral("Label1_%1").arg(channel);
+        }
     }
     void captionsLabelTheirControls() {
         QFETCH(QString, kind);

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <memory>
+
+#include "app/launcherwindow.h"
+#include "app/windowregistry.h"
+#include "cny/cnytesterwindow.h"
+#include "coinsetting/coinsettingwindow.h"
+#include "fakes.h"
+#include "hwtest/hardwaretestwindow.h"
+#include "manual/manualwindow.h"
+#include "serial/seriallink.h"
+#include "simulation/simulationwindow.h"
+
+namespace pellix::test {
+
+// Every window of the tool, built over fakes as the program builds it; for tests that check
+// something of each window alike (keyboard, accessibility, texts).
+struct AllWindows {
+    TestServices ts;
+    RecordingHost host;
+    WindowRegistry registry;
+    SimulationState simulationState;
+    CnyState cnyState;
+    CoinSettingState coinSettingState;
+
+    static QStringList kinds() {
+        return {"launcher",   "manual",       "coin number setting", "protocol simulation",
+                "cny tester", "hardware test"};
+    }
+
+    std::unique_ptr<QWidget> build(const QString& kind) {
+        if (kind == QLatin1String("launcher")) {
+            return std::make_unique<LauncherWindow>(registry, ts.folder);
+        }
+        if (kind == QLatin1String("manual")) {
+            return std::make_unique<ManualWindow>(ts.services, host);
+        }
+        if (kind == QLatin1String("coin number setting")) {
+            return std::unique_ptr<QWidget>(
+                CoinSettingWindow::create(ts.services, host, coinSettingState, [] {}));
+        }
+        if (kind == QLatin1String("protocol simulation")) {
+            return std::make_unique<SimulationWindow>(ts.services, host, simulationState);
+        }
+        if (kind == QLatin1String("cny tester")) {
+            return std::make_unique<CnyTesterWindow>(ts.services, host, cnyState);
+        }
+        return std::make_unique<HardwareTestWindow>(ts.services, host);
+    }
+};
+
+}  // namespace pellix::test
