@@ -6,12 +6,14 @@
 
 #include "app/commandline.h"
 #include "app/launcherwindow.h"
+#include "app/serialportsaccess.h"
 #include "app/windowregistry.h"
 #include "cny/cnytesterwindow.h"
 #include "coinsetting/coinsettingwindow.h"
 #include "common/settingskeys.h"
 #include "hwtest/hardwaretestwindow.h"
 #include "manual/manualwindow.h"
+#include "platform/portdiscovery.h"
 #include "platform/qtserialport.h"
 #include "platform/qtservices.h"
 #include "platform/runtimefolder.h"
@@ -24,10 +26,23 @@ using namespace pellix;
 
 int main(int argc, char* argv[]) {
     {
-        // Before any window system is needed, so --help works in a terminal without a display.
+        // Before any window system is needed, so these work in a terminal without a display.
         QTextStream out(stdout);
         QTextStream err(stderr);
         CommandLine commandLine;
+        commandLine.addPrintOption(
+            {QStringLiteral("list-ports")},
+            QStringLiteral("Print the COM numbers and the devices behind them, and exit."),
+            [](QTextStream& text) {
+                QtSettingsStore settings([](const QString& file) {
+                    std::fprintf(stderr, "pellix-kit: cannot read %s; defaults used\n",
+                                 qPrintable(QDir::toNativeSeparators(file)));
+                });
+                QtPortDiscovery discovery;
+                text << QString::fromStdString(
+                    portTableText(ComPortMap(settings, discovery).table()));
+                return 0;
+            });
         if (const auto exitCode = commandLine.run(argumentList(argc, argv), out, err)) {
             return *exitCode;
         }
@@ -53,7 +68,9 @@ int main(int argc, char* argv[]) {
     QtClipboard clipboard;
     QtProgramFolder folder;
     QtInstanceLock instance;
-    QtSerialPortFactory ports(settings);
+    QtPortDiscovery discovery;
+    ComPortMap comPorts(settings, discovery);
+    QtSerialPortFactory ports(comPorts);
     Services services{settings, messages, clipboard, folder, instance, ports};
 
     // A broken installation shows as empty pictures and a manual error much later; name the
@@ -84,6 +101,7 @@ int main(int argc, char* argv[]) {
 
     LauncherWindow launcher(registry, folder);
     registry.setLauncher(&launcher);
+    new SerialPortsAccess(launcher, comPorts);  // owned by the launcher
     // Queued: the close sequence finishes before the event loop is left.
     QObject::connect(&launcher, &LauncherWindow::closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);

@@ -215,6 +215,7 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
 
     connect(m_link, &SerialLink::panelTextChanged, m_linkPanel, &QLabel::setText);
     connect(m_link, &SerialLink::portLost, this, [this] { setCommandsEnabled(false); });
+    connect(m_link, &SerialLink::portReopened, this, [this] { setCommandsEnabled(true); });
 
     // Load.
     setCommandsEnabled(false);

@@ -1,10 +1,8 @@
 #include "platform/qtserialport.h"
 
 #include <QFileInfo>
-#include <QProcessEnvironment>
 
-#include "common/settingskeys.h"
-#include "platform/services.h"
+#include "platform/portdiscovery.h"
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -27,6 +25,12 @@ QSerialPort::Parity toQtParity(Parity parity) {
             break;
     }
     return QSerialPort::NoParity;
+}
+
+[[maybe_unused]] PortTarget toTarget(const PortAssignment& table, int number) {
+    const ComPort& port = table.port(number);
+    return {QString::fromStdString(port.device), QString::fromStdString(port.identity),
+            QString::fromStdString(table.describe(number)), port.present};
 }
 
 bool userMayUse(const QString& device) {
@@ -134,21 +138,26 @@ std::unique_ptr<SerialPort> QtSerialPortFactory::create() {
     return std::make_unique<QtSerialPort>();
 }
 
-QString QtSerialPortFactory::deviceFor(int portNumber) const {
-    const QString name = QStringLiteral("COM%1").arg(portNumber);
+PortTarget QtSerialPortFactory::target(int portNumber) const {
 #ifdef Q_OS_WIN
-    return name;
+    const QString name = QStringLiteral("COM%1").arg(portNumber);
+    return {name, name, name, true};
 #else
-    const QString fromEnv = qEnvironmentVariable(qPrintable(QStringLiteral("PELLIX_") + name));
-    if (!fromEnv.isEmpty()) {
-        return fromEnv;
+    return toTarget(m_comPorts.table(), portNumber);
+#endif
+}
+
+std::vector<PortTarget> QtSerialPortFactory::targets(int count) const {
+#ifdef Q_OS_WIN
+    return SerialPortFactory::targets(count);
+#else
+    // One look at the system for the whole list.
+    const PortAssignment table = m_comPorts.table();
+    std::vector<PortTarget> out;
+    for (int n = 1; n <= count; ++n) {
+        out.push_back(toTarget(table, n));
     }
-    const QString fromSettings = m_settings.value(
-        QString::fromLatin1(keys::kPortDevicePrefix) + QString::number(portNumber), QString());
-    if (!fromSettings.isEmpty()) {
-        return fromSettings;
-    }
-    return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
+    return out;
 #endif
 }
 

@@ -6,7 +6,7 @@
 
 namespace pellix {
 
-class SettingsStore;
+class ComPortMap;
 
 class QtSerialPort final : public SerialPort {
     Q_OBJECT
@@ -27,16 +27,17 @@ class QtSerialPort final : public SerialPort {
     LineSettings m_settings;
 };
 
-// Resolves "COMn": on Windows the name itself; elsewhere $PELLIX_COMn, then the setting
-// "Ports/COMn", then /dev/ttyS<n-1>.
+// Resolves "COMn": on Windows the name itself; elsewhere through the machine's COM numbers
+// (ComPortMap).
 class QtSerialPortFactory final : public SerialPortFactory {
   public:
-    explicit QtSerialPortFactory(const SettingsStore& settings) : m_settings(settings) {}
+    explicit QtSerialPortFactory(const ComPortMap& comPorts) : m_comPorts(comPorts) {}
     std::unique_ptr<SerialPort> create() override;
-    QString deviceFor(int portNumber) const override;
+    PortTarget target(int portNumber) const override;
+    std::vector<PortTarget> targets(int count) const override;
 
   private:
-    const SettingsStore& m_settings;
+    const ComPortMap& m_comPorts;
 };
 
 }  // namespace pellix

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 #include "common/linesettings.h"
 
@@ -38,12 +39,22 @@ class SerialPort : public QObject {
     void deviceLost();
 };
 
+// What a chooser entry "COMn" stands for right now.
+struct PortTarget {
+    QString device;    // what opening the entry opens; empty when nothing can be opened
+    QString identity;  // recognises the same device after a replug, whatever node it gets
+    QString label;     // the device in one line, for the entry's tooltip
+    bool present = false;
+};
+
 class SerialPortFactory {
   public:
     virtual ~SerialPortFactory() = default;
     virtual std::unique_ptr<SerialPort> create() = 0;
-    // The device a chooser entry "COMn" stands for.
-    virtual QString deviceFor(int portNumber) const = 0;
+    virtual PortTarget target(int portNumber) const = 0;
+    // COM1 .. COM<count> at one look.
+    virtual std::vector<PortTarget> targets(int count) const;
+    QString deviceFor(int portNumber) const { return target(portNumber).device; }
 };
 
 }  // namespace pellix

@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "platform/services.h"
+#include "serial/reconnectwatch.h"
 
 namespace pellix {
 namespace texts = serialtexts;
@@ -12,9 +13,11 @@ SerialLink::SerialLink(Services& services, SerialLinkPolicy policy, QObject* par
       m_services(services),
       m_policy(policy),
       m_port(services.ports.create()),
-      m_portNumber(policy.initialPortNumber) {
+      m_portNumber(policy.initialPortNumber),
+      m_reconnect(new ReconnectWatch(services.ports, this)) {
     connect(m_port.get(), &SerialPort::readyRead, this, &SerialLink::drain);
     connect(m_port.get(), &SerialPort::deviceLost, this, &SerialLink::onDeviceLost);
+    connect(m_reconnect, &ReconnectWatch::deviceBack, this, &SerialLink::onDeviceBack);
 }
 
 SerialLink::~SerialLink() {
@@ -25,15 +28,26 @@ QString SerialLink::deviceFor(int portNumber) const {
     return m_services.ports.deviceFor(portNumber);
 }
 
+PortTarget SerialLink::target(int portNumber) const {
+    return m_services.ports.target(portNumber);
+}
+
+std::vector<PortTarget> SerialLink::targets(int count) const {
+    return m_services.ports.targets(count);
+}
+
 SelectResult SerialLink::SelectPort(int chooserPosition) {
     if (m_policy.clearClipboardOnSelect) {
         m_services.clipboard.clear();
     }
     Close();
     m_portNumber = chooserPosition + 1;
-    const QString device = deviceFor(m_portNumber);
+    const PortTarget target = m_services.ports.target(m_portNumber);
+    const QString& device = target.device;
     switch (m_port->open(device)) {
         case OpenError::None:
+            m_openDevice = device;
+            m_openIdentity = target.identity;
             m_port->applySettings(m_settings);
             emit panelTextChanged(kPanelOpen);
             // Bytes that were already waiting when the port opened get no fresh notification.
@@ -95,6 +109,8 @@ void SerialLink::DiscardInput() {
 }
 
 void SerialLink::Close() {
+    // A window that closes its port no longer waits for a lost device.
+    m_reconnect->stop();
     if (m_port->isOpen()) {
         m_port->close();
     }
@@ -133,8 +149,23 @@ void SerialLink::onDeviceLost() {
     emit panelTextChanged(kPanelClosed);
     emit portLost();
     // The port is closed already, so this is said once per loss however the device failed.
-    m_services.messages.show(texts::kDeviceGone.arg(deviceFor(m_portNumber)).arg(m_portNumber),
+    m_services.messages.show(texts::kDeviceGone.arg(m_openDevice).arg(m_portNumber),
                              texts::kErrorTitle, MessageIcon::Critical);
+    m_reconnect->watch(m_portNumber, m_openIdentity);
+}
+
+void SerialLink::onDeviceBack(const PortTarget& target) {
+    if (m_port->isOpen() || m_port->open(target.device) != OpenError::None) {
+        return;  // still busy or not ready yet (permissions settle after a plug): next look
+    }
+    m_reconnect->stop();
+    m_openDevice = target.device;
+    m_port->applySettings(m_settings);
+    emit panelTextChanged(kPanelOpen);
+    emit portReopened();
+    if (m_port->bytesAvailable() > 0) {
+        QTimer::singleShot(0, this, &SerialLink::drain);
+    }
 }
 
 }  // namespace pellix

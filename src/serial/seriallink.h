@@ -16,6 +16,7 @@
 namespace pellix {
 
 struct Services;
+class ReconnectWatch;
 
 // How one window's link differs from the others.
 struct SerialLinkPolicy {
@@ -52,6 +53,8 @@ class SerialLink : public QObject {
     int PortNumber() const { return m_portNumber; }
     LineSettings Settings() const { return m_settings; }
     QString deviceFor(int portNumber) const;
+    PortTarget target(int portNumber) const;
+    std::vector<PortTarget> targets(int count) const;
 
     // Takes every batch read; a stop result drops the rest of the batch and ends the reading.
     using Receiver = std::function<FeedResult(std::span<const std::uint8_t>)>;
@@ -67,10 +70,14 @@ class SerialLink : public QObject {
     void panelTextChanged(const QString& text);
     // The device vanished while open; the port is closed and the panel says so.
     void portLost();
+    // The lost device came back and the port is open again with the same line settings; for
+    // the window this is a fresh start, as after a pick.
+    void portReopened();
 
   private:
     void drain();
     void onDeviceLost();
+    void onDeviceBack(const PortTarget& target);
 
     Services& m_services;
     SerialLinkPolicy m_policy;
@@ -79,6 +86,10 @@ class SerialLink : public QObject {
     LineSettings m_settings;
     Receiver m_receiver;
     bool m_draining = false;
+    // What the open port stands for, to recognise the device after a replug.
+    QString m_openDevice;
+    QString m_openIdentity;
+    ReconnectWatch* m_reconnect = nullptr;
 };
 
 }  // namespace pellix

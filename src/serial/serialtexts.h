@@ -21,8 +21,8 @@ inline const QString kNoPermission = QStringLiteral(
     "sudo adduser $USER dialout), then log in again.");
 // %1: device, %2: port number.
 inline const QString kDeviceGone = QStringLiteral(
-    "The serial device %1 (COM%2) is gone; the port was closed. Pick the port again once it is "
-    "back.");
+    "The serial device %1 (COM%2) is gone; the port was closed. It reopens by itself when the "
+    "device is back.");
 
 }  // namespace serialtexts
 }  // namespace pellix

@@ -19,6 +19,7 @@
 #include "cny/cnytesterwindow.h"
 #include "fakes.h"
 #include "serial/seriallink.h"
+#include "timers.h"
 #include "widgets/lockedcombobox.h"
 #include "widgets/twips.h"
 
@@ -360,6 +361,27 @@ class CnyTesterWindowTest : public QObject {
         rig.ts.messages.m_shown.clear();
         rig.openPort(0);
         QCOMPARE(rig.enabledCommands(), 5);
+    }
+
+    void replugBringsThePortAndTheButtonsBack() {
+        Rig rig;
+        rig.openPort(2);
+        rig.ts.ports.m_absent << QStringLiteral("/dev/fake3");
+        rig.port().unplug();
+        QCOMPARE(rig.ts.messages.m_shown.size(), 1);
+        test::tick(rig.window, "ReconnectTimer");  // still away
+        QCOMPARE(rig.enabledCommands(), 0);
+        QVERIFY(!rig.port().m_open);
+
+        rig.ts.ports.m_absent.clear();
+        test::tick(rig.window, "ReconnectTimer");
+        QVERIFY(rig.port().m_open);
+        QCOMPARE(rig.port().m_device, QStringLiteral("/dev/fake3"));
+        QCOMPARE(rig.panel(1)->text(), QString("RS232 開啟"));
+        QCOMPARE(rig.enabledCommands(), 5);
+        QCOMPARE(rig.ts.messages.m_shown.size(), 1);
+        rig.click(2);
+        QVERIFY(!rig.port().m_written.isEmpty());
     }
 
     void portErrors_data() {

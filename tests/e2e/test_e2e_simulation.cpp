@@ -25,6 +25,13 @@ class SimulationEndToEnd : public QObject {
 
         auto* ports = window.findChild<LockedComboBox*>(QStringLiteral("Combo1"));
         QCOMPARE(ports->itemData(3, Qt::ToolTipRole).toString(), line.device());
+        // A device numbered while the window is open shows up when the technician turns to
+        // the list.
+        QVERIFY(!ports->itemData(4, Qt::ToolTipRole).toString().contains(line.device()));
+        s.settings.setValue(QStringLiteral("Ports/COM5"), line.device());
+        QFocusEvent focus(QEvent::FocusIn);
+        QCoreApplication::sendEvent(ports, &focus);
+        QCOMPARE(ports->itemData(4, Qt::ToolTipRole).toString(), line.device());
         ports->setCurrentIndex(3);
         emit ports->activated(3);
         QVERIFY(window.link().IsOpen());

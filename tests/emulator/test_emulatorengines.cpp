@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <functional>
+#include <span>
 
 #include "cny/cnydecoder.h"
 #include "cny/cnyreplyassembler.h"
@@ -28,13 +29,19 @@ QString text(std::string_view s) {
 // delivery is one read on the tool's side; bytes go to the engine one at a time until it
 // discards what is still waiting, as the serial link does. What the engine sends goes back to
 // the hopper after the read.
-class Wire {
+class Wire final : public LinePort {
   public:
     explicit Wire(HopperLine& line, std::function<void(std::uint8_t)> feed)
         : m_line(line), m_feed(std::move(feed)) {}
 
-    void send(std::uint8_t byte) { m_fromTool.push_back(byte); }
-    void discard() { m_waiting.clear(); }
+    bool send(std::span<const std::uint8_t> bytes) override {
+        m_fromTool.insert(m_fromTool.end(), bytes.begin(), bytes.end());
+        return true;
+    }
+    using LinePort::send;
+    void discardInput() override { m_waiting.clear(); }
+    void startTimeout(std::size_t) override {}
+    void stopTimeout(std::size_t) override {}
     void deliver(const Delivery& delivery) {
         for (const Chunk& chunk : delivery) {
             ++reads;
@@ -66,22 +73,18 @@ class Wire {
 
 // --- coin number setting ---
 
-class CoinSettingView final : public CoinSettingListener {
+class CoinSettingScreen final : public CoinSettingView {
   public:
     QString status;
     QStringList boxes = QStringList(16, QString());
     QStringList messages;
-    Wire* wire = nullptr;
 
     void showStatus(StatusColour colour, std::string_view t) override {
         status = (colour == StatusColour::Red ? QStringLiteral("red:") : QString()) + text(t);
     }
     void setChannelText(int channel, std::string_view t) override { boxes[channel] = text(t); }
-    void sendByte(std::uint8_t byte) override { wire->send(byte); }
-    void startBlockTimer() override {}
-    void startSaveTimer() override {}
-    void discardInput() override { wire->discard(); }
     void showReceiveError(std::string_view message) override { messages << text(message); }
+    void unlockInputs() override {}
 };
 
 QStringList numbersText(const std::array<std::uint16_t, 16>& numbers) {
@@ -117,7 +120,6 @@ class HardwareTestScreen final : public hwtest::TestStreamView {
     QString dip;
     QString productCode;
     QString serial;
-    Wire* wire = nullptr;
 
     void firstChecksumByte(std::uint8_t b) override {
         checksum = text(hwtest::checksumFirstText(b));
@@ -143,7 +145,6 @@ class HardwareTestScreen final : public hwtest::TestStreamView {
         }
     }
     void showSerialNumber(std::string_view t) override { serial = text(t); }
-    void sendByte(std::uint8_t byte) override { wire->send(byte); }
 
     // Results in the emulator's letter order; "-" for an item not shown yet.
     QString resultLetters() const {
@@ -216,10 +217,11 @@ class EmulatorAgainstEngines : public QObject {
         const QStringList before = numbersText(hopper.m_coinNumbers);
 
         CoinSettingState state;
-        CoinSettingView view;
-        CoinSettingProtocol protocol(state, view);
-        Wire wire(line, [&](std::uint8_t b) { protocol.HandleReceivedByte(b); });
-        view.wire = &wire;
+        CoinSettingScreen view;
+        CoinSettingProtocol* engine = nullptr;
+        Wire wire(line, [&](std::uint8_t b) { engine->HandleReceivedByte(b); });
+        CoinSettingProtocol protocol(state, wire, view);
+        engine = &protocol;
         protocol.load();
         view.status.clear();
 
@@ -427,9 +429,10 @@ class EmulatorAgainstEngines : public QObject {
         hopper.m_outcomes = *outcomesFromText(outcomes.toStdString());
         hopper.m_dip = 0x09;
         HardwareTestScreen view;
-        hwtest::TestStreamReceiver receiver(view);
-        Wire wire(line, [&](std::uint8_t b) { receiver.feed(b); });
-        view.wire = &wire;
+        hwtest::TestStreamReceiver* engine = nullptr;
+        Wire wire(line, [&](std::uint8_t b) { engine->feed(b); });
+        hwtest::TestStreamReceiver receiver(wire, view);
+        engine = &receiver;
         if (fault) {
             QVERIFY(!line.arm(*fault));
         }

@@ -1,6 +1,8 @@
 // The serial link against real pseudo-terminals: the test holds the master side (the hopper's
 // end of the cable) and the link opens the slave side through the real QSerialPort code.
+#include <QAbstractEventDispatcher>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -10,6 +12,7 @@
 #include <unistd.h>
 
 #include "fakes.h"
+#include "serial/reconnectwatch.h"
 #include "serial/seriallineport.h"
 #include "serial/seriallink.h"
 #include "timers.h"
@@ -67,6 +70,40 @@ struct Pty {
     }
 };
 
+// Runs the event loop until the reconnect watch has looked `looks` times and returns how often
+// the loop woke up meanwhile: a few per look when idle, thousands when something spins.
+int wakeUpsOverLooks(SerialLink& link, int looks) {
+    auto* timer = link.findChild<QTimer*>(QStringLiteral("ReconnectTimer"));
+    if (!timer || !timer->isActive()) {
+        return -1;
+    }
+    int wakeUps = 0;
+    int seen = 0;
+    QEventLoop loop;
+    const auto woke = QObject::connect(QAbstractEventDispatcher::instance(),
+                                       &QAbstractEventDispatcher::awake, [&] { ++wakeUps; });
+    const auto looked = QObject::connect(timer, &QTimer::timeout, &loop, [&] {
+        if (++seen == looks) {
+            loop.quit();
+        }
+    });
+    loop.exec();
+    QObject::disconnect(woke);
+    QObject::disconnect(looked);
+    return wakeUps;
+}
+
+// A node under a name the test controls, as /dev/serial/by-id gives one to an adapter.
+struct ControlledLink {
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("hopper"));
+    bool pointAt(const QString& target) {
+        QFile::remove(path);
+        return QFile::link(target, path);
+    }
+    void remove() { QFile::remove(path); }
+};
+
 // Writes down what the line port hands an engine; a batch of `stopAfter` bytes or more is
 // stopped after that many.
 struct RecordingEngine final : LineEngine {
@@ -97,15 +134,20 @@ class SerialLinkTest : public QObject {
         }
     }
 
-    void portNamesResolveEnvironmentThenSettingsThenDefault() {
+    void portNamesResolveEnvironmentThenSettingsThenRealUarts() {
         PtyServices s;
-        QCOMPARE(s.ports.deviceFor(1), QStringLiteral("/dev/ttyS0"));
+        PortDevice uart;
+        uart.path = "/dev/ttyS11";
+        s.discovery.m_devices = {uart};
+        QCOMPARE(s.ports.deviceFor(1), QString());  // no UART reported behind COM1
         QCOMPARE(s.ports.deviceFor(12), QStringLiteral("/dev/ttyS11"));
         s.settings.setValue(QStringLiteral("Ports/COM3"), QStringLiteral("/dev/ttyUSB0"));
         QCOMPARE(s.ports.deviceFor(3), QStringLiteral("/dev/ttyUSB0"));
         qputenv("PELLIX_COM3", "/dev/ttyACM1");
         QCOMPARE(s.ports.deviceFor(3), QStringLiteral("/dev/ttyACM1"));
-        QCOMPARE(s.ports.deviceFor(4), QStringLiteral("/dev/ttyS3"));
+        const PortTarget target = s.ports.target(3);
+        QCOMPARE(target.identity, QStringLiteral("/dev/ttyACM1"));
+        QVERIFY(target.label.contains(QStringLiteral("PELLIX_COM3")));
     }
 
     void opensWithLineSettingsAndMovesBytesBothWays() {
@@ -236,6 +278,131 @@ class SerialLinkTest : public QObject {
         QCOMPARE(link.SelectPort(1), SelectResult::Opened);
         QVERIFY(link.writeByte(0x80));
         QCOMPARE(pty->receive(1), QByteArray::fromHex("80"));
+    }
+
+    void replugUnderTheSameNameReopensThePort() {
+        auto pty = std::make_unique<Pty>();
+        ControlledLink node;
+        QVERIFY(node.pointAt(pty->slave));
+        PtyServices s;
+        s.settings.setValue(QStringLiteral("Ports/COM4"), node.path);
+        SerialLink link(s.services, {});
+        link.Configure(LineSettings{19200, Parity::Even, 8, 2});
+        QCOMPARE(link.SelectPort(3), SelectResult::Opened);
+        auto* watch = link.findChild<QTimer*>(QStringLiteral("ReconnectTimer"));
+        QVERIFY(watch);
+        QVERIFY(!watch->isActive());  // nothing polls while the port is fine
+        QSignalSpy lost(&link, &SerialLink::portLost);
+        QSignalSpy reopened(&link, &SerialLink::portReopened);
+        QSignalSpy panel(&link, &SerialLink::panelTextChanged);
+
+        node.remove();
+        pty->closeMaster();
+        QTRY_COMPARE(lost.size(), 1);
+        QCOMPARE(s.messages.m_shown.size(), 1);
+        QVERIFY(s.messages.m_shown[0].text.contains(node.path));
+        QVERIFY(s.messages.m_shown[0].text.contains(QStringLiteral("reopens")));
+        QCOMPARE(panel.last().at(0).toString(), kPanelClosed);
+        QVERIFY(watch->isActive());
+        QCOMPARE(watch->interval(), ReconnectWatch::kIntervalMs);
+
+        // While lost: one look a second, an idle loop between looks, no second report.
+        const int looksBefore = s.discovery.m_calls;
+        const int wakeUps = wakeUpsOverLooks(link, 2);
+        QVERIFY2(wakeUps >= 0 && wakeUps <= 12, qPrintable(QString::number(wakeUps)));
+        QCOMPARE(s.discovery.m_calls - looksBefore, 2);
+        QVERIFY(!link.IsOpen());
+        QCOMPARE(lost.size(), 1);
+        QCOMPARE(s.messages.m_shown.size(), 1);
+
+        // Back under the same name (a new pseudo-terminal behind it): open at the next look,
+        // with the window's line settings, and bytes flow both ways again.
+        pty = std::make_unique<Pty>();
+        QVERIFY(node.pointAt(pty->slave));
+        test::tick(link, "ReconnectTimer");
+        QCOMPARE(reopened.size(), 1);
+        QVERIFY(link.IsOpen());
+        QVERIFY(!watch->isActive());
+        QCOMPARE(panel.last().at(0).toString(), kPanelOpen);
+        const termios t = pty->lineSettings();
+        QCOMPARE(cfgetospeed(&t), speed_t(B19200));
+        QVERIFY(t.c_cflag & CSTOPB);
+        QList<int> received;
+        link.setReceiver([&](std::span<const std::uint8_t> bytes) {
+            for (std::uint8_t b : bytes) {
+                received << b;
+            }
+            return FeedResult{bytes.size(), false};
+        });
+        pty->send(QByteArray::fromHex("5a"));
+        QTRY_COMPARE(received, QList<int>{0x5A});
+        QVERIFY(link.writeByte(0x80));
+        QCOMPARE(pty->receive(1), QByteArray::fromHex("80"));
+        QCOMPARE(s.messages.m_shown.size(), 1);
+    }
+
+    void replugWaitsForTheSameAdapter() {
+        // Two adapters as the system lists them; their nodes are pseudo-terminals.
+        auto first = std::make_unique<Pty>();
+        Pty other;
+        const auto adapterAt = [](const QString& node, const char* serial) {
+            PortDevice d;
+            d.path = node.toStdString();
+            d.byIdPath = std::string("/dev/serial/by-id/usb-Pellix_Cable_") + serial;
+            d.serialNumber = serial;
+            return d;
+        };
+        PtyServices s;
+        s.discovery.m_devices = {adapterAt(first->slave, "A1")};
+        SerialLink link(s.services, {});
+        QCOMPARE(link.SelectPort(0), SelectResult::Opened);  // COM1 given to A1 on first sight
+        QCOMPARE(s.settings.value(QStringLiteral("Ports/COM1"), {}),
+                 QStringLiteral("/dev/serial/by-id/usb-Pellix_Cable_A1"));
+        QSignalSpy reopened(&link, &SerialLink::portReopened);
+
+        s.discovery.m_devices.clear();
+        first->closeMaster();
+        QTRY_VERIFY(!link.IsOpen());
+        // Another adapter is plugged in: it gets its own number and COM1 keeps waiting for A1.
+        s.discovery.m_devices = {adapterAt(other.slave, "B2")};
+        test::tick(link, "ReconnectTimer");
+        QCOMPARE(reopened.size(), 0);
+        QVERIFY(!link.IsOpen());
+        QCOMPARE(s.settings.value(QStringLiteral("Ports/COM2"), {}),
+                 QStringLiteral("/dev/serial/by-id/usb-Pellix_Cable_B2"));
+
+        // A1 is back on another node, as ttyUSB0 becoming ttyUSB1 after a replug.
+        first = std::make_unique<Pty>();
+        s.discovery.m_devices.push_back(adapterAt(first->slave, "A1"));
+        test::tick(link, "ReconnectTimer");
+        QCOMPARE(reopened.size(), 1);
+        QVERIFY(link.writeByte(0x42));
+        QCOMPARE(first->receive(1), QByteArray::fromHex("42"));
+    }
+
+    void aNewPickOrACloseEndsTheWait() {
+        TestServices s;
+        SerialLink link(s.services, {});
+        auto* watch = link.findChild<QTimer*>(QStringLiteral("ReconnectTimer"));
+        QVERIFY(watch);
+        for (const bool pickAnother : {true, false}) {
+            QCOMPARE(link.SelectPort(2), SelectResult::Opened);
+            s.ports.m_absent << QStringLiteral("/dev/fake3");
+            s.ports.last()->unplug();
+            QVERIFY(watch->isActive());
+            if (pickAnother) {
+                QCOMPARE(link.SelectPort(4), SelectResult::Opened);
+            } else {
+                link.Close();
+            }
+            QVERIFY(!watch->isActive());
+            s.ports.m_absent.clear();
+            test::tick(link, "ReconnectTimer");  // a tick already queued does nothing
+            QCOMPARE(link.IsOpen(), pickAnother);
+            QCOMPARE(s.ports.last()->m_device,
+                     pickAnother ? QStringLiteral("/dev/fake5") : QStringLiteral("/dev/fake3"));
+            link.Close();
+        }
     }
 
     void noAccessNamesTheDeviceAndTheFix() {

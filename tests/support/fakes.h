@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/portdiscovery.h"
 #include "platform/qtserialport.h"
 #include "platform/serialport.h"
 #include "platform/services.h"
@@ -116,8 +117,9 @@ class FakeSerialPort final : public SerialPort {
 class FakeSerialPortFactory final : public SerialPortFactory {
   public:
     std::unique_ptr<SerialPort> create() override;
-    QString deviceFor(int portNumber) const override {
-        return QStringLiteral("/dev/fake%1").arg(portNumber);
+    PortTarget target(int portNumber) const override {
+        const QString device = QStringLiteral("/dev/fake%1").arg(portNumber);
+        return {device, device, device, !m_absent.contains(device)};
     }
     // The most recently created port (each window's link creates one).
     FakeSerialPort* last() const { return m_ports.isEmpty() ? nullptr : m_ports.last(); }
@@ -126,6 +128,18 @@ class FakeSerialPortFactory final : public SerialPortFactory {
     QHash<QString, OpenError> m_openErrors;
     QList<FakeSerialPort*> m_ports;
     QStringList m_openDevices;  // devices open right now, to model "in use"
+    QStringList m_absent;       // devices reported as not there
+};
+
+// A fixed list of devices, counting how often it was asked.
+class FakePortDiscovery final : public PortDiscovery {
+  public:
+    std::vector<PortDevice> ports() const override {
+        ++m_calls;
+        return m_devices;
+    }
+    std::vector<PortDevice> m_devices;
+    mutable int m_calls = 0;
 };
 
 // Writes a whole file for a test; false when it could not.
@@ -170,7 +184,9 @@ struct PtyServices {
     CountingClipboard clipboard;
     FixedProgramFolder folder;
     FixedInstanceLock instance;
-    QtSerialPortFactory ports{settings};
+    FakePortDiscovery discovery;
+    ComPortMap comPorts{settings, discovery};
+    QtSerialPortFactory ports{comPorts};
     Services services{settings, messages, clipboard, folder, instance, ports};
 };
 
