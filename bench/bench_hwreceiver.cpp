@@ -23,7 +23,7 @@ constexpr std::size_t kStreamBytes = 256u * 1024 * 1024;
 constexpr double kTargetMBps = 100;
 constexpr int kRounds = 3;
 
-struct Counter : pellix::hwtest::TestStreamListener, pellix::LinePort {
+struct Counter : pellix::hwtest::TestStreamView, pellix::LinePort {
     std::uint64_t prism = 0;
     std::uint64_t dip = 0;
     std::uint64_t textBytes = 0;

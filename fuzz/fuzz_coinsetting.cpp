@@ -213,7 +213,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A window's protocol lives as long as the window; a load builds a new one.
     std::optional<CoinSettingProtocol> window;
     window.emplace(state, recorder, recorder);
-    window->Load();
+    window->load();
     Model model;
     model.load();
 
@@ -270,7 +270,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 recorder.log.blockTimerRunning = false;
                 recorder.log.saveTimerRunning = false;
                 window.emplace(state, recorder, recorder);
-                window->Load();
+                window->load();
                 model.load();
                 break;
         }

@@ -20,7 +20,7 @@ using namespace pellix::hwtest;
 
 // Checks every call and logs it as one number (kind, then up to two bytes), so two runs can be
 // compared call for call.
-struct Checker : TestStreamListener, pellix::LinePort {
+struct Checker : TestStreamView, pellix::LinePort {
     std::vector<std::uint32_t> calls;
 
     void log(std::uint32_t kind, std::uint32_t a = 0, std::uint32_t b = 0) {

@@ -29,7 +29,7 @@ namespace pellix {
 
 namespace texts = coinsettingtexts;
 
-void CoinSettingProtocol::Load() {
+void CoinSettingProtocol::load() {
     m_byteCounter = 0;
     m_view.showStatus(StatusColour::Blue, texts::kSwitchOn);
     m_state.receiveStage = ReceiveStage::WaitStart;
@@ -49,10 +49,10 @@ FeedResult CoinSettingProtocol::feed(std::span<const std::uint8_t> bytes) {
 void CoinSettingProtocol::timeoutExpired(std::size_t timeout) {
     switch (timeout) {
         case kSaveTimeout:
-            SaveTimerExpired();
+            saveTimerExpired();
             break;
         case kBlockTimeout:
-            BlockTimerExpired();
+            blockTimerExpired();
             break;
         default:
             break;
@@ -197,7 +197,7 @@ void CoinSettingProtocol::SendSettings(const CoinNumbers& values) {
     m_line.startTimeout(kSaveTimeout);
 }
 
-void CoinSettingProtocol::BlockTimerExpired() {
+void CoinSettingProtocol::blockTimerExpired() {
     if (m_blockReceived) {
         return;
     }
@@ -208,7 +208,7 @@ void CoinSettingProtocol::BlockTimerExpired() {
     m_view.showReceiveError(texts::kReceiveError);
 }
 
-void CoinSettingProtocol::SaveTimerExpired() {
+void CoinSettingProtocol::saveTimerExpired() {
     m_view.unlockInputs();
     if (!m_saveConfirmed) {
         m_view.showStatus(StatusColour::Red, texts::kNoResponse);

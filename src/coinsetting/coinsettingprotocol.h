@@ -72,15 +72,15 @@ class CoinSettingProtocol final : public LineEngine {
         : m_state(state), m_line(line), m_view(view) {}
 
     // The window has just been loaded (its port step is done).
-    void Load();
+    void load();
     // Stops right after a byte that discarded the input or could not be answered.
     FeedResult feed(std::span<const std::uint8_t> bytes) override;
     void timeoutExpired(std::size_t timeout) override;
     void HandleReceivedByte(std::uint8_t byte);
     void SendSettings(const CoinNumbers& values);
     void ResetReceiver();
-    void BlockTimerExpired();
-    void SaveTimerExpired();
+    void blockTimerExpired();
+    void saveTimerExpired();
 
     ReceiveStage stage() const { return m_state.receiveStage; }
     bool SavePending() const { return m_state.savePending; }

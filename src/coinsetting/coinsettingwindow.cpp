@@ -203,7 +203,7 @@ void CoinSettingWindow::load() {
         return;
     }
     openRememberedPort();
-    m_protocol.Load();
+    m_protocol.load();
 }
 
 void CoinSettingWindow::openRememberedPort() {

@@ -35,7 +35,7 @@ class TestResultRows;
 //
 // The receiver lives and dies with the window: every opening starts a fresh one, as the next
 // hopper is tested from its header.
-class HardwareTestWindow final : public QWidget, private hwtest::TestStreamListener {
+class HardwareTestWindow final : public QWidget, private hwtest::TestStreamView {
     Q_OBJECT
   public:
     HardwareTestWindow(Services& services, WindowHost& host, QWidget* parent = nullptr);
@@ -68,7 +68,7 @@ class HardwareTestWindow final : public QWidget, private hwtest::TestStreamListe
     bool portOpenOrSay();
     void say(std::string_view message);
 
-    // hwtest::TestStreamListener
+    // hwtest::TestStreamView
     void firstChecksumByte(std::uint8_t byte) override;
     void secondChecksumByte(std::uint8_t byte) override;
     void versionCharacter(std::uint8_t byte) override;

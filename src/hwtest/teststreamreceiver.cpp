@@ -74,10 +74,10 @@ void TestStreamReceiver::feed(std::uint8_t b) {
     // back to waiting for a header.
     const auto motorResult = [&](TestItem item, S next) {
         if (b == kPass || b == kFailOrClear) {
-            m_listener.setResult(item, passOrFail(b == kPass));
+            m_view.setResult(item, passOrFail(b == kPass));
             m_state = next;
         } else {
-            m_listener.setResult(item, TestResult::Undetermined);
+            m_view.setResult(item, TestResult::Undetermined);
             m_state = S::WaitHeader;
         }
     };
@@ -89,11 +89,11 @@ void TestStreamReceiver::feed(std::uint8_t b) {
             }
             break;
         case S::ChecksumFirst:
-            m_listener.firstChecksumByte(b);
+            m_view.firstChecksumByte(b);
             m_state = S::ChecksumSecond;
             break;
         case S::ChecksumSecond:
-            m_listener.secondChecksumByte(b);
+            m_view.secondChecksumByte(b);
             m_state = S::VersionLength;
             break;
         case S::VersionLength:
@@ -104,7 +104,7 @@ void TestStreamReceiver::feed(std::uint8_t b) {
         case S::VersionText:
             ++m_positionCount;
             m_softwareText.append(b);
-            m_listener.versionCharacter(b);
+            m_view.versionCharacter(b);
             // The length byte counts the closing colon; 0, 1 and 2 all still take one
             // character, because the test comes after the character is taken.
             if (m_positionCount >= static_cast<int>(m_versionLength) - 1) {
@@ -115,7 +115,7 @@ void TestStreamReceiver::feed(std::uint8_t b) {
         case S::WaitVersionEnd:
             if (b == kHeaderMarker) {
                 m_variant = m_softwareText.variant();
-                m_listener.firmwareVariantDecided(m_variant);
+                m_view.firmwareVariantDecided(m_variant);
                 const bool lateHeader =
                     m_variant == FirmwareVariant::HEarly || m_variant == FirmwareVariant::HLate;
                 m_state = lateHeader ? S::WaitPrompt : S::SkipBlock;
@@ -128,7 +128,7 @@ void TestStreamReceiver::feed(std::uint8_t b) {
             }
             break;
         case S::DipStatus:
-            m_listener.showDipSwitchState(b);
+            m_view.showDipSwitchState(b);
             m_state = S::WaitPrompt;
             break;
         case S::WaitPrompt:
@@ -205,7 +205,7 @@ void TestStreamReceiver::feed(std::uint8_t b) {
             } else if (b == kPrism) {
                 ++m_prismCount;
                 if (m_prismCount >= kPrismPassCount) {
-                    m_listener.setResult(TestItem::PrismSensor, TestResult::Pass);
+                    m_view.setResult(TestItem::PrismSensor, TestResult::Pass);
                     m_prismCount = 0;
                 }
             } else if (b == FlashRecord::kFrameStart) {
@@ -213,7 +213,7 @@ void TestStreamReceiver::feed(std::uint8_t b) {
             }
             break;
         case S::DipUpdate:
-            m_listener.showDipSwitchState(b);
+            m_view.showDipSwitchState(b);
             m_state = S::Monitor;
             break;
         case S::RecordSoftwareVersion:
@@ -231,7 +231,7 @@ void TestStreamReceiver::feed(std::uint8_t b) {
             if (m_fieldCount >= kSerialBytes) {
                 std::array<char, FlashRecord::kSerialDigits> digits{};
                 formatSerialNumber(m_serialBytes[0], m_serialBytes[1], m_serialBytes[2], digits);
-                m_listener.showSerialNumber(std::string_view(digits.data(), digits.size()));
+                m_view.showSerialNumber(std::string_view(digits.data(), digits.size()));
                 m_fieldCount = 0;
                 m_state = S::RecordModes;
             }
@@ -259,7 +259,7 @@ void TestStreamReceiver::feed(std::uint8_t b) {
 void TestStreamReceiver::recordText(FlashField field, std::uint8_t byte, TestStreamState next) {
     ++m_fieldCount;
     if (isShownRecordByte(byte)) {
-        m_listener.recordTextByte(field, byte);
+        m_view.recordTextByte(field, byte);
     }
     if (m_fieldCount >= fieldLength(field)) {
         m_fieldCount = 0;
@@ -268,8 +268,8 @@ void TestStreamReceiver::recordText(FlashField field, std::uint8_t byte, TestStr
 }
 
 void TestStreamReceiver::endSensorCycles() {
-    m_listener.setResult(TestItem::ShaftSensor, passOrFail(m_shaftCount == kSensorPassCount));
-    m_listener.setResult(TestItem::EmptySensor, passOrFail(m_emptyCount == kSensorPassCount));
+    m_view.setResult(TestItem::ShaftSensor, passOrFail(m_shaftCount == kSensorPassCount));
+    m_view.setResult(TestItem::EmptySensor, passOrFail(m_emptyCount == kSensorPassCount));
     m_prismCount = 0;
     m_state = TestStreamState::Monitor;
 }

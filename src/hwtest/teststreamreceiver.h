@@ -63,11 +63,12 @@ enum class TestStreamState : std::uint8_t {
     RecordHopperCoin,
 };
 
-// What the test stream tells the window, in stream order. Every call happens inside feed() or
-// one of the send operations, on the caller's thread.
-class TestStreamListener {
+// The receiver's view port: what the test stream tells the window to show, in stream order. The
+// PC's bytes go out through the receiver's line port, never through the view. Every call happens
+// inside feed() or one of the send operations, on the caller's thread.
+class TestStreamView {
   public:
-    virtual ~TestStreamListener() = default;
+    virtual ~TestStreamView() = default;
 
     // Header checksum: the first byte starts a new checksum text, the second completes it
     // (see checksumFirstText / checksumSecondText).
@@ -95,8 +96,7 @@ class TestStreamListener {
 // allocation per byte.
 class TestStreamReceiver final : public LineEngine {
   public:
-    TestStreamReceiver(LinePort& line, TestStreamListener& listener)
-        : m_line(line), m_listener(listener) {}
+    TestStreamReceiver(LinePort& line, TestStreamView& view) : m_line(line), m_view(view) {}
 
     void feed(std::uint8_t byte);
     // Stops right after a prompt whose answer the line could not take.
@@ -125,7 +125,7 @@ class TestStreamReceiver final : public LineEngine {
     void send(std::uint8_t byte);
 
     LinePort& m_line;
-    TestStreamListener& m_listener;
+    TestStreamView& m_view;
     bool m_stop = false;
     SoftwareTextTracker m_softwareText;
     TestStreamState m_state = TestStreamState::WaitHeader;

@@ -8,7 +8,7 @@
 #include <QStyle>
 
 #include "platform/services.h"
-#include "serial/seriallink.h"
+#include "serial/seriallineport.h"
 #include "simulation/simulationtexts.h"
 #include "widgets/artwork.h"
 #include "widgets/formwidgets.h"
@@ -39,12 +39,15 @@ QLabel* fixedPicture(QWidget* parent, const QString& name, const QString& spoken
 
 SimulationWindow::SimulationWindow(Services& services, WindowHost& host, SimulationState& state,
                                    QWidget* parent)
-    : QWidget(parent, kFixedToolWindowFlags), m_services(services), m_host(host), m_state(state) {
+    : QWidget(parent, kFixedToolWindowFlags),
+      m_services(services),
+      m_host(host),
+      m_state(state),
+      m_line(new SerialLinePort(services, SerialLinkPolicy{}, {}, this)),
+      m_link(&m_line->link()),
+      m_hostEngine(*m_line, *this) {
     setUpWindow(*this, QStringLiteral("Form3"), toQString(texts::kCaption), services.folder,
                 toQString(texts::kIconFile));
-
-    m_link = new SerialLink(services, SerialLinkPolicy{}, this);
-    m_link->setObjectName(QStringLiteral("MSComm1"));
 
     m_hint = addControl<QLabel>(this, QStringLiteral("Label1"), toQString(texts::kHintName),
                                 twipsRect(0, 0, 3615, 495));
@@ -86,7 +89,7 @@ SimulationWindow::SimulationWindow(Services& services, WindowHost& host, Simulat
     channelLabel->move(std::min(channelLabel->x(), m_channels->x() - channelLabel->width() - 2),
                        channelLabel->y());
     connect(m_channels, &QComboBox::activated, this,
-            [this](int position) { m_channelByte = tzv::channelByteFor(position); });
+            [this](int position) { m_hostEngine.selectChannel(position); });
 
     auto* portLabel = addCaption(this, QStringLiteral("Label6"), toQString(texts::kPortLabel),
                                  QPoint(twips(240), twips(2940)));
@@ -119,7 +122,6 @@ SimulationWindow::SimulationWindow(Services& services, WindowHost& host, Simulat
     // Load.
     m_panel->setText(kPanelClosed);
     m_link->Configure(kLine9600E81);
-    m_channelByte = tzv::kFirstChannel;
     m_state.hint.setText(tzv::kLoadHint);
     m_hintTimer->start();
 
@@ -134,37 +136,27 @@ void SimulationWindow::onPortPicked(int position) {
     }
 }
 
-void SimulationWindow::send(std::span<const std::uint8_t> bytes) {
-    // Each byte goes out as its own one-byte write, back to back.
-    for (std::uint8_t byte : bytes) {
-        if (!m_link->WriteByte(byte)) {
-            return;
-        }
-    }
-}
-
 void SimulationWindow::onStartUp() {
-    if (!m_link->IsOpen()) {
-        return;
+    if (m_link->IsOpen()) {
+        m_hostEngine.startUp();
     }
-    send(tzv::startUpCommand());
-    restartAnimation();
-    m_hint->clear();
-    m_state.hint.setText(tzv::kStartUpHint);
-    m_state.hint.restart();
 }
 
 void SimulationWindow::onDispense() {
-    if (!m_link->IsOpen()) {
-        return;
+    if (m_link->IsOpen()) {
+        m_hostEngine.dispense();
     }
-    restartAnimation();
-    send(tzv::dispenseCommand(m_channelByte));
 }
 
-void SimulationWindow::restartAnimation() {
+void SimulationWindow::commandSent() {
     m_state.animation.restart();
     m_animationTimer->start();
+}
+
+void SimulationWindow::showStartUpHint() {
+    m_hint->clear();
+    m_state.hint.setText(tzv::kStartUpHint);
+    m_state.hint.restart();
 }
 
 void SimulationWindow::onHintTick() {

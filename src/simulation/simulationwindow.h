@@ -3,9 +3,6 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <cstdint>
-#include <span>
-
 #include "simulation/tzvsimulation.h"
 
 class QLabel;
@@ -15,6 +12,7 @@ namespace pellix {
 
 class LockedComboBox;
 class SerialLink;
+class SerialLinePort;
 class WindowHost;
 struct Services;
 
@@ -25,8 +23,9 @@ struct SimulationState {
     tzv::Animation animation;
 };
 
-// The protocol simulation window (Form3): plays the host side of the TZV interface by hand.
-class SimulationWindow final : public QWidget {
+// The protocol simulation window (Form3): plays the host side of the TZV interface by hand. The
+// host engine sends through the window's line port; the window forwards clicks and shows.
+class SimulationWindow final : public QWidget, private tzv::HostView {
     Q_OBJECT
   public:
     SimulationWindow(Services& services, WindowHost& host, SimulationState& state,
@@ -43,14 +42,17 @@ class SimulationWindow final : public QWidget {
     void onDispense();
     void onHintTick();
     void onAnimationTick();
-    void restartAnimation();
-    void send(std::span<const std::uint8_t> bytes);
+
+    // tzv::HostView
+    void commandSent() override;
+    void showStartUpHint() override;
 
     Services& m_services;
     WindowHost& m_host;
     SimulationState& m_state;
+    SerialLinePort* m_line = nullptr;
     SerialLink* m_link = nullptr;
-    std::uint8_t m_channelByte = tzv::kFirstChannel;
+    tzv::Host m_hostEngine;
 
     QLabel* m_hint = nullptr;
     QLabel* m_animation = nullptr;

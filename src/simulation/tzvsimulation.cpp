@@ -1,6 +1,28 @@
 #include "simulation/tzvsimulation.h"
 
+#include <algorithm>
+
 namespace pellix::tzv {
+
+bool Host::send(std::span<const std::uint8_t> bytes) {
+    for (std::uint8_t byte : bytes) {
+        if (!m_line.send(byte)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void Host::startUp() {
+    send(startUpCommand());
+    m_view.commandSent();
+    m_view.showStartUpHint();
+}
+
+void Host::dispense() {
+    m_view.commandSent();
+    send(dispenseCommand(m_channelByte));
+}
 
 std::string_view HintTyper::tick() {
     ++m_counter;

@@ -2,8 +2,11 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+
+#include "common/lineport.h"
 
 namespace pellix::tzv {
 
@@ -30,6 +33,40 @@ inline constexpr std::array<std::uint8_t, 3> dispenseCommand(std::uint8_t channe
 inline constexpr std::uint8_t channelByteFor(int listPosition) {
     return static_cast<std::uint8_t>(kFirstChannel + listPosition);
 }
+
+// What the protocol simulation window shows of the commands the host sends.
+class HostView {
+  public:
+    // A command went out: the animation starts again from its first picture.
+    virtual void commandSent() = 0;
+    // Start-up went out: the hint line now asks for a channel and Dispense.
+    virtual void showStartUpHint() = 0;
+
+  protected:
+    ~HostView() = default;
+};
+
+// The host side of the TZV interface: sends start-up and dispense for the chosen channel through
+// its line port, each byte as its own write. The hopper's answers are not read (the line port
+// drops them). The caller only asks for a command while the line is open.
+class Host final {
+  public:
+    Host(LinePort& line, HostView& view) : m_line(line), m_view(view) {}
+
+    // `listPosition` is the position in the channel list (0 for channel 1).
+    void selectChannel(int listPosition) { m_channelByte = channelByteFor(listPosition); }
+    void startUp();
+    void dispense();
+
+    std::uint8_t channelByte() const { return m_channelByte; }
+
+  private:
+    bool send(std::span<const std::uint8_t> bytes);
+
+    LinePort& m_line;
+    HostView& m_view;
+    std::uint8_t m_channelByte = kFirstChannel;
+};
 
 // The hint line types its text out one character per tick, stays complete for two ticks and
 // starts again: a text of length L cycles every L + 1 ticks.

@@ -185,7 +185,7 @@ class CoinSettingProtocolTest : public QObject {
             CoinSettingState state;
             Recorder recorder;
             CoinSettingProtocol protocol(state, recorder, recorder);
-            protocol.Load();
+            protocol.load();
             recorder.deliver(protocol, {before});
             recorder.events.clear();
             recorder.deliver(protocol, chunks);
@@ -198,7 +198,7 @@ class CoinSettingProtocolTest : public QObject {
         CoinSettingState state;
         Recorder recorder;
         CoinSettingProtocol protocol(state, recorder, recorder);
-        protocol.Load();
+        protocol.load();
         QCOMPARE(recorder.events, QStringList{QStringLiteral("blue:Switch on Pellix")});
         QCOMPARE(protocol.stage(), ReceiveStage::WaitStart);
     }
@@ -276,14 +276,14 @@ class CoinSettingProtocolTest : public QObject {
         CoinSettingState state;
         Recorder recorder;
         CoinSettingProtocol protocol(state, recorder, recorder);
-        protocol.Load();
+        protocol.load();
         recorder.deliver(protocol, {bytes});
         const ReceiveStage before = protocol.stage();
         const std::uint8_t counter = protocol.ByteCounter();
         recorder.events.clear();
 
         // Only the stage goes back: nothing is discarded, the header count stays.
-        protocol.BlockTimerExpired();
+        protocol.blockTimerExpired();
         QCOMPARE(recorder.events, reported ? QStringList{kReceiveError} : QStringList{});
         QCOMPARE(protocol.stage(), reported ? ReceiveStage::WaitStart : before);
         QCOMPARE(protocol.ByteCounter(), counter);
@@ -345,7 +345,7 @@ class CoinSettingProtocolTest : public QObject {
         CoinSettingState state;
         Recorder recorder;
         CoinSettingProtocol protocol(state, recorder, recorder);
-        protocol.Load();
+        protocol.load();
         recorder.deliver(protocol, {before});
         recorder.sent.clear();
         recorder.events.clear();
@@ -381,16 +381,16 @@ class CoinSettingProtocolTest : public QObject {
             CoinSettingState state;
             Recorder recorder;
             CoinSettingProtocol protocol(state, recorder, recorder);
-            protocol.Load();
+            protocol.load();
             recorder.deliver(protocol, {bytesFromHex(kExampleBlock) + bytesFromHex("82 83")});
             protocol.SendSettings(refreshed);
             recorder.events.clear();
             recorder.sent.clear();
             if (timerFirst) {
-                protocol.SaveTimerExpired();
+                protocol.saveTimerExpired();
             }
             recorder.deliver(protocol, chunks);
-            protocol.SaveTimerExpired();  // in time: says nothing any more
+            protocol.saveTimerExpired();  // in time: says nothing any more
             return Outcome{recorder.events, stageName(protocol.stage())};
         });
         const QStringList noResponse =
@@ -422,7 +422,7 @@ class CoinSettingProtocolTest : public QObject {
             CoinSettingState state;
             Recorder recorder;
             CoinSettingProtocol protocol(state, recorder, recorder);
-            protocol.Load();
+            protocol.load();
             protocol.SendSettings(oneToSixteen());
             recorder.events.clear();
             recorder.deliver(protocol, chunks);
@@ -456,10 +456,10 @@ class CoinSettingProtocolTest : public QObject {
                 CoinSettingState state;
                 Recorder recorder;
                 CoinSettingProtocol protocol(state, recorder, recorder);
-                protocol.Load();
+                protocol.load();
                 recorder.deliver(protocol, {before});
                 if (timedOut) {
-                    protocol.BlockTimerExpired();
+                    protocol.blockTimerExpired();
                 }
                 protocol.SendSettings(refreshed);
                 recorder.events.clear();
@@ -476,7 +476,7 @@ class CoinSettingProtocolTest : public QObject {
         CoinSettingProtocol protocol(state, recorder, recorder);
         protocol.SendSettings(oneToSixteen());
         recorder.events.clear();
-        protocol.SaveTimerExpired();
+        protocol.saveTimerExpired();
         QCOMPARE(recorder.events, QStringList{QStringLiteral("red:No Response")});
         // Still waiting: a late acknowledgement is taken.
         QCOMPARE(protocol.stage(), ReceiveStage::WaitSaveAck);
@@ -503,7 +503,7 @@ class CoinSettingProtocolTest : public QObject {
         {
             Recorder recorder;
             CoinSettingProtocol first(state, recorder, recorder);
-            first.Load();
+            first.load();
             recorder.deliver(first, {bytesFromHex("3A 00 00 05 00")});  // left in SkipPart
             first.SendSettings(oneToSixteen());
         }
@@ -514,7 +514,7 @@ class CoinSettingProtocolTest : public QObject {
         Recorder recorder;
         CoinSettingProtocol second(state, recorder, recorder);
         QCOMPARE(second.stage(), ReceiveStage::WaitSaveAck);
-        second.Load();
+        second.load();
         QCOMPARE(second.stage(), ReceiveStage::WaitStart);
         QVERIFY(second.SavePending());
 
@@ -532,7 +532,7 @@ class CoinSettingProtocolTest : public QObject {
         QCOMPARE(state.receiveStage, ReceiveStage::CoinData);
 
         CoinSettingProtocol second(state, recorder, recorder);
-        second.Load();
+        second.load();
         recorder.events.clear();
         recorder.deliver(second, {bytesFromHex(kExampleBlock)});
         const QStringList expected =

@@ -112,7 +112,7 @@ class CnyView final : public cny::ReplyListener {
 
 // --- hardware test ---
 
-class TestStreamView final : public hwtest::TestStreamListener {
+class HardwareTestScreen final : public hwtest::TestStreamView {
   public:
     QString checksum;
     QString software;
@@ -222,7 +222,7 @@ class EmulatorAgainstEngines : public QObject {
         Wire wire(line, [&](std::uint8_t b) { engine->HandleReceivedByte(b); });
         CoinSettingProtocol protocol(state, wire, view);
         engine = &protocol;
-        protocol.Load();
+        protocol.load();
         view.status.clear();
 
         if (atPowerOn) {
@@ -428,7 +428,7 @@ class EmulatorAgainstEngines : public QObject {
         auto& hopper = static_cast<HardwareTestHopper&>(line.hopper());
         hopper.m_outcomes = *outcomesFromText(outcomes.toStdString());
         hopper.m_dip = 0x09;
-        TestStreamView view;
+        HardwareTestScreen view;
         hwtest::TestStreamReceiver* engine = nullptr;
         Wire wire(line, [&](std::uint8_t b) { engine->feed(b); });
         hwtest::TestStreamReceiver receiver(wire, view);

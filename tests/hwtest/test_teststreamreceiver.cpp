@@ -56,7 +56,7 @@ QString hex2(std::uint8_t b) {
 
 // Writes every listener call as one line. Consecutive characters of the same text are joined
 // into one line so expectations read like the boxes; bytes outside printable ASCII show as <NN>.
-class Recorder : public TestStreamListener, public pellix::LinePort {
+class Recorder : public TestStreamView, public pellix::LinePort {
   public:
     QStringList events;
     Bytes sent;

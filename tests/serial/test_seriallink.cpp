@@ -270,13 +270,13 @@ class SerialLinkTest : public QObject {
         QCOMPARE(lost.size(), 1);
         QCOMPARE(s.messages.m_shown.size(), 1);
         QVERIFY(s.messages.m_shown[0].text.contains(pty->slave));
-        QVERIFY(!link.WriteByte(0x80));  // writing to a closed port sends nothing
+        QVERIFY(!link.writeByte(0x80));  // writing to a closed port sends nothing
 
         // The adapter is back (a new device under the same name): picking the entry reopens it.
         pty = std::make_unique<Pty>();
         qputenv("PELLIX_COM2", pty->slave.toLocal8Bit());
         QCOMPARE(link.SelectPort(1), SelectResult::Opened);
-        QVERIFY(link.WriteByte(0x80));
+        QVERIFY(link.writeByte(0x80));
         QCOMPARE(pty->receive(1), QByteArray::fromHex("80"));
     }
 
@@ -336,7 +336,7 @@ class SerialLinkTest : public QObject {
         });
         pty->send(QByteArray::fromHex("5a"));
         QTRY_COMPARE(received, QList<int>{0x5A});
-        QVERIFY(link.WriteByte(0x80));
+        QVERIFY(link.writeByte(0x80));
         QCOMPARE(pty->receive(1), QByteArray::fromHex("80"));
         QCOMPARE(s.messages.m_shown.size(), 1);
     }
@@ -376,7 +376,7 @@ class SerialLinkTest : public QObject {
         s.discovery.m_devices.push_back(adapterAt(first->slave, "A1"));
         test::tick(link, "ReconnectTimer");
         QCOMPARE(reopened.size(), 1);
-        QVERIFY(link.WriteByte(0x42));
+        QVERIFY(link.writeByte(0x42));
         QCOMPARE(first->receive(1), QByteArray::fromHex("42"));
     }
 
