@@ -13,9 +13,9 @@
 #include <ctime>
 #include <string>
 
+#include "fakes.h"
 #include "manual/manualwindow.h"
 #include "manual/rtfreader.h"
-#include "fakes.h"
 
 namespace {
 

@@ -41,8 +41,7 @@ void TableReader::endFont(Document& document, CodePages& codePages) {
     while (!m_fontName.empty() && m_fontName.back() == ' ') {
         m_fontName.pop_back();
     }
-    if (document.fonts.size() >= kMaxFonts ||
-        !codePages.addFont(m_fontNumber, m_fontCharset)) {
+    if (document.fonts.size() >= kMaxFonts || !codePages.addFont(m_fontNumber, m_fontCharset)) {
         return;
     }
     document.fonts.push_back(Font{m_fontNumber, std::move(m_fontName)});
