@@ -15,6 +15,7 @@
 #include <functional>
 #include <string>
 
+#include "benchchild.h"
 #include "cny/cnytesterwindow.h"
 #include "coinsetting/coinsettingwindow.h"
 #include "fakes.h"
@@ -27,19 +28,6 @@ namespace {
 using namespace pellix;
 
 constexpr long kTargetGrowthKb = 1024;
-
-long rssKb() {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "VmRSS:") {
-            long kb = 0;
-            status >> kb;
-            return kb;
-        }
-    }
-    return 0;
-}
 
 void settle() {
     for (int i = 0; i < 3; ++i) {
@@ -95,10 +83,10 @@ int main(int argc, char** argv) {
             delete window;
             settle();
             if (cycle == 1) {
-                first = rssKb();
+                first = bench::rssKb("self");
             }
         }
-        const long last = rssKb();
+        const long last = bench::rssKb("self");
         std::printf("  %-20s after cycle 1 %ld, after cycle %d %ld, growth %ld (goal <= %ld)\n",
                     kind.name, first, cycles, last, last - first, kTargetGrowthKb);
         missed = missed || last - first > kTargetGrowthKb;

@@ -52,6 +52,20 @@ struct Usage {
     long peakKb = 0;
 };
 
+// Resident set of a process now ("self" or a pid), in kB, from /proc.
+inline long rssKb(const std::string& process) {
+    std::ifstream status("/proc/" + process + "/status");
+    std::string key;
+    while (status >> key) {
+        if (key == "VmRSS:") {
+            long kb = 0;
+            status >> kb;
+            return kb;
+        }
+    }
+    return 0;
+}
+
 inline double seconds(const timeval& t) {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
 }
@@ -95,18 +109,7 @@ class Child {
     }
     pid_t pid() const { return m_pid; }
     // Resident set now, from /proc.
-    long rssKb() const {
-        std::ifstream status("/proc/" + std::to_string(m_pid) + "/status");
-        std::string key;
-        while (status >> key) {
-            if (key == "VmRSS:") {
-                long kb = 0;
-                status >> kb;
-                return kb;
-            }
-        }
-        return 0;
-    }
+    long rssKb() const { return bench::rssKb(std::to_string(m_pid)); }
     // Ends the child and returns what it used over its whole life.
     Usage stop() {
         Usage usage;
