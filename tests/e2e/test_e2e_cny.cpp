@@ -50,7 +50,8 @@ class CnyEndToEnd : public QObject {
         QTRY_COMPARE(line.hopper().received(), status);
         auto* statusBox = window.findChild<QLineEdit*>(QStringLiteral("Text2"));
         QTRY_COMPARE(statusBox->text(), QString("No Error"));
-        QCOMPARE(log.frameCount(), 2);
+        // The grid takes its rows on a beat, so they may follow the boxes.
+        QTRY_COMPARE(log.frameCount(), 2);
         QCOMPARE(lastMessage(log), QString("NO ERROR"));
 
         pick(window.findChild<LockedComboBox*>(QStringLiteral("Combo3")), 1);
@@ -60,7 +61,7 @@ class CnyEndToEnd : public QObject {
         auto* remainBox = window.findChild<QLineEdit*>(QStringLiteral("Text3"));
         QTRY_COMPARE(remainBox->text(), QString("Payout Finished"));
         // TX, three coins, finished.
-        QCOMPARE(log.frameCount(), 2 + 5);
+        QTRY_COMPARE(log.frameCount(), 2 + 5);
         QCOMPARE(lastMessage(log), QString("PAYOUT FINISHED"));
         QVERIFY(s.messages.m_shown.isEmpty());
 
