@@ -2,6 +2,7 @@
 
 #include "app/launcherwindow.h"
 #include "app/manualwindow.h"
+#include "app/trafficopener.h"
 #include "app/windowregistry.h"
 #include "cny/cnytesterwindow.h"
 #include "coinsetting/coinsettingwindow.h"
@@ -29,7 +30,9 @@ int main(int argc, char* argv[]) {
     QtProgramFolder folder;
     QtInstanceLock instance;
     QtSerialPortFactory ports(settings);
-    Services services{settings, messages, clipboard, folder, instance, ports};
+    CaptureBook captures;
+    Services services{settings, messages, clipboard, folder, instance, ports, &captures};
+    TrafficOpener traffic(captures);
 
     // Each window kind keeps some state for the whole run, across its loads.
     SimulationState simulationState;
@@ -37,22 +40,28 @@ int main(int argc, char* argv[]) {
     CoinSettingState coinSettingState;
 
     WindowRegistry registry;
-    registry.setFactory(WindowKind::CoinSetting, [&](WindowHost& host) {
-        return CoinSettingWindow::create(services, host, coinSettingState);
-    });
+    registry.setFactory(WindowKind::CoinSetting,
+                        traffic.building(CaptureSource::CoinSetting, [&](WindowHost& host) {
+                            return CoinSettingWindow::create(services, host, coinSettingState);
+                        }));
     registry.setFactory(WindowKind::Manual,
                         [&](WindowHost& host) { return new ManualWindow(services, host); });
-    registry.setFactory(WindowKind::Simulation, [&](WindowHost& host) {
-        return new SimulationWindow(services, host, simulationState);
-    });
-    registry.setFactory(WindowKind::CnyTester, [&](WindowHost& host) {
-        return new CnyTesterWindow(services, host, cnyState);
-    });
+    registry.setFactory(WindowKind::Simulation,
+                        traffic.building(CaptureSource::Simulation, [&](WindowHost& host) {
+                            return new SimulationWindow(services, host, simulationState);
+                        }));
+    registry.setFactory(WindowKind::CnyTester,
+                        traffic.building(CaptureSource::CnyTester, [&](WindowHost& host) {
+                            return new CnyTesterWindow(services, host, cnyState);
+                        }));
     registry.setFactory(WindowKind::HardwareTest,
-                        [&](WindowHost& host) { return new HardwareTestWindow(services, host); });
+                        traffic.building(CaptureSource::HardwareTest, [&](WindowHost& host) {
+                            return new HardwareTestWindow(services, host);
+                        }));
 
     LauncherWindow launcher(registry, folder);
     registry.setLauncher(&launcher);
+    launcher.addMenuEntry(traffic.launcherAction(&launcher));
     launcher.show();
     return app.exec();
 }

@@ -92,6 +92,7 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
 
     m_link = new SerialLink(services, SerialLinkPolicy{}, this);
     m_link->setObjectName(QStringLiteral("MSComm1"));
+    m_notes.setSink(m_link->capture());
 
     for (int i = 0; i < cny::kCommands; ++i) {
         const QString caption = toQString(cny::kCommandCaptions[static_cast<std::size_t>(i)]);
@@ -169,7 +170,7 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
     connect(m_link, &SerialLink::panelTextChanged, m_linkPanel, &QLabel::setText);
     connect(m_link, &SerialLink::portLost, this, [this] { setCommandsEnabled(false); });
     connect(m_link, &SerialLink::byteReceived, this,
-            [this](std::uint8_t byte) { m_state.assembler.feed(byte, *this); });
+            [this](std::uint8_t byte) { m_state.assembler.feed(byte, m_notes); });
 
     // Load.
     setCommandsEnabled(false);
@@ -216,6 +217,7 @@ void CnyTesterWindow::onCommand(int index) {
             return;  // the link reports the lost port itself
         }
     }
+    m_notes.commandSent(cny::commandMessage(command));
     AddLogRow(CnyLogModel::Direction::Tx, m_state.transmit, cny::commandMessage(command));
 }
 

@@ -10,6 +10,7 @@
 
 #include "cny/cnyframe.h"
 #include "cny/cnylogmodel.h"
+#include "cny/cnynotes.h"
 #include "cny/cnyreplyassembler.h"
 #include "cny/cnytexts.h"
 
@@ -73,6 +74,8 @@ class CnyTesterWindow final : public QWidget, private cny::ReplyListener {
     Services& m_services;
     WindowHost& m_host;
     CnyState& m_state;
+    // Between the reply assembler and this window: notes for the traffic capture.
+    cny::CnyNotes m_notes{*this};
     SerialLink* m_link = nullptr;
 
     std::array<QPushButton*, cny::kCommands> m_commands{};

@@ -77,12 +77,13 @@ CoinSettingWindow::CoinSettingWindow(Services& services, WindowHost& host, CoinS
     : QWidget(parent, kFixedToolWindowFlags),
       m_services(services),
       m_host(host),
-      m_protocol(state, *this) {
+      m_protocol(state, m_notes) {
     setUpWindow(*this, QStringLiteral("Form1"), toQString(texts::kCaption), services.folder,
                 toQString(texts::kIconFile));
 
     m_link = new SerialLink(services, SerialLinkPolicy{kInitialPortNumber, true}, this);
     m_link->setObjectName(QStringLiteral("MSComm1"));
+    m_notes.setSink(m_link->capture());
 
     buildControls();
 
@@ -178,8 +179,10 @@ void CoinSettingWindow::buildControls() {
     m_panel = addStatusPanel(statusBar, 1);
     fixSizeWithStatusBar(*this, *statusBar, clientSize, menuHeight);
     connect(m_link, &SerialLink::panelTextChanged, m_panel, &QLabel::setText);
-    connect(m_link, &SerialLink::byteReceived, this,
-            [this](std::uint8_t byte) { m_protocol.HandleReceivedByte(byte); });
+    connect(m_link, &SerialLink::byteReceived, this, [this](std::uint8_t byte) {
+        m_protocol.HandleReceivedByte(byte);
+        m_notes.stageNow(m_protocol.stage());
+    });
 
     m_saveTimer = new QTimer(this);
     m_saveTimer->setObjectName(QStringLiteral("Timer1"));
@@ -347,6 +350,7 @@ void CoinSettingWindow::onSave() {
         case SaveCheck::Outcome::Send:
             // Stays locked until the save timer, whatever the hopper answers meanwhile.
             m_protocol.SendSettings(check.values);
+            m_notes.stageNow(m_protocol.stage());
             return;
     }
 }
@@ -360,6 +364,7 @@ void CoinSettingWindow::onSaveTimer() {
 void CoinSettingWindow::onBlockTimer() {
     m_blockTimer->stop();
     m_protocol.BlockTimerExpired();
+    m_notes.stageNow(m_protocol.stage());
 }
 
 void CoinSettingWindow::onManual() {

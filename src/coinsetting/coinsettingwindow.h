@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "coinsetting/coinsettingnotes.h"
 #include "coinsetting/coinsettingprotocol.h"
 
 class QAction;
@@ -85,6 +86,8 @@ class CoinSettingWindow final : public QWidget, private CoinSettingListener {
 
     Services& m_services;
     WindowHost& m_host;
+    // Between the protocol and this window: notes for the traffic capture.
+    CoinSettingNotes m_notes{*this};
     CoinSettingProtocol m_protocol;
     SerialLink* m_link = nullptr;
     bool m_unloadedAtLoad = false;

@@ -65,8 +65,11 @@ HardwareTestWindow::HardwareTestWindow(Services& services, WindowHost& host, QWi
 
     m_link = new SerialLink(services, SerialLinkPolicy{}, this);
     m_link->setObjectName(QStringLiteral("MSComm1"));
-    connect(m_link, &SerialLink::byteReceived, this,
-            [this](std::uint8_t byte) { m_receiver.feed(byte); });
+    m_notes.setSink(m_link->capture());
+    connect(m_link, &SerialLink::byteReceived, this, [this](std::uint8_t byte) {
+        m_receiver.feed(byte);
+        m_notes.stateNow(m_receiver.state());
+    });
 
     buildIdentityAndPort();
     buildDipSwitches();

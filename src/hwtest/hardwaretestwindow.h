@@ -7,6 +7,7 @@
 #include <memory>
 #include <string_view>
 
+#include "hwtest/hwtestnotes.h"
 #include "hwtest/teststreamreceiver.h"
 
 class QLabel;
@@ -76,7 +77,9 @@ class HardwareTestWindow final : public QWidget, private hwtest::TestStreamListe
 
     Services& m_services;
     WindowHost& m_host;
-    hwtest::TestStreamReceiver m_receiver{*this};
+    // Between the receiver and this window: notes for the traffic capture.
+    hwtest::HwTestNotes m_notes{*this};
+    hwtest::TestStreamReceiver m_receiver{m_notes};
     SerialLink* m_link = nullptr;
 
     QLineEdit* m_software = nullptr;  // Text1

@@ -3,6 +3,8 @@
 #include <QTimer>
 
 #include "platform/services.h"
+#include "serial/capture.h"
+#include "serial/capturebook.h"
 
 namespace pellix {
 namespace {
@@ -17,6 +19,9 @@ SerialLink::SerialLink(Services& services, SerialLinkPolicy policy, QObject* par
       m_policy(policy),
       m_port(services.ports.create()),
       m_portNumber(policy.initialPortNumber) {
+    if (services.captures) {
+        m_capture = services.captures->building();
+    }
     connect(m_port.get(), &SerialPort::readyRead, this, &SerialLink::drain);
     connect(m_port.get(), &SerialPort::deviceLost, this, &SerialLink::onDeviceLost);
 }
@@ -39,6 +44,10 @@ SelectResult SerialLink::SelectPort(int chooserPosition) {
     switch (m_port->open(device)) {
         case OpenError::None:
             applyLineSettings();
+            if (m_capture) {
+                m_capture->opened(QStringLiteral("COM%1").arg(m_portNumber).toStdString(),
+                                  device.toStdString(), m_settings.toStdString());
+            }
             emit panelTextChanged(kPanelOpen);
             // Bytes that were already waiting when the port opened get no fresh notification.
             if (m_port->bytesAvailable() > 0) {
@@ -79,8 +88,12 @@ void SerialLink::Configure(const QString& settings, InputMode mode, int readLeng
 }
 
 void SerialLink::setSettings(const QString& settings) {
+    const bool changed = settings != m_settings;
     m_settings = settings;
     applyLineSettings();
+    if (changed && m_capture && IsOpen()) {
+        m_capture->settingsChanged(m_settings.toStdString());
+    }
 }
 
 void SerialLink::applyLineSettings() {
@@ -102,6 +115,9 @@ bool SerialLink::WriteBytes(std::span<const std::uint8_t> bytes) {
             onDeviceLost();
         }
         return false;
+    }
+    if (m_capture) {
+        m_capture->sent(bytes);
     }
     return true;
 }
@@ -125,8 +141,12 @@ void SerialLink::DiscardInput() {
     // configured, the reads after a discard deliver single bytes.
     m_inputMode = InputMode::Text;
     m_readLength = 0;
+    std::size_t dropped = 0;
     while (m_port->bytesAvailable() > 0) {
-        m_port->read(m_port->bytesAvailable());
+        dropped += static_cast<std::size_t>(m_port->read(m_port->bytesAvailable()).size());
+    }
+    if (m_capture && IsOpen()) {
+        m_capture->discarded(dropped);
     }
     m_inputMode = InputMode::Bytes;
     m_readLength = 1;
@@ -135,6 +155,9 @@ void SerialLink::DiscardInput() {
 void SerialLink::Close() {
     if (m_port->isOpen()) {
         m_port->close();
+        if (m_capture) {
+            m_capture->closed();
+        }
     }
 }
 
@@ -156,12 +179,19 @@ void SerialLink::drain() {
         if (byte.isEmpty()) {
             break;
         }
+        if (m_capture) {
+            // Recorded before the engine sees it, so its notes on the byte attach to it.
+            m_capture->received(std::span(reinterpret_cast<const std::uint8_t*>(byte.data()), 1));
+        }
         emit byteReceived(static_cast<std::uint8_t>(byte.at(0)));
     }
     m_draining = false;
 }
 
 void SerialLink::onDeviceLost() {
+    if (m_capture) {
+        m_capture->lost();
+    }
     emit panelTextChanged(kPanelClosed);
     emit portLost();
     // The port is closed already, so this is said once per loss however the device failed.

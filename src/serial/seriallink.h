@@ -13,6 +13,7 @@
 namespace pellix {
 
 struct Services;
+class Capture;
 
 inline const QString kPanelOpen = QStringLiteral("RS232 開啟");
 inline const QString kPanelClosed = QStringLiteral("RS232 關閉");
@@ -59,6 +60,8 @@ class SerialLink : public QObject {
     InputMode inputMode() const { return m_inputMode; }
     int readLength() const { return m_readLength; }
     QString deviceFor(int portNumber) const;
+    // Where this port's traffic is recorded; none unless the window was built with one.
+    Capture* capture() const { return m_capture; }
 
   signals:
     void byteReceived(std::uint8_t byte);
@@ -75,6 +78,7 @@ class SerialLink : public QObject {
     Services& m_services;
     SerialLinkPolicy m_policy;
     std::unique_ptr<SerialPort> m_port;
+    Capture* m_capture = nullptr;
     int m_portNumber = 1;
     QString m_settings = QStringLiteral("9600,N,8,1");
     InputMode m_inputMode = InputMode::Text;

@@ -11,6 +11,7 @@
 #include "platform/formwidgets.h"
 #include "platform/services.h"
 #include "platform/twips.h"
+#include "serial/capture.h"
 #include "serial/lockedcombobox.h"
 #include "serial/seriallink.h"
 
@@ -141,6 +142,7 @@ void SimulationWindow::onStartUp() {
         return;
     }
     send(tzv::startUpCommand());
+    note(tzv::kStartUpNote);
     restartAnimation();
     m_hint->clear();
     m_state.hint.setText(tzv::kStartUpHint);
@@ -153,6 +155,13 @@ void SimulationWindow::onDispense() {
     }
     restartAnimation();
     send(tzv::dispenseCommand(m_channelByte));
+    note(tzv::dispenseNote(m_channelByte));
+}
+
+void SimulationWindow::note(std::string_view text) {
+    if (Capture* capture = m_link->capture()) {
+        capture->note(text);
+    }
 }
 
 void SimulationWindow::restartAnimation() {

@@ -45,6 +45,7 @@ class SimulationWindow final : public QWidget {
     void onAnimationTick();
     void restartAnimation();
     void send(std::span<const std::uint8_t> bytes);
+    void note(std::string_view text);
 
     Services& m_services;
     WindowHost& m_host;

@@ -28,4 +28,8 @@ Animation::Frame Animation::tick() {
     }
 }
 
+std::string dispenseNote(std::uint8_t channelByte) {
+    return "dispense channel " + std::to_string(channelByte - kFirstChannel + 1);
+}
+
 }  // namespace pellix::tzv

@@ -31,6 +31,10 @@ inline constexpr std::uint8_t channelByteFor(int listPosition) {
     return static_cast<std::uint8_t>(kFirstChannel + listPosition);
 }
 
+// What the traffic capture says about a command sent.
+inline constexpr std::string_view kStartUpNote = "start-up";
+std::string dispenseNote(std::uint8_t channelByte);
+
 // The hint line types its text out one character per tick, stays complete for two ticks and
 // starts again: a text of length L cycles every L + 1 ticks.
 class HintTyper {

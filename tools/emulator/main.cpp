@@ -16,6 +16,10 @@
 
 using namespace pellix::emulator;
 
+namespace pellix::emulator {
+int runReplay(int argc, char* argv[]);
+}
+
 namespace {
 
 void dump(const char* direction, const Bytes& bytes) {
@@ -43,13 +47,18 @@ bool writeAll(int fd, const Bytes& bytes) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: pellix-hopper-emulator tzv|cny|coinsetting|hwtest\n");
+    std::fprintf(stderr,
+                 "usage: pellix-hopper-emulator tzv|cny|coinsetting|hwtest\n"
+                 "       pellix-hopper-emulator replay FILE [--fast] [--match]\n");
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    if (argc >= 2 && std::string_view(argv[1]) == "replay") {
+        return runReplay(argc, argv);
+    }
     if (argc != 2) {
         return usage();
     }
