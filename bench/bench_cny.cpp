@@ -18,7 +18,7 @@
 #include "cny/cnylogmodel.h"
 #include "cny/cnylogview.h"
 #include "cny/cnyreplyassembler.h"
-#include "platform/twips.h"
+#include "widgets/twips.h"
 
 namespace {
 

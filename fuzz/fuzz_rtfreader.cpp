@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/rtfreader.h"
+#include "manual/rtfreader.h"
 
 namespace {
 

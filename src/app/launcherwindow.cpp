@@ -6,9 +6,9 @@
 #include <QToolButton>
 
 #include "app/windowregistry.h"
-#include "platform/formwidgets.h"
 #include "platform/services.h"
-#include "platform/twips.h"
+#include "widgets/formwidgets.h"
+#include "widgets/twips.h"
 
 namespace pellix {
 namespace {

@@ -1,13 +1,13 @@
 #include <QApplication>
 
 #include "app/launcherwindow.h"
-#include "app/manualwindow.h"
 #include "app/trafficopener.h"
 #include "app/windowregistry.h"
 #include "cny/cnytesterwindow.h"
 #include "coinsetting/coinsettingwindow.h"
 #include "common/settingskeys.h"
 #include "hwtest/hardwaretestwindow.h"
+#include "manual/manualwindow.h"
 #include "platform/qtserialport.h"
 #include "platform/qtservices.h"
 #include "simulation/simulationwindow.h"

@@ -6,7 +6,7 @@
 #include <array>
 #include <functional>
 
-#include "app/windowhost.h"
+#include "widgets/windowhost.h"
 
 namespace pellix {
 

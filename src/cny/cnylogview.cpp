@@ -9,7 +9,7 @@
 
 #include "cny/cnylogmodel.h"
 #include "cny/cnytexts.h"
-#include "platform/twips.h"
+#include "widgets/twips.h"
 
 namespace pellix {
 namespace {

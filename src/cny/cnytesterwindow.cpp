@@ -15,16 +15,16 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
-#include "app/windowhost.h"
 #include "cny/cnylogmodel.h"
 #include "cny/cnylogview.h"
 #include "common/settingskeys.h"
 #include "common/text.h"
-#include "platform/formwidgets.h"
 #include "platform/services.h"
-#include "platform/twips.h"
-#include "serial/lockedcombobox.h"
 #include "serial/seriallink.h"
+#include "widgets/formwidgets.h"
+#include "widgets/lockedcombobox.h"
+#include "widgets/twips.h"
+#include "widgets/windowhost.h"
 
 namespace pellix {
 namespace {

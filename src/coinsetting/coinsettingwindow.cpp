@@ -19,7 +19,6 @@
 
 #include <string>
 
-#include "app/windowhost.h"
 #include "coinsetting/coinsettinginput.h"
 #include "coinsetting/coinsettingtexts.h"
 #include "coinsetting/settingfile.h"
@@ -27,11 +26,12 @@
 #include "common/settingskeys.h"
 #include "common/text.h"
 #include "platform/filedialogs.h"
-#include "platform/formwidgets.h"
 #include "platform/services.h"
-#include "platform/twips.h"
-#include "serial/lockedcombobox.h"
 #include "serial/seriallink.h"
+#include "widgets/formwidgets.h"
+#include "widgets/lockedcombobox.h"
+#include "widgets/twips.h"
+#include "widgets/windowhost.h"
 
 namespace pellix {
 namespace {

@@ -10,17 +10,17 @@
 
 #include <string>
 
-#include "app/windowhost.h"
 #include "common/codepage.h"
 #include "hwtest/flashpanel.h"
 #include "hwtest/hwtestlayout.h"
 #include "hwtest/hwtesttexts.h"
 #include "hwtest/testresultrows.h"
-#include "platform/formwidgets.h"
 #include "platform/services.h"
-#include "platform/twips.h"
-#include "serial/lockedcombobox.h"
 #include "serial/seriallink.h"
+#include "widgets/formwidgets.h"
+#include "widgets/lockedcombobox.h"
+#include "widgets/twips.h"
+#include "widgets/windowhost.h"
 
 namespace pellix {
 namespace {

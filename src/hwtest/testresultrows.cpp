@@ -8,9 +8,9 @@
 
 #include "hwtest/hwtestlayout.h"
 #include "hwtest/hwtesttexts.h"
-#include "platform/formwidgets.h"
 #include "platform/services.h"
-#include "platform/twips.h"
+#include "widgets/formwidgets.h"
+#include "widgets/twips.h"
 
 namespace pellix::hwtest {
 namespace {

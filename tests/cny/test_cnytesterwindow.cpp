@@ -18,9 +18,9 @@
 #include "cny/cnylogmodel.h"
 #include "cny/cnytesterwindow.h"
 #include "fakes.h"
-#include "platform/twips.h"
-#include "serial/lockedcombobox.h"
 #include "serial/seriallink.h"
+#include "widgets/lockedcombobox.h"
+#include "widgets/twips.h"
 
 using namespace pellix;
 using pellix::test::FakeSerialPort;

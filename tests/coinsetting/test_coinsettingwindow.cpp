@@ -19,9 +19,9 @@
 #include "coinsetting/coinsettingwindow.h"
 #include "fakes.h"
 #include "feed.h"
-#include "serial/lockedcombobox.h"
 #include "serial/seriallink.h"
 #include "timers.h"
+#include "widgets/lockedcombobox.h"
 
 using namespace pellix;
 using namespace pellix::test;

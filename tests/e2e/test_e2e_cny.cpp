@@ -5,8 +5,8 @@
 #include "cny/cnylogmodel.h"
 #include "cny/cnytesterwindow.h"
 #include "ptyhopper.h"
-#include "serial/lockedcombobox.h"
 #include "serial/seriallink.h"
+#include "widgets/lockedcombobox.h"
 
 using namespace pellix;
 using namespace pellix::test;

@@ -9,8 +9,8 @@
 
 #include "hwtest/hardwaretestwindow.h"
 #include "ptyhopper.h"
-#include "serial/lockedcombobox.h"
 #include "serial/seriallink.h"
+#include "widgets/lockedcombobox.h"
 
 using namespace pellix;
 using namespace pellix::test;

@@ -15,8 +15,8 @@
 #include "ptyreplay.h"
 #include "serial/capturebook.h"
 #include "serial/captureformat.h"
-#include "serial/lockedcombobox.h"
 #include "serial/seriallink.h"
+#include "widgets/lockedcombobox.h"
 
 using namespace pellix;
 using namespace pellix::test;

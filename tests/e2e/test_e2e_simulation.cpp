@@ -3,9 +3,9 @@
 #include <QTest>
 
 #include "ptyhopper.h"
-#include "serial/lockedcombobox.h"
 #include "serial/seriallink.h"
 #include "simulation/simulationwindow.h"
+#include "widgets/lockedcombobox.h"
 
 using namespace pellix;
 using namespace pellix::test;

@@ -16,9 +16,9 @@
 #include "fakes.h"
 #include "feed.h"
 #include "hwtest/hardwaretestwindow.h"
-#include "platform/twips.h"
-#include "serial/lockedcombobox.h"
 #include "serial/seriallink.h"
+#include "widgets/lockedcombobox.h"
+#include "widgets/twips.h"
 
 using namespace pellix;
 using namespace pellix::test;

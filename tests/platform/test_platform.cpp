@@ -9,7 +9,7 @@
 #include "fakes.h"
 #include "platform/qtservices.h"
 #include "platform/serialport.h"
-#include "serial/lockedcombobox.h"
+#include "widgets/lockedcombobox.h"
 
 using namespace pellix;
 using namespace pellix::test;

@@ -4,10 +4,10 @@
 #include <QTimer>
 
 #include "fakes.h"
-#include "serial/lockedcombobox.h"
 #include "serial/seriallink.h"
 #include "simulation/simulationwindow.h"
 #include "timers.h"
+#include "widgets/lockedcombobox.h"
 
 using namespace pellix;
 using namespace pellix::test;

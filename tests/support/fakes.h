@@ -11,10 +11,10 @@
 #include <memory>
 #include <vector>
 
-#include "app/windowhost.h"
 #include "platform/qtserialport.h"
 #include "platform/serialport.h"
 #include "platform/services.h"
+#include "widgets/windowhost.h"
 
 namespace pellix::test {
 

@@ -1,9 +1,9 @@
-#include "app/rtfkeywords.h"
+#include "manual/rtfkeywords.h"
 
 #include <algorithm>
 #include <iterator>
 
-#include "app/rtfreader.h"
+#include "manual/rtfmodel.h"
 
 namespace pellix::rtf {
 namespace {

@@ -1,4 +1,4 @@
-#include "serial/lockedcombobox.h"
+#include "widgets/lockedcombobox.h"
 
 #include <QKeyEvent>
 

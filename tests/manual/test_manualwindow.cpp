@@ -13,11 +13,11 @@
 #include <sys/stat.h>
 #endif
 
-#include "app/manualwindow.h"
-#include "app/windowhost.h"
 #include "app/windowregistry.h"
 #include "fakes.h"
-#include "platform/twips.h"
+#include "manual/manualwindow.h"
+#include "widgets/twips.h"
+#include "widgets/windowhost.h"
 
 using namespace pellix;
 using pellix::test::RecordingHost;

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/rtfkeywords.h"
+#include "manual/rtfkeywords.h"
 
 // The font table and the colour table of an RTF file, read into the document.
 //  - A font entry is "\fN", optionally "\fcharsetN", then the font's name and ';'. The ';' may be

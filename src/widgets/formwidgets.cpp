@@ -1,4 +1,4 @@
-#include "platform/formwidgets.h"
+#include "widgets/formwidgets.h"
 
 #include <QGroupBox>
 #include <QIcon>

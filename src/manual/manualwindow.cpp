@@ -1,4 +1,4 @@
-#include "app/manualwindow.h"
+#include "manual/manualwindow.h"
 
 #include <QCloseEvent>
 #include <QFile>
@@ -13,12 +13,12 @@
 
 #include <algorithm>
 
-#include "app/rtfdocument.h"
-#include "app/rtfreader.h"
-#include "app/windowhost.h"
-#include "platform/formwidgets.h"
+#include "manual/rtfdocument.h"
+#include "manual/rtfreader.h"
 #include "platform/services.h"
-#include "platform/twips.h"
+#include "widgets/formwidgets.h"
+#include "widgets/twips.h"
+#include "widgets/windowhost.h"
 
 namespace pellix {
 namespace {

@@ -4,7 +4,7 @@
 #include <random>
 #include <string>
 
-#include "app/rtfreader.h"
+#include "manual/rtfreader.h"
 
 using namespace pellix;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/rtfreader.h"
+#include "manual/rtfmodel.h"
 
 class QTextDocument;
 

@@ -1,11 +1,11 @@
-#include "app/rtfreader.h"
+#include "manual/rtfreader.h"
 
 #include <algorithm>
 #include <limits>
 #include <utility>
 
-#include "app/rtfkeywords.h"
 #include "common/codepage.h"
+#include "manual/rtfkeywords.h"
 
 // Rules of the stream, as the states below follow them:
 //  - The file must begin with the five bytes "{\rtf"; anything else is rejected at once.
@@ -53,32 +53,6 @@ bool isDigit(std::uint8_t byte) {
 }
 
 }  // namespace
-
-namespace rtf {
-
-const Font* Document::font(int number) const {
-    for (const Font& f : fonts) {
-        if (f.number == number) {
-            return &f;
-        }
-    }
-    return nullptr;
-}
-
-std::string Document::plainText() const {
-    std::string out;
-    for (std::size_t p = 0; p < paragraphs.size(); ++p) {
-        if (p > 0) {
-            out += '\n';
-        }
-        for (const Run& run : paragraphs[p].runs) {
-            out += run.text;
-        }
-    }
-    return out;
-}
-
-}  // namespace rtf
 
 RtfReader::RtfReader() {
     m_groups.reserve(kMaxDepth);

@@ -1,4 +1,4 @@
-#include "app/rtfdocument.h"
+#include "manual/rtfdocument.h"
 
 #include <QColor>
 #include <QTextBlockFormat>

@@ -1,10 +1,10 @@
-#include "app/rtftables.h"
+#include "manual/rtftables.h"
 
 #include <algorithm>
 
-#include "app/rtfreader.h"
-#include "app/rtftext.h"
 #include "common/codepage.h"
+#include "manual/rtfmodel.h"
+#include "manual/rtftext.h"
 
 namespace pellix::rtf {
 
@@ -28,7 +28,7 @@ void TableReader::fontWord(Keyword keyword, int parameter, Document& document,
 void TableReader::fontCharacter(char32_t character, Document& document, CodePages& codePages) {
     if (character == ';') {
         endFont(document, codePages);
-    } else if (m_fontOpen && m_fontName.size() < RtfReader::kMaxFontName) {
+    } else if (m_fontOpen && m_fontName.size() < kMaxFontName) {
         appendUtf8(m_fontName, character);
     }
 }
@@ -41,7 +41,7 @@ void TableReader::endFont(Document& document, CodePages& codePages) {
     while (!m_fontName.empty() && m_fontName.back() == ' ') {
         m_fontName.pop_back();
     }
-    if (document.fonts.size() >= RtfReader::kMaxFonts ||
+    if (document.fonts.size() >= kMaxFonts ||
         !codePages.addFont(m_fontNumber, m_fontCharset)) {
         return;
     }
@@ -74,7 +74,7 @@ void TableReader::colorCharacter(char32_t character, Document& document) {
     if (character != ';') {
         return;
     }
-    if (document.colors.size() < RtfReader::kMaxColors) {
+    if (document.colors.size() < kMaxColors) {
         document.colors.push_back(Color{!m_colorGiven, m_red, m_green, m_blue});
     }
     startColorTable();  // the next entry starts from nothing

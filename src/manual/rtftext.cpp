@@ -1,4 +1,4 @@
-#include "app/rtftext.h"
+#include "manual/rtftext.h"
 
 #include "common/codepage.h"
 
