@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config clang-format
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
     qt6-qpa-plugins libbenchmark-dev
-    xvfb xauth x11-utils imagemagick fonts-noto-cjk
+    xvfb xauth x11-utils xdotool imagemagick fonts-noto-cjk
 )
 
 missing=()

@@ -2,7 +2,10 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 #include <QToolButton>
 
 #include "app/windowregistry.h"
@@ -31,6 +34,34 @@ constexpr std::array<WindowKind, 5> kOpens{WindowKind::HardwareTest, WindowKind:
                                            WindowKind::CnyTester, WindowKind::CoinSetting,
                                            WindowKind::Manual};
 
+// A picture button a technician without a mouse can use: it takes the focus by Tab, Space
+// (as every button) and Enter press it, and the focus shows as a frame over the picture.
+class KeyboardImageButton final : public QToolButton {
+  public:
+    using QToolButton::QToolButton;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+            event->modifiers() == Qt::NoModifier) {
+            animateClick();
+            return;
+        }
+        QToolButton::keyPressEvent(event);
+    }
+    void paintEvent(QPaintEvent* event) override {
+        QToolButton::paintEvent(event);
+        if (!hasFocus()) {
+            return;
+        }
+        QStylePainter painter(this);
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = rect().adjusted(2, 2, -2, -2);
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+    }
+};
+
 QLabel* picture(QWidget* parent, const QString& name, const QString& spokenName,
                 const QString& file, QRect rect) {
     auto* label = addControl<QLabel>(parent, name, spokenName, rect);
@@ -50,20 +81,29 @@ LauncherWindow::LauncherWindow(WindowRegistry& registry, const ProgramFolder& fo
 
     picture(this, QStringLiteral("Image1"), QStringLiteral("Pellix hopper"),
             folder.filePath(QStringLiteral("\\launcher_large.png")), twipsRect(0, 0, 3720, 4305));
-    picture(this, QStringLiteral("Image2"), QStringLiteral("Pellix banner"),
-            folder.filePath(QStringLiteral("\\launcher_banner.png")),
-            twipsRect(-120, 4320, 5175, 1230));
+    QLabel* banner = picture(this, QStringLiteral("Image2"), QStringLiteral("Pellix banner"),
+                             folder.filePath(QStringLiteral("\\launcher_banner.png")),
+                             twipsRect(-120, 4320, 5175, 1230));
+    // The pictures stop a few pixels short of the client area's right edge: the banner runs on
+    // to the edge, and the strip beside the buttons takes the colour the banner ends in.
+    banner->resize(width() - banner->x(), banner->height());
+    if (const QPixmap art = banner->pixmap(); !art.isNull()) {
+        QPalette edge = palette();
+        edge.setColor(QPalette::Window, art.toImage().pixelColor(art.width() - 1, 0));
+        setPalette(edge);
+        setAutoFillBackground(true);
+    }
 
     for (int i = 0; i < 6; ++i) {
         const QString tooltip = QString::fromLatin1(kImageButtons[i].tooltip);
-        auto* button = addControl<QToolButton>(this, QStringLiteral("Image3_%1").arg(i), tooltip,
-                                               twipsRect(3720, 720 * i, 1335, 735));
+        auto* button = addControl<KeyboardImageButton>(
+            this, QStringLiteral("Image3_%1").arg(i), tooltip, twipsRect(3720, 720 * i, 1335, 735));
         button->setToolTip(tooltip);
         button->setIcon(QIcon(
             folder.filePath(QLatin1Char('\\') + QString::fromLatin1(kImageButtons[i].picture))));
         button->setIconSize(button->size());
         button->setAutoRaise(true);
-        button->setFocusPolicy(Qt::NoFocus);
+        button->setFocusPolicy(Qt::StrongFocus);  // Tab goes down the column by index
         button->setCursor(Qt::PointingHandCursor);
         connect(button, &QToolButton::clicked, this, [this, i] { onImageClicked(i); });
         m_buttons[i] = button;
@@ -105,6 +145,7 @@ void LauncherWindow::onImageClicked(int index) {
 void LauncherWindow::closeEvent(QCloseEvent* event) {
     m_registry.closeAll();
     event->accept();
+    emit closed();
 }
 
 }  // namespace pellix

@@ -26,6 +26,11 @@ class LauncherWindow final : public QWidget {
     // has no menu bar, so extra windows are reached from here.
     void addMenuEntry(QAction* action);
 
+  signals:
+    // The close sequence is done: the program ends now, and only here (or through the second
+    // copy rule), never because no window happens to be visible.
+    void closed();
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 

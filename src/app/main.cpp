@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QDir>
 
 #include "app/launcherwindow.h"
 #include "app/trafficopener.h"
@@ -16,6 +17,9 @@ using namespace pellix;
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    // The launcher is hidden while a tool window loads; a window that refuses to open (its
+    // message box gone, nothing shown) must not end the run. Only the launcher's close does.
+    QApplication::setQuitOnLastWindowClosed(false);
     // The window layouts are measured for a small dialog font; Qt's larger default would clip
     // captions beside their boxes.
     QFont font = QApplication::font();
@@ -24,8 +28,11 @@ int main(int argc, char* argv[]) {
     QApplication::setOrganizationName(QString::fromLatin1(keys::kOrganization));
     QApplication::setApplicationName(QString::fromLatin1(keys::kApplication));
 
-    QtSettingsStore settings;
     QtMessageBoxes messages;
+    QtSettingsStore settings([&messages](const QString& file) {
+        messages.show(QString::fromLatin1(kSettingsUnreadable).arg(QDir::toNativeSeparators(file)),
+                      QString::fromLatin1(keys::kApplicationTitle), MessageIcon::Exclamation);
+    });
     QtClipboard clipboard;
     QtProgramFolder folder;
     QtInstanceLock instance;
@@ -62,6 +69,9 @@ int main(int argc, char* argv[]) {
     LauncherWindow launcher(registry, folder);
     registry.setLauncher(&launcher);
     launcher.addMenuEntry(traffic.launcherAction(&launcher));
+    // Queued: the close sequence finishes before the event loop is left.
+    QObject::connect(&launcher, &LauncherWindow::closed, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
     launcher.show();
     return app.exec();
 }

@@ -1,6 +1,6 @@
 #include "cny/cnylogmodel.h"
 
-#include <QIODevice>
+#include <QByteArray>
 #include <QStringList>
 
 #include <algorithm>
@@ -109,7 +109,7 @@ QVariant CnyLogModel::headerData(int section, Qt::Orientation orientation, int r
     return fromView(cny::kLogHeaders[static_cast<std::size_t>(section)]);
 }
 
-bool CnyLogModel::writeCsv(QIODevice& device) const {
+QByteArray CnyLogModel::csv() const {
     QStringList header;
     for (std::string_view h : cny::kLogHeaders) {
         header << fromView(h);
@@ -123,17 +123,7 @@ bool CnyLogModel::writeCsv(QIODevice& device) const {
         // No fixed text holds a comma or a quote, so no cell needs quoting.
         out += cells.join(QLatin1Char(',')).toUtf8() + "\r\n";
     }
-    // A device may take less than it was given (a file at its size limit); keep going until it
-    // takes nothing, so the failure and its reason show.
-    qint64 done = 0;
-    while (done < out.size()) {
-        const qint64 n = device.write(out.constData() + done, out.size() - done);
-        if (n <= 0) {
-            return false;
-        }
-        done += n;
-    }
-    return true;
+    return out;
 }
 
 }  // namespace pellix

@@ -8,8 +8,6 @@
 #include "cny/cnyframe.h"
 #include "cny/cnytexts.h"
 
-class QIODevice;
-
 namespace pellix {
 
 // The transaction log behind MSFlexGrid1: one row per frame sent or accepted. Like the grid it
@@ -43,9 +41,8 @@ class CnyLogModel final : public QAbstractTableModel {
     // True once the grid (header included) is tall enough that its newest row goes to the top.
     bool scrollsToNewest() const { return frameCount() + 1 >= kScrollFromGridRows; }
 
-    // One line per row: direction, six bytes, message; a header line first. Returns false on a
-    // write error.
-    bool writeCsv(QIODevice& device) const;
+    // One line per row: direction, six bytes, message; a header line first.
+    QByteArray csv() const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

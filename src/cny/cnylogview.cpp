@@ -46,7 +46,8 @@ CnyLogView::CnyLogView(CnyLogModel& model, QWidget* parent) : QTableView(parent)
     QHeaderView* header = horizontalHeader();
     header->setSectionResizeMode(QHeaderView::Fixed);
     header->setHighlightSections(false);
-    header->setFixedHeight(twips(kRowTwips));
+    // At least one line of the header's font: at large scale factors the design height clips.
+    header->setFixedHeight(std::max(twips(kRowTwips), header->fontMetrics().height() + 2));
     for (int c = 0; c < CnyLogModel::kColumns - 1; ++c) {
         setColumnWidth(c, twips(kByteColumnTwips));
     }

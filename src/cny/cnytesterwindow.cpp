@@ -9,16 +9,20 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QStyleOptionFrame>
 #include <QStylePainter>
+
+#include <algorithm>
+#include <span>
 
 #include "cny/cnylogmodel.h"
 #include "cny/cnylogview.h"
 #include "common/settingskeys.h"
 #include "common/text.h"
+#include "platform/atomicsave.h"
 #include "platform/services.h"
 #include "serial/seriallink.h"
 #include "widgets/formwidgets.h"
@@ -60,8 +64,43 @@ QLabel* label(QWidget* parent, const char* name, std::string_view text, QRect re
     return caption;
 }
 
-QLineEdit* textBox(QWidget* parent, const char* name, const QLabel* namedBy, QRect rect) {
-    return addControl<QLineEdit>(parent, QLatin1String(name), namedBy->text(), rect);
+QLineEdit* textBox(QWidget* parent, const char* name, QLabel* namedBy, QRect rect) {
+    auto* box = addControl<QLineEdit>(parent, QLatin1String(name), namedBy->text(), rect);
+    namedBy->setBuddy(box);
+    return box;
+}
+
+// A box that only shows what the hopper said: uneditable and out of the Tab chain, yet drawn
+// in the normal text colour, and with a font small enough for its longest text to show whole
+// in the box the layout gives it.
+void showOnly(QLineEdit& box, std::span<const std::string_view> texts) {
+    box.setEnabled(false);
+    QPalette palette = box.palette();
+    for (QPalette::ColorRole role : {QPalette::Text, QPalette::Base}) {
+        palette.setColor(QPalette::Disabled, role, palette.color(QPalette::Active, role));
+    }
+    box.setPalette(palette);
+    box.setTextMargins(0, 0, 0, 0);
+    QStyleOptionFrame option;
+    option.initFrom(&box);
+    option.rect = box.rect();
+    option.lineWidth = box.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &box);
+    // The line edit keeps two pixels free on either side of its contents.
+    const int room =
+        box.style()->subElementRect(QStyle::SE_LineEditContents, &option, &box).width() - 4;
+    QFont font = box.font();
+    const auto widest = [&texts](const QFont& f) {
+        const QFontMetrics metrics(f);
+        int width = 0;
+        for (std::string_view text : texts) {
+            width = std::max(width, metrics.horizontalAdvance(toQString(text)));
+        }
+        return width;
+    };
+    while (widest(font) > room && font.pointSizeF() > 5) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    }
+    box.setFont(font);
 }
 
 LockedComboBox* chooser(QWidget* parent, Clipboard& clipboard, const char* name,
@@ -103,8 +142,10 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
         m_commands[static_cast<std::size_t>(i)] = button;
     }
 
-    label(this, "Label4", cny::kAddressLabel, twipsRect(1560, 270, 1095, 255));
+    QLabel* addressLabel =
+        label(this, "Label4", cny::kAddressLabel, twipsRect(1560, 270, 1095, 255));
     m_address = chooser(this, services.clipboard, "Combo1", cny::kAddressLabel, 2760, 240, 1215);
+    addressLabel->setBuddy(m_address);
     for (std::string_view entry : cny::kAddressEntries) {
         m_address->addItem(toQString(entry));
     }
@@ -113,17 +154,17 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
     m_address->setCurrentIndex(-1);
     connect(m_address, &QComboBox::activated, this, [this] { m_services.clipboard.clear(); });
 
-    const QLabel* payoutLabel =
-        label(this, "Label3", cny::kPayoutLabel, twipsRect(1560, 840, 1095, 255));
+    QLabel* payoutLabel = label(this, "Label3", cny::kPayoutLabel, twipsRect(1560, 840, 1095, 255));
     m_payout = textBox(this, "Text1", payoutLabel, twipsRect(2760, 720, 1215, 495));
-    const QLabel* statusLabel =
-        label(this, "Label1", cny::kStatusLabel, twipsRect(1560, 1440, 615, 255));
+    QLabel* statusLabel = label(this, "Label1", cny::kStatusLabel, twipsRect(1560, 1440, 615, 255));
     m_status = textBox(this, "Text2", statusLabel, twipsRect(2760, 1320, 1215, 495));
-    m_status->setEnabled(false);
-    const QLabel* remainLabel =
+    showOnly(*m_status, cny::kStatusTexts);
+    QLabel* remainLabel =
         label(this, "Label2", cny::kRemainCoinLabel, twipsRect(1560, 2040, 1095, 255));
     m_remainCoin = textBox(this, "Text3", remainLabel, twipsRect(2760, 1920, 1215, 495));
-    m_remainCoin->setEnabled(false);
+    // Numbers up to 65535 or the payout-finished text.
+    constexpr std::array<std::string_view, 2> kRemainCoinTexts{"65535", cny::kPayoutFinished};
+    showOnly(*m_remainCoin, kRemainCoinTexts);
 
     auto* closeButton = addButton(this, QStringLiteral("Command5"), toQString(cny::kCloseCaption),
                                   twipsRect(360, 3240, 735, 495));
@@ -235,8 +276,8 @@ void CnyTesterWindow::onPortPicked(int position) {
             portFailed();
             break;
         case SelectResult::OtherError:
-            // Ended silently and the panel is left as it was, but the old port is closed by now;
-            // buttons that send into a closed port would only mislead.
+            // Ended silently, but the old port is closed by now; buttons that send into a closed
+            // port would only mislead.
             setCommandsEnabled(false);
             break;
     }
@@ -262,7 +303,6 @@ void CnyTesterWindow::onSpeedPicked(int entry) {
             portFailed();
             break;
         case SelectResult::OtherError:
-            m_linkPanel->setText(kPanelClosed);
             setCommandsEnabled(false);
             break;
     }
@@ -285,20 +325,8 @@ void CnyTesterWindow::onSaveLog() {
     if (path.isEmpty()) {
         return;
     }
-    // Written beside the target and renamed over it only when complete, so a failed save
-    // leaves any earlier file as it was.
-    // Unbuffered, so a short write is seen here: the buffered path lets commit() succeed on a
-    // truncated file.
-    QSaveFile file(path);
-    QString reason;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        reason = file.errorString();
-    } else if (!m_logModel->writeCsv(file)) {
-        reason = file.errorString();
-        file.cancelWriting();
-    } else if (!file.commit()) {
-        reason = file.errorString();
-    }
+    // Written whole or not at all, so a failed save leaves any earlier file as it was.
+    const QString reason = saveFileAtomically(path, m_logModel->csv());
     if (!reason.isEmpty()) {
         m_services.messages.show(
             toQString(cny::kSaveLogFailed).arg(QDir::toNativeSeparators(path), reason),

@@ -67,6 +67,9 @@ inline constexpr std::string_view kPrismSensorFailure = "Prism Sensor Failure";
 inline constexpr std::string_view kShaftSensorFailure = "Shaft Sensor Failure";
 inline constexpr std::string_view kDispenserIsBusy = "Dispenser Is Busy";
 inline constexpr std::string_view kCommandDeny = "Command deny";
+inline constexpr std::array<std::string_view, 7> kStatusTexts = {
+    kNoError,         kMotorProblem, kInsufficientCoins, kPrismSensorFailure, kShaftSensorFailure,
+    kDispenserIsBusy, kCommandDeny};
 // Remain Coin box text of the payout-finished reply.
 inline constexpr std::string_view kPayoutFinished = "Payout Finished";
 

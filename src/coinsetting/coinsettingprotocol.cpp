@@ -97,8 +97,10 @@ void CoinSettingProtocol::HandleReceivedByte(std::uint8_t byte) {
         case ReceiveStage::WaitSaveAck:
             if (byte == kSaveAck) {
                 m_listener.showStatus(StatusColour::Blue, texts::kSaveComplete);
-                // The refreshed numbers follow without start byte or header; the coin data
-                // counters carry on as they are and no block time-out runs for them.
+                // The refreshed numbers follow without start byte or header and no block
+                // time-out runs for them. They are a whole block of their own: a save pressed
+                // in the middle of a block must not shift them by the bytes already counted.
+                clearCoinData();
                 m_state.receiveStage = ReceiveStage::CoinData;
                 m_saveConfirmed = true;
             } else {
@@ -111,13 +113,17 @@ void CoinSettingProtocol::HandleReceivedByte(std::uint8_t byte) {
 
 void CoinSettingProtocol::beginCoinData() {
     m_state.receiveStage = ReceiveStage::CoinData;
+    clearCoinData();
+    m_state.savePending = false;
+    m_blockReceived = false;
+    m_listener.startBlockTimer();
+}
+
+void CoinSettingProtocol::clearCoinData() {
     m_pairValue = 0;
     m_dataCount = 0;
     m_pairCount = 0;
     m_dataSum = 0;
-    m_state.savePending = false;
-    m_blockReceived = false;
-    m_listener.startBlockTimer();
 }
 
 void CoinSettingProtocol::takeCoinByte(std::uint8_t byte) {
@@ -163,8 +169,10 @@ void CoinSettingProtocol::BlockTimerExpired() {
     if (m_blockReceived) {
         return;
     }
-    // The stage is set before the box comes up: bytes read while it is open start afresh.
+    // The stage is set before the box comes up: bytes read while it is open start afresh, and
+    // so do the coin data counts of the block cut short.
     m_state.receiveStage = ReceiveStage::WaitStart;
+    clearCoinData();
     m_listener.showReceiveError(texts::kReceiveError);
 }
 

@@ -81,6 +81,8 @@ class CoinSettingProtocol {
 
   private:
     void beginCoinData();
+    // DataCount, PairCount, PairValue and DataSum back to the start of a block's coin data.
+    void clearCoinData();
     void takeCoinByte(std::uint8_t byte);
 
     CoinSettingState& m_state;

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -154,6 +155,7 @@ void CoinSettingWindow::buildControls() {
 
     m_status = addControl<QLabel>(client, QStringLiteral("Label2"), toQString(texts::kStatusLabel),
                                   twipsRect(120, 3900, 5415, 375));
+    showsValue(*m_status, toQString(texts::kStatusLabel));
     m_status->setAlignment(Qt::AlignCenter);
     m_status->setTextFormat(Qt::PlainText);
     QFont statusFont = m_status->font();
@@ -435,7 +437,17 @@ void CoinSettingWindow::discardInput() {
 }
 
 void CoinSettingWindow::showReceiveError(std::string_view message) {
+    // The box runs its own event loop, in which the block timer can expire again (a hopper
+    // that keeps cutting its block short); one box open at a time is enough to tell.
+    if (m_receiveErrorOpen) {
+        return;
+    }
+    m_receiveErrorOpen = true;
+    const QPointer<CoinSettingWindow> alive(this);
     m_services.messages.show(toQString(message), kApplicationTitle, MessageIcon::Exclamation);
+    if (alive) {
+        m_receiveErrorOpen = false;
+    }
 }
 
 }  // namespace pellix

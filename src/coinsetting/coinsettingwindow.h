@@ -91,6 +91,8 @@ class CoinSettingWindow final : public QWidget, private CoinSettingListener {
     CoinSettingProtocol m_protocol;
     SerialLink* m_link = nullptr;
     bool m_unloadedAtLoad = false;
+    // A "Receive Error" box is up; a block time-out meanwhile adds no second one.
+    bool m_receiveErrorOpen = false;
 
     std::array<QLineEdit*, kCoinChannels> m_boxes{};
     QLabel* m_status = nullptr;

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #ifdef Q_OS_WIN
 #include <direct.h>
@@ -14,7 +13,9 @@
 #include "coinsetting/coinsettingtexts.h"
 #include "coinsetting/settingfile.h"
 #include "common/settingskeys.h"
+#include "platform/atomicsave.h"
 #include "platform/filedialogs.h"
+#include "platform/filenames.h"
 #include "platform/services.h"
 
 namespace pellix {
@@ -104,7 +105,8 @@ void SettingFileCommands::load() {
         return;
     }
     const QFileInfo info(chosen);
-    if (!info.exists()) {
+    // Looked up by the file system's own bytes: a name that is not valid UTF-8 still exists.
+    if (fileKind(chosen) == FileKind::Missing) {
         m_services.messages.show(qs(texts::kFileMissing), qs(texts::kErrorTitle),
                                  MessageIcon::Exclamation);
         return;
@@ -117,8 +119,8 @@ void SettingFileCommands::load() {
 
     // Only a regular file is opened: opening a named pipe nobody writes to would never return.
     // What cannot be read stays "0", as with a file that ends early.
-    QFile file(chosen);
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (!openRegularFile(chosen, file)) {
         return;
     }
     const SettingFileContent content = readSettingFile([&file](std::span<char> buffer) {
@@ -149,20 +151,14 @@ void SettingFileCommands::save() {
     for (int i = 0; i < kSettingChannels; ++i) {
         texts[static_cast<std::size_t>(i)] = m_boxes.text(i).toStdString();
     }
-    const std::string bytes = settingFileText(texts);
-
-    // All lines go to a new file that replaces the old one only once complete, so a failed
-    // save never leaves a good setting file half written. A missing file is created.
-    QSaveFile file(chosen);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(bytes.data(), static_cast<qint64>(bytes.size()));
-        if (file.commit()) {
-            return;
-        }
+    // Written whole or not at all: a failed save leaves the earlier file as it was.
+    const QString reason =
+        saveFileAtomically(chosen, QByteArray::fromStdString(settingFileText(texts)));
+    if (!reason.isEmpty()) {
+        m_services.messages.show(
+            qs(texts::kUnableToSave).arg(QDir::toNativeSeparators(chosen), reason),
+            qs(texts::kErrorTitle), MessageIcon::Exclamation);
     }
-    m_services.messages.show(
-        qs(texts::kUnableToSave).arg(QDir::toNativeSeparators(chosen), file.errorString()),
-        qs(texts::kErrorTitle), MessageIcon::Exclamation);
 }
 
 }  // namespace pellix

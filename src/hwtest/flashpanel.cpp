@@ -113,11 +113,12 @@ class SpacedCaption final : public QLabel {
 };
 
 // A mode list: the operator may pick an entry or type; typed text is never added to the list.
-QComboBox* modeList(QWidget* parent, const QString& name, const QLabel* namedBy,
+QComboBox* modeList(QWidget* parent, const QString& name, QLabel* namedBy,
                     std::span<const std::string_view> entries, std::string_view preload, QPoint at,
                     int width) {
     auto* list = new QComboBox(parent);
     nameControl(*list, name, namedBy->text().simplified());
+    namedBy->setBuddy(list);
     list->setEditable(true);
     list->setInsertPolicy(QComboBox::NoInsert);
     for (std::string_view entry : entries) {
@@ -151,12 +152,14 @@ FlashPanel::FlashPanel(QWidget& window) : QObject(&window) {
         return addCaption(parent, QString::fromLatin1(name), toQString(text),
                           twipsRect(left, kPanelTop + row * kPanelPitch, 2850, kCaptionHeight));
     };
-    const auto box = [parent](const char* name, const QLabel* namedBy, int limit, int left, int row,
+    const auto box = [parent](const char* name, QLabel* namedBy, int limit, int left, int row,
                               int width) {
-        return addControl<LimitedTextBox>(
+        auto* control = addControl<LimitedTextBox>(
             parent, QString::fromLatin1(name), namedBy->text(),
             twipsRect(left, kPanelTop + row * kPanelPitch + kPanelBoxOffset, width, kBoxHeight),
             limit);
+        namedBy->setBuddy(control);
+        return control;
     };
     const auto limitOf = [](FlashField field) {
         return static_cast<int>(FlashRecord::layoutOf(field).length);

@@ -108,11 +108,14 @@ void HardwareTestWindow::buildIdentityAndPort() {
     // two only show it.
     m_software->setReadOnly(true);
     m_checksum->setReadOnly(true);
+    software->setBuddy(m_software);
+    checksum->setBuddy(m_checksum);
     placeCaptionBeside(*software, twips(kCaptionLeft), m_software->geometry());
     placeCaptionBeside(*checksum, twips(kCaptionLeft), m_checksum->geometry());
 
     m_ports = new LockedComboBox(m_services.clipboard, this);
     nameControl(*m_ports, QStringLiteral("Combo1"), port->text());
+    port->setBuddy(m_ports);
     fillPortChooser(*m_ports, *m_link, kPorts);
     placeDropDown(*m_ports, boxLeft, twips(1440), twips(975));
     placeCaptionBeside(*port, twips(kCaptionLeft), m_ports->geometry());

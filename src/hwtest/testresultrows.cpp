@@ -61,7 +61,7 @@ TestResultRows::TestResultRows(QWidget& window, const ProgramFolder& folder) : m
                                   QRect(statusLeft, top, twips(kStatusWidth), twips(kIconSize)));
         status->setFont(statusFont);
         status->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        status->setAccessibleName(captions[slot]->text());
+        showsValue(*status, captions[slot]->text());
         m_statuses[slot] = status;
     }
 }

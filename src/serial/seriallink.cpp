@@ -72,6 +72,8 @@ SelectResult SerialLink::SelectPort(int chooserPosition) {
                 kErrorTitle, MessageIcon::Critical);
             break;
         case OpenError::Other:
+            // No message for it, but the old port is closed by now and the panel says so.
+            emit panelTextChanged(kPanelClosed);
             return SelectResult::OtherError;
     }
     emit panelTextChanged(kPanelClosed);

@@ -30,7 +30,7 @@ struct SerialLinkPolicy {
 enum class SelectResult {
     Opened,
     PortError,   // "Port Number Error", "Port Already In Use" or no access: the port stays closed
-    OtherError,  // ended silently, status untouched
+    OtherError,  // ended silently (no message); the port is closed and the panel says so
 };
 
 // The serial port of one tool window: opening on the operator's pick, the two port errors,

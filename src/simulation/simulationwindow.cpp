@@ -45,6 +45,7 @@ SimulationWindow::SimulationWindow(Services& services, WindowHost& host, Simulat
 
     m_hint = addControl<QLabel>(this, QStringLiteral("Label1"), QStringLiteral("Hint"),
                                 twipsRect(0, 0, 3615, 495));
+    showsValue(*m_hint, QStringLiteral("Hint"));
     m_hint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_hint->setTextFormat(Qt::PlainText);
     m_hint->setWordWrap(true);
@@ -72,6 +73,7 @@ SimulationWindow::SimulationWindow(Services& services, WindowHost& host, Simulat
     // The channel list only discards typed keys; the clipboard is the port chooser's concern.
     m_channels = new LockedComboBox(this);
     nameControl(*m_channels, QStringLiteral("Combo2"), channelLabel->text());
+    channelLabel->setBuddy(m_channels);
     for (int c = 1; c <= tzv::kChannels; ++c) {
         m_channels->addItem(QString::number(c));
     }
@@ -87,6 +89,7 @@ SimulationWindow::SimulationWindow(Services& services, WindowHost& host, Simulat
                                  QPoint(twips(240), twips(2940)));
     m_ports = new LockedComboBox(services.clipboard, this);
     nameControl(*m_ports, QStringLiteral("Combo1"), portLabel->text());
+    portLabel->setBuddy(m_ports);
     fillPortChooser(*m_ports, *m_link, kPorts);
     placeDropDown(*m_ports, twips(1320), twips(2880), twips(975));
     connect(m_ports, &QComboBox::activated, this, &SimulationWindow::onPortPicked);

@@ -11,7 +11,6 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QShortcut>
 #include <QTableView>
 #include <QTimer>
@@ -20,6 +19,7 @@
 #include <set>
 #include <sstream>
 
+#include "platform/atomicsave.h"
 #include "serial/captureformat.h"
 
 namespace pellix {
@@ -224,23 +224,20 @@ bool TrafficWindow::saveTo(const QString& path) {
     std::ostringstream text;
     writeCapture(text, capture.header(), capture.ring());
     const std::string bytes = text.str();
-    // Written beside the target and renamed over it only when complete.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    const QString error =
+        saveFileAtomically(path, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (!error.isEmpty()) {
+        m_status->setText(error);
+        m_status->setAccessibleName(error);
         return false;
     }
-    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
-        static_cast<qint64>(bytes.size())) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return true;
 }
 
 void TrafficWindow::onSaveAs() {
     const QString path = m_ask(QStringLiteral("Save Capture As"));
-    if (!path.isEmpty() && !saveTo(path)) {
-        m_status->setText(QStringLiteral("Could not save %1").arg(path));
+    if (!path.isEmpty()) {
+        saveTo(path);  // a failure is told on the status line
     }
 }
 

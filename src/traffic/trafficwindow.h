@@ -41,7 +41,8 @@ class TrafficWindow final : public QWidget {
     TrafficModel& model() { return *m_model; }
     void setAskFileName(AskFileName ask) { m_ask = std::move(ask); }
 
-    // Writes the capture's ring to `path` in one go, replacing the file only when complete.
+    // Writes the capture's ring to `path` through the atomic save: the file is replaced only
+    // when complete. A failure is told on the status line.
     bool saveTo(const QString& path);
     // Appends every event from now on to `path`, one flushed line each.
     bool startRecording(const QString& path);

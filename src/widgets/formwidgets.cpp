@@ -87,12 +87,16 @@ QStatusBar* addStatusBar(QWidget* window, bool sizeGrip) {
     return bar;
 }
 
-QLabel* addStatusPanel(QStatusBar* bar, int number, const QString& spokenName) {
+void showsValue(QLabel& label, const QString& whatItIs) {
+    // With no name of its own a label is spoken as the text it shows.
+    label.setAccessibleName(QString());
+    label.setAccessibleDescription(whatItIs);
+}
+
+QLabel* addStatusPanel(QStatusBar* bar, int number, const QString& whatItIs) {
     auto* panel = new QLabel(bar);
     panel->setObjectName(QStringLiteral("%1_Panel%2").arg(bar->objectName()).arg(number));
-    if (!spokenName.isEmpty()) {
-        panel->setAccessibleName(spokenName);
-    }
+    showsValue(*panel, whatItIs.isEmpty() ? QStringLiteral("Link State") : whatItIs);
     bar->addWidget(panel, 1);
     return panel;
 }

@@ -87,9 +87,14 @@ void placeCaptionBeside(QLabel& caption, int left, const QRect& control);
 // The window's status bar ("StatusBar1"); a sizable window shows its size grip in it.
 QStatusBar* addStatusBar(QWidget* window, bool sizeGrip = false);
 
+// A label that shows a value (a status text, a result word) is spoken as what it shows; what it
+// is goes in its description.
+void showsValue(QLabel& label, const QString& whatItIs);
+
 // Panel `number` (from 1) of the status bar, named after it ("StatusBar1_Panel1"); the panels
-// share the bar's width equally.
-QLabel* addStatusPanel(QStatusBar* bar, int number, const QString& spokenName = {});
+// share the bar's width equally and are spoken as what they show (panel 1 is the link state
+// unless said otherwise).
+QLabel* addStatusPanel(QStatusBar* bar, int number, const QString& whatItIs = {});
 
 // Lays a fixed-size window out as a client area of `client` pixels starting `top` pixels down
 // (below a menu bar, say) with the status bar under it, and fixes the window's size to hold

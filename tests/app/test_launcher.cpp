@@ -1,5 +1,7 @@
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 
@@ -31,6 +33,10 @@ class ProbeWindow : public QWidget {
     WindowKind m_kind;
     QList<WindowKind>& m_closed;
 };
+
+constexpr WindowKind kOpensByIndex[] = {WindowKind::HardwareTest, WindowKind::Simulation,
+                                        WindowKind::CnyTester, WindowKind::CoinSetting,
+                                        WindowKind::Manual};
 
 constexpr WindowKind kAllKinds[] = {WindowKind::CoinSetting, WindowKind::Manual,
                                     WindowKind::Simulation, WindowKind::CnyTester,
@@ -87,7 +93,6 @@ class LauncherTest : public QObject {
             QVERIFY(button);
             QCOMPARE(button->toolTip(), tooltips[i]);
             QCOMPARE(button->accessibleName(), tooltips[i]);
-            QCOMPARE(button->focusPolicy(), Qt::NoFocus);
             QCOMPARE(button->geometry().top(), 48 * i);
             QVERIFY2(!button->icon().isNull(), "button pictures ship with the program");
         }
@@ -120,6 +125,80 @@ class LauncherTest : public QObject {
         // Opening again loads a fresh window.
         imageButton(index)->click();
         QCOMPARE(loads[windowKind], 2);
+    }
+
+    // Without a mouse: Tab walks down the column by index, Enter or Space opens the window.
+    void keyboardOpensEveryWindow_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("key");
+        for (int index = 0; index < 5; ++index) {
+            for (const auto& [key, name] :
+                 {std::pair{Qt::Key_Return, "Return"}, std::pair{Qt::Key_Enter, "keypad Enter"},
+                  std::pair{Qt::Key_Space, "Space"}}) {
+                QTest::addRow("button %d by %s", index, name) << index << int(key);
+            }
+        }
+    }
+    void keyboardOpensEveryWindow() {
+        QFETCH(int, index);
+        QFETCH(int, key);
+        launcher->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(launcher));
+        imageButton(0)->setFocus();
+        for (int step = 0; step < index; ++step) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(QApplication::focusWidget(), imageButton(index));
+        QTest::keyClick(imageButton(index), static_cast<Qt::Key>(key));
+        QTRY_VERIFY(registry->loaded(kOpensByIndex[index]));
+        QVERIFY(registry->loaded(kOpensByIndex[index])->isVisible());
+        QVERIFY(!launcher->isVisible());
+    }
+
+    void theFocusedButtonShowsAFrame() {
+        launcher->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(launcher));
+        // The frame shows once the keyboard is in use, as everywhere on the desktop.
+        imageButton(0)->setFocus();
+        QTest::keyClick(imageButton(0), Qt::Key_Tab);
+        QVERIFY(imageButton(1)->hasFocus());
+        const QImage focused = imageButton(1)->grab().toImage();
+        QTest::keyClick(imageButton(1), Qt::Key_Tab);
+        QVERIFY(!imageButton(1)->hasFocus());
+        const QImage unfocused = imageButton(1)->grab().toImage();
+        QVERIFY(focused != unfocused);
+    }
+
+    void closingTheLauncherEndsTheProgram_data() {
+        QTest::addColumn<bool>("byExitButton");
+        QTest::newRow("close box") << false;
+        QTest::newRow("exit button") << true;
+    }
+    void closingTheLauncherEndsTheProgram() {
+        QFETCH(bool, byExitButton);
+        QSignalSpy ended(launcher, &LauncherWindow::closed);
+        imageButton(2)->click();  // a tool window is open, the launcher hidden: nothing ends
+        registry->close(WindowKind::CnyTester);
+        QCOMPARE(ended.size(), 0);
+        if (byExitButton) {
+            imageButton(5)->click();
+        } else {
+            launcher->close();
+        }
+        QCOMPARE(ended.size(), 1);
+    }
+
+    // The pictures leave no bare strip of the plain window colour at the right edge.
+    void picturesFillTheRightEdge() {
+        const QImage shot = launcher->grab().toImage();
+        const QColor bare = QApplication::palette().color(QPalette::Window);
+        const int buttonsEnd = imageButton(0)->geometry().right();
+        for (int x = buttonsEnd + 1; x < shot.width(); ++x) {
+            for (int y = 0; y < shot.height(); y += 4) {
+                QVERIFY2(shot.pixelColor(x, y) != bare,
+                         qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+            }
+        }
     }
 
     void aLoadedWindowIsReused() {

@@ -417,28 +417,41 @@ class CoinSettingProtocolTest : public QObject {
         QCOMPARE(outcome.stage, QStringLiteral("WaitStart"));
     }
 
-    // A save sent while a block's coin data was coming in: the acknowledgement carries on
-    // with the counts of that block, so the refreshed bytes land one byte later in the pairs
-    // and the checksum (which includes the earlier bytes) comes three bytes early.
-    void saveInTheMiddleOfCoinData() {
-        const Bytes reply = bytesFromHex("84 00 05") + Bytes(27, 0x00) + Bytes{0xF0};
-        const Outcome outcome = sameOutcomeForEverySplit(reply, [&](const Chunks& chunks) {
-            CoinSettingState state;
-            Recorder recorder;
-            CoinSettingProtocol protocol(state, recorder);
-            protocol.Load();
-            // Channel 1 (03 E8) and the first byte of channel 2 have arrived.
-            recorder.deliver(protocol, {bytesFromHex("3A 00 00 01 00 03 E8 00")});
-            protocol.SendSettings(oneToSixteen());
-            recorder.events.clear();
-            recorder.deliver(protocol, chunks);
-            return Outcome{recorder.events, stageName(protocol.stage())};
-        });
-        QStringList expected{kSaveComplete, QStringLiteral("box1=0"), QStringLiteral("box2=1280")};
-        for (int i = 3; i < kCoinChannels; ++i) {
-            expected << QStringLiteral("box%1=0").arg(i);
-        }
-        QCOMPARE(outcome.events, expected);
+    // The refreshed numbers after 84 are a block of their own, whatever the block before them
+    // left behind: each channel lands in its own box and the checksum is checked on its byte.
+    void refreshedBlockAfterACutShortOne_data() {
+        QTest::addColumn<Bytes>("before");
+        QTest::addColumn<bool>("timedOut");
+        QTest::newRow("save pressed after channel 1 and half of channel 2")
+            << bytesFromHex("3A 00 00 01 00 03 E8 00") << false;
+        QTest::newRow("save pressed after an odd number of coin bytes")
+            << bytesFromHex("3A 00 00 01 00 03") << false;
+        QTest::newRow("block stalled in its coin data and timed out")
+            << bytesFromHex("3A 00 00 01 00 03 E8 00") << true;
+        Bytes noChecksum = bytesFromHex(kExampleBlock);
+        noChecksum.pop_back();
+        QTest::newRow("block stalled at its checksum and timed out") << noChecksum << true;
+    }
+    void refreshedBlockAfterACutShortOne() {
+        QFETCH(Bytes, before);
+        QFETCH(bool, timedOut);
+        const CoinNumbers refreshed = numbersFrom({1234, 0x3A84, 7});
+        const Outcome outcome =
+            sameOutcomeForEverySplit(Bytes{0x84} + coinData(refreshed), [&](const Chunks& chunks) {
+                CoinSettingState state;
+                Recorder recorder;
+                CoinSettingProtocol protocol(state, recorder);
+                protocol.Load();
+                recorder.deliver(protocol, {before});
+                if (timedOut) {
+                    protocol.BlockTimerExpired();
+                }
+                protocol.SendSettings(refreshed);
+                recorder.events.clear();
+                recorder.deliver(protocol, chunks);
+                return Outcome{recorder.events, stageName(protocol.stage())};
+            });
+        QCOMPARE(outcome.events, QStringList{kSaveComplete} + boxEvents(refreshed));
         QCOMPARE(outcome.stage, QStringLiteral("WaitStart"));
     }
 

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -493,6 +495,32 @@ class CoinSettingWindowTest : public QObject {
                                 "switch to TZV interface then Restart Hopper"));
         QCOMPARE(s->messages.m_shown[0].title, kAppTitle);
         QCOMPARE(s->messages.m_shown[0].icon, MessageIcon::Exclamation);
+    }
+
+    // A hopper that keeps cutting its block short: every time-out comes while the box of the
+    // previous one is still open. One box at a time, and the next one after it is closed.
+    void receiveErrorBoxesDoNotStack() {
+        load();
+        int depth = 0;
+        int deepest = 0;
+        int timeouts = 0;
+        s->messages.m_onShow = [&] {
+            deepest = std::max(deepest, ++depth);
+            while (++timeouts < 5) {
+                port()->inject(hex("3A 00 00"));
+                tick(*window, "Timer3");
+            }
+            --depth;
+        };
+        port()->inject(hex("3A 00 00"));
+        tick(*window, "Timer3");
+        QCOMPARE(timeouts, 5);
+        QCOMPARE(deepest, 1);
+        QCOMPARE(s->messages.m_shown.size(), 1);
+
+        port()->inject(hex("3A 00 00"));
+        tick(*window, "Timer3");
+        QCOMPARE(s->messages.m_shown.size(), 2);
     }
 
     void receiverStateOutlivesTheWindow() {

@@ -11,18 +11,21 @@
 #include <QTest>
 #include <QTimer>
 
-#ifndef Q_OS_WIN
+#include <fcntl.h>
 #include <sys/stat.h>
-#endif
+#include <unistd.h>
 
+#include "childprocess.h"
 #include "coinsetting/coinsettingwindow.h"
 #include "coinsetting/settingfilecommands.h"
 #include "common/settingskeys.h"
 #include "fakes.h"
 #include "platform/filedialogs.h"
+#include "platform/filenames.h"
 
 using namespace pellix;
 using pellix::test::RecordingHost;
+using pellix::test::runWithFileSizeLimit;
 using pellix::test::TestServices;
 using pellix::test::writeFile;
 
@@ -311,6 +314,76 @@ class SettingFileCommandsTest : public QObject {
         QVERIFY2(shown.text.size() > QDir::toNativeSeparators(target).size() + 2,
                  qPrintable(shown.text));
         QCOMPARE(readAll(kept), old);
+    }
+
+    // Parameter → Save over a good file on a full disk (a child process whose file size
+    // limit stands in for the disk): the message names the file and why, the file keeps
+    // every byte.
+    void saveOntoFullDiskKeepsTheOldFile() {
+        Fixture bench;
+        bench.boxes = padded({"1000"}, "65535");
+        const QString path = bench.path("set.txt");
+        const QByteArray old = QByteArray(" 5\r\n").repeated(16);
+        QVERIFY(writeFile(path, old));
+        bench.dialogs.m_answer = path;
+        const auto shown = runWithFileSizeLimit(64, [&] {
+            bench.commands.save();
+            return bench.fakes.messages.texts().join(QLatin1Char('|')).toUtf8();
+        });
+        QVERIFY(shown.has_value());
+        const QString text = QString::fromUtf8(*shown);
+        QVERIFY2(text.startsWith("Unable to save " + QDir::toNativeSeparators(path) + "\n"),
+                 qPrintable(text));
+        QVERIFY2(text.contains("disk is full"), qPrintable(text));
+        QCOMPARE(readAll(path), old);
+        QCOMPARE(QDir(bench.dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"set.txt"});
+    }
+
+    // Saving onto a named pipe (loading one is covered above): refused with the reason, and
+    // no regular file is put in its place.
+    void saveOntoPipeLeavesItAlone() {
+        Fixture bench;
+        const QString path = bench.path("set.txt");
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        bench.dialogs.m_answer = path;
+        bench.commands.save();
+        QCOMPARE(bench.fakes.messages.m_shown.size(), 1);
+        const QString text = bench.fakes.messages.m_shown[0].text;
+        QVERIFY2(text.startsWith("Unable to save " + QDir::toNativeSeparators(path) + "\n"),
+                 qPrintable(text));
+        QVERIFY2(text.contains("named pipe"), qPrintable(text));
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
+        QVERIFY(S_ISFIFO(st.st_mode));
+    }
+
+    // A file name with bytes that are not UTF-8 (Qt shows them as U+FFFD): loaded, and saved
+    // back into the same file rather than beside it.
+    void nameThatIsNotUtf8LoadsAndSaves() {
+        Fixture bench;
+        const QByteArray native = QFile::encodeName(bench.dir.path()) + "/bad\xff\xfe.txt";
+        {
+            QFile raw;
+            const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+            QVERIFY(fd >= 0);
+            QVERIFY(raw.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+            raw.write(" 12\r\n 34\r\n");
+        }
+        bench.dialogs.m_answer = QFile::decodeName(native);
+        bench.commands.load();
+        QCOMPARE(bench.fakes.messages.texts(), QStringList());
+        QCOMPARE(bench.boxes, padded({"12", "34"}, "0"));
+
+        bench.boxes = padded({"7"}, "0");
+        bench.commands.save();
+        QCOMPARE(bench.fakes.messages.texts(), QStringList());
+        // Qt's own spelling of the name (U+FFFD written as UTF-8) was not created beside it.
+        QVERIFY(!QFile::exists(bench.dialogs.m_answer));
+        QFile back;
+        QVERIFY(openRegularFile(bench.dialogs.m_answer, back));
+        QVERIFY(back.readAll().startsWith(" 7\r\n 0\r\n"));
+        QCOMPARE(::unlink(native.constData()), 0);  // QTemporaryDir cannot see this name
     }
 
     // The window's "Parameter" menu runs the commands on its boxes. Loading does not check the

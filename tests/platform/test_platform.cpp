@@ -1,10 +1,16 @@
 #include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLockFile>
 #include <QStandardPaths>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "fakes.h"
 #include "platform/qtservices.h"
@@ -89,6 +95,99 @@ class PlatformTest : public QObject {
         stale.close();
         QtInstanceLock afterCrash;
         QVERIFY(!afterCrash.anotherInstanceRunning());
+    }
+
+    // QSettings would read whatever lies at the settings file's name; a named pipe there
+    // stopped the program before its launcher showed. Anything but a readable regular file:
+    // defaults, values kept for the run, one word to the technician, the name left alone.
+    void settingsFileThatCannotBeReadGivesDefaults_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("named pipe") << "pipe";
+        QTest::newRow("folder") << "folder";
+    }
+    void settingsFileThatCannotBeReadGivesDefaults() {
+        QFETCH(QString, kind);
+        QTemporaryDir home;
+        qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+        QVERIFY(QDir(home.path()).mkdir("Pellix"));
+        const QString file = home.filePath("Pellix/Pellix kit.conf");
+        if (kind == "pipe") {
+            QVERIFY(::mkfifo(QFile::encodeName(file).constData(), 0600) == 0);
+        } else {
+            QVERIFY(QDir(home.path()).mkdir("Pellix/Pellix kit.conf"));
+        }
+        QCOMPARE(QtSettingsStore::location(), file);
+        QStringList told;
+        {
+            QtSettingsStore store([&told](const QString& name) { told << name; });
+            QCOMPARE(store.value("Setting/COMPORT", "1"), QString("1"));
+            store.setValue("Setting/COMPORT", "4");
+            QCOMPARE(store.value("Setting/COMPORT", "1"), QString("4"));
+            QCOMPARE(store.value("Setting/Load_path", "/opt"), QString("/opt"));
+        }
+        QCOMPARE(told, QStringList{file});
+        const QFileInfo after(file);
+        QCOMPARE(after.isFile(), false);
+        QCOMPARE(after.isDir(), kind == "folder");
+    }
+
+    // Only a lock another live copy holds means a second copy. A lock that cannot be made
+    // (no runtime folder, a file in its place) tells nothing: this copy runs on.
+    void lockThatCannotBeMadeIsNoSecondCopy_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("runtime folder missing") << "missing";
+        QTest::newRow("runtime folder is a file") << "file";
+        QTest::newRow("runtime folder read-only") << "read-only";
+    }
+    void lockThatCannotBeMadeIsNoSecondCopy() {
+        QFETCH(QString, kind);
+        QTemporaryDir base;
+        QString folder = base.filePath("runtime");
+        if (kind == "file") {
+            QVERIFY(writeFile(folder, "not a folder"));
+        } else if (kind == "read-only") {
+            QVERIFY(QDir(base.path()).mkdir("runtime"));
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+            if (::access(QFile::encodeName(folder).constData(), W_OK) == 0) {
+                QSKIP("permission bits do not stop this user");
+            }
+        }
+        QtInstanceLock lock(folder);
+        QVERIFY(!lock.anotherInstanceRunning());
+    }
+
+    // The lock held by another live process (a child that waits until told to end).
+    void lockHeldByAnotherProcessIsASecondCopy() {
+        QTemporaryDir runtime;
+        int go[2];
+        int ready[2];
+        QVERIFY(::pipe(go) == 0 && ::pipe(ready) == 0);
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            ::close(go[1]);
+            ::close(ready[0]);
+            QtInstanceLock held(runtime.path());
+            const char state = held.anotherInstanceRunning() ? 'n' : 'y';
+            char byte = 0;
+            if (::write(ready[1], &state, 1) != 1 || ::read(go[0], &byte, 1) < 0) {
+                ::_exit(2);
+            }
+            ::_exit(0);
+        }
+        ::close(go[0]);
+        ::close(ready[1]);
+        char state = 0;
+        const ssize_t got = ::read(ready[0], &state, 1);
+        ::close(ready[0]);
+        QCOMPARE(got, ssize_t(1));
+        QCOMPARE(state, 'y');
+        const bool second = QtInstanceLock(runtime.path()).anotherInstanceRunning();
+        ::close(go[1]);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        QVERIFY(second);
+        QVERIFY(!QtInstanceLock(runtime.path()).anotherInstanceRunning());  // ended with it
     }
 
     void lockedComboBoxTakesOnlyPicks() {

@@ -225,15 +225,25 @@ class SerialLinkTest : public QObject {
         QCOMPARE(panel.at(0).at(0).toString(), kPanelClosed);
     }
 
-    void otherOpenErrorsEndSilently() {
+    void otherOpenErrorsEndSilentlyWithThePortShownClosed_data() {
+        QTest::addColumn<bool>("wasOpen");
+        QTest::newRow("no port open before") << false;
+        QTest::newRow("the old port was open and is closed by the pick") << true;
+    }
+    void otherOpenErrorsEndSilentlyWithThePortShownClosed() {
+        QFETCH(bool, wasOpen);
         TestServices s;
-        s.ports.m_openErrors.insert(QStringLiteral("/dev/fake1"), OpenError::Other);
+        s.ports.m_openErrors.insert(QStringLiteral("/dev/fake2"), OpenError::Other);
         SerialLink link(s.services, {});
+        if (wasOpen) {
+            QCOMPARE(link.SelectPort(0), SelectResult::Opened);
+        }
         QSignalSpy panel(&link, &SerialLink::panelTextChanged);
-        QCOMPARE(link.SelectPort(0), SelectResult::OtherError);
+        QCOMPARE(link.SelectPort(1), SelectResult::OtherError);
         QVERIFY(s.messages.m_shown.isEmpty());
-        QCOMPARE(panel.size(), 0);
         QVERIFY(!link.IsOpen());
+        QCOMPARE(panel.size(), 1);
+        QCOMPARE(panel.at(0).at(0).toString(), kPanelClosed);
     }
 
     void clipboardIsClearedOnSelectOnlyWhenAsked() {

@@ -1,0 +1,209 @@
+#include <QAccessible>
+#include <QLabel>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+#include "app/launcherwindow.h"
+#include "app/windowregistry.h"
+#include "cny/cnytesterwindow.h"
+#include "coinsetting/coinsettingwindow.h"
+#include "fakes.h"
+#include "hwtest/hardwaretestwindow.h"
+#include "manual/manualwindow.h"
+#include "serial/seriallink.h"
+#include "simulation/simulationwindow.h"
+
+using namespace pellix;
+using namespace pellix::test;
+
+namespace {
+
+// Every window of the tool, built over fakes as the program builds it.
+struct AllWindows {
+    TestServices ts;
+    RecordingHost host;
+    WindowRegistry registry;
+    SimulationState simulationState;
+    CnyState cnyState;
+    CoinSettingState coinSettingState;
+
+    std::unique_ptr<QWidget> build(const QString& kind) {
+        if (kind == QLatin1String("launcher")) {
+            return std::make_unique<LauncherWindow>(registry, ts.folder);
+        }
+        if (kind == QLatin1String("manual")) {
+            return std::make_unique<ManualWindow>(ts.services, host);
+        }
+        if (kind == QLatin1String("coin number setting")) {
+            return std::unique_ptr<QWidget>(
+                CoinSettingWindow::create(ts.services, host, coinSettingState, [] {}));
+        }
+        if (kind == QLatin1String("protocol simulation")) {
+            return std::make_unique<SimulationWindow>(ts.services, host, simulationState);
+        }
+        if (kind == QLatin1String("cny tester")) {
+            return std::make_unique<CnyTesterWindow>(ts.services, host, cnyState);
+        }
+        return std::make_unique<HardwareTestWindow>(ts.services, host);
+    }
+};
+
+const QStringList kWindows{
+    "launcher",   "manual",       "coin number setting", "protocol simulation",
+    "cny tester", "hardware test"};
+
+bool interactive(QAccessible::Role role) {
+    switch (role) {
+        case QAccessible::PushButton:
+        case QAccessible::CheckBox:
+        case QAccessible::RadioButton:
+        case QAccessible::ComboBox:
+        case QAccessible::EditableText:
+        case QAccessible::SpinBox:
+        case QAccessible::Slider:
+        case QAccessible::List:
+        case QAccessible::Table:
+        case QAccessible::MenuItem:
+        case QAccessible::ButtonMenu:
+        case QAccessible::ButtonDropDown:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Visits every visible node of an accessibility tree.
+void walk(QAccessibleInterface* node, const std::function<void(QAccessibleInterface*)>& visit) {
+    if (!node || node->state().invisible) {
+        return;
+    }
+    visit(node);
+    for (int i = 0; i < node->childCount(); ++i) {
+        walk(node->child(i), visit);
+    }
+}
+
+QString spoken(QWidget* widget) {
+    QAccessibleInterface* node = QAccessible::queryAccessibleInterface(widget);
+    return node ? node->text(QAccessible::Name) : QString();
+}
+
+}  // namespace
+
+// What a screen reader finds in each window.
+class AccessibilityTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void everyControlHasAName_data() {
+        QTest::addColumn<QString>("kind");
+        for (const QString& kind : kWindows) {
+            QTest::newRow(qPrintable(kind)) << kind;
+        }
+    }
+    void everyControlHasAName() {
+        QFETCH(QString, kind);
+        AllWindows all;
+        std::unique_ptr<QWidget> window = all.build(kind);
+        QVERIFY(window);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        int controls = 0;
+        walk(QAccessible::queryAccessibleInterface(window.get()), [&](QAccessibleInterface* node) {
+            if (!interactive(node->role())) {
+                return;
+            }
+            ++controls;
+            const QObject* object = node->object();
+            QVERIFY2(!node->text(QAccessible::Name).trimmed().isEmpty(),
+                     qPrintable(QStringLiteral("%1 (role %2) has no name")
+                                    .arg(object ? object->objectName() : QStringLiteral("?"))
+                                    .arg(int(node->role()))));
+        });
+        QVERIFY(controls > 0);
+    }
+
+    // A label that shows a value is read as that value, whatever it shows now; what it is
+    // stays available as its description.
+    void valueLabelsAreReadAsTheirValue_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("coin number setting status") << "coin number setting"
+                                                    << "Label2";
+        QTest::newRow("coin number setting link panel") << "coin number setting"
+                                                        << "StatusBar1_Panel1";
+        QTest::newRow("simulation hint line") << "protocol simulation"
+                                              << "Label1";
+        QTest::newRow("simulation link panel") << "protocol simulation"
+                                               << "StatusBar1_Panel1";
+        QTest::newRow("cny link panel") << "cny tester"
+                                        << "StatusBar1_Panel1";
+        QTest::newRow("cny speed panel") << "cny tester"
+                                         << "StatusBar1_Panel2";
+        QTest::newRow("hardware test motor result") << "hardware test"
+                                                    << "Label5_0";
+        QTest::newRow("hardware test last result") << "hardware test"
+                                                   << "Label5_5";
+        QTest::newRow("hardware test link panel") << "hardware test"
+                                                  << "StatusBar1_Panel1";
+    }
+    void valueLabelsAreReadAsTheirValue() {
+        QFETCH(QString, kind);
+        QFETCH(QString, label);
+        AllWindows all;
+        std::unique_ptr<QWidget> window = all.build(kind);
+        QVERIFY(window);
+        auto* value = window->findChild<QLabel*>(label);
+        QVERIFY(value);
+        QCOMPARE(spoken(value), value->text());
+        for (const QString& shown : {kPanelClosed, kPanelOpen}) {
+            value->setText(shown);
+            QCOMPARE(spoken(value), shown);
+        }
+        QAccessibleInterface* node = QAccessible::queryAccessibleInterface(value);
+        QVERIFY(!node->text(QAccessible::Description).isEmpty());
+        QVERIFY(node->text(QAccessible::Description) != value->text());
+    }
+
+    // A caption names the control beside it for assistive technology ("labelled by").
+    void captionsLabelTheirControls_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("simulation channel") << "protocol simulation"
+                                            << "Label5";
+        QTest::newRow("simulation port") << "protocol simulation"
+                                         << "Label6";
+        QTest::newRow("cny hopper address") << "cny tester"
+                                            << "Label4";
+        QTest::newRow("cny payout box") << "cny tester"
+                                        << "Label3";
+        QTest::newRow("hardware test port") << "hardware test"
+                                            << "Label6";
+        QTest::newRow("flash panel software version") << "hardware test"
+                                                      << "Label9";
+        QTest::newRow("flash panel manufacturer") << "hardware test"
+                                                  << "Label11";
+    }
+    void captionsLabelTheirControls() {
+        QFETCH(QString, kind);
+        QFETCH(QString, caption);
+        AllWindows all;
+        std::unique_ptr<QWidget> window = all.build(kind);
+        QVERIFY(window);
+        auto* label = window->findChild<QLabel*>(caption);
+        QVERIFY(label);
+        QVERIFY(label->buddy());
+        QAccessibleInterface* control = QAccessible::queryAccessibleInterface(label->buddy());
+        bool labelled = false;
+        for (const auto& [other, relation] : control->relations(QAccessible::Label)) {
+            labelled = labelled || other->object() == label;
+        }
+        QVERIFY(labelled);
+        // Drop-down lists are read by their entry; the name they carry is still the caption's.
+        QCOMPARE(label->buddy()->accessibleName(), label->text().simplified());
+    }
+};
+
+QTEST_MAIN(AccessibilityTest)
+#include "test_accessibility.moc"

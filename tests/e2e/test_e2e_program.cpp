@@ -1,0 +1,113 @@
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "coinsetting/coinsettingtexts.h"
+#include "desktopsession.h"
+#include "hwtest/hwtesttexts.h"
+#include "widgets/twips.h"
+
+using namespace pellix;
+using namespace pellix::test;
+
+namespace {
+
+const QString kLauncher = QStringLiteral("HOPPER SW TOOL");
+const QString kErrorBox = QStringLiteral("Error");
+
+QString fromView(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Where the technician clicks the launcher's image button `index`.
+QPoint imageButton(int index) {
+    return twipsRect(3720, 720 * index, 1335, 735).center();
+}
+
+enum Button { kHardwareTest = 0, kCoinSetting = 3, kManual = 4, kExit = 5 };
+
+}  // namespace
+
+// The real program on a virtual display: what ends it and what must not.
+class ProgramEndToEnd : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<DesktopSession> desktop;
+    QTemporaryDir lockFolder;
+
+    bool ready() const { return desktop && desktop->isUp(); }
+
+  private slots:
+    void initTestCase() {
+        desktop = std::make_unique<DesktopSession>();
+        if (!ready()) {
+            QSKIP("needs Xvfb and xdotool (scripts/install-deps.sh installs them)");
+        }
+        QVERIFY(lockFolder.isValid());
+    }
+    void cleanupTestCase() { desktop.reset(); }
+
+    // A window that fails its load (a message box, then nothing of it on screen) leaves the
+    // program running with a window to go on from.
+    void failedLoadKeepsTheProgramRunning_data() {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QString>("shownAfter");
+        QTest::newRow("manual without its instruction file") << int(kManual) << kLauncher;
+        QTest::newRow("coin number setting whose remembered port is missing")
+            << int(kCoinSetting) << fromView(coinsettingtexts::kCaption);
+        QTest::newRow("hardware test, coin number setting port missing in the background")
+            << int(kHardwareTest) << fromView(hwtest::texts::kWindowTitle);
+    }
+    void failedLoadKeepsTheProgramRunning() {
+        QFETCH(int, button);
+        QFETCH(QString, shownAfter);
+        QTemporaryDir lock;
+        ProgramRun run(*desktop, lock.path());
+        // The remembered port (COM1 by default) names a device that is not there.
+        run.setEnv(QStringLiteral("PELLIX_COM1"), QStringLiteral("/nonexistent/ttyS0"));
+        QVERIFY(run.start());
+        const qulonglong launcher = run.waitForWindow(kLauncher);
+        QVERIFY(launcher);
+        desktop->click(launcher, imageButton(button));
+
+        QVERIFY(run.waitForWindow(kErrorBox));
+        // Every error box of the load is answered as the technician would, with Enter.
+        for (int boxes = 0; boxes < 3 && run.waitForWindow(kErrorBox) != 0; ++boxes) {
+            desktop->key(QStringLiteral("Return"));
+            QTest::qWait(300);
+        }
+        QVERIFY(run.waitForWindow(shownAfter));
+        QVERIFY(run.staysRunning(1500));
+        QVERIFY(run.waitForWindow(shownAfter));
+    }
+
+    void definedExitsEndTheProgram() {
+        QTemporaryDir lock;
+        ProgramRun run(*desktop, lock.path());
+        run.ship(QStringLiteral("Manual5.rtf"));
+        QVERIFY(run.start());
+        const qulonglong launcher = run.waitForWindow(kLauncher);
+        QVERIFY(launcher);
+        desktop->click(launcher, imageButton(kExit));
+        QVERIFY(run.endsCleanly());
+    }
+
+    // The coin number setting window of a second copy ends that copy at once; the first runs on.
+    void secondCopyEndsAtTheCoinNumberSettingWindow() {
+        QTemporaryDir lock;
+        ProgramRun first(*desktop, lock.path());
+        ProgramRun second(*desktop, lock.path());
+        QVERIFY(first.start());
+        QVERIFY(first.waitForWindow(kLauncher));
+        QVERIFY(second.start());
+        const qulonglong launcher = second.waitForWindow(kLauncher);
+        QVERIFY(launcher);
+        desktop->click(launcher, imageButton(kCoinSetting));
+        QVERIFY(second.endsCleanly());
+        QVERIFY(first.staysRunning(500));
+        desktop->click(first.waitForWindow(kLauncher), imageButton(kExit));
+        QVERIFY(first.endsCleanly());
+    }
+};
+
+QTEST_MAIN(ProgramEndToEnd)
+#include "test_e2e_program.moc"
