@@ -23,7 +23,7 @@ constexpr std::size_t kStreamBytes = 256u * 1024 * 1024;
 constexpr double kTargetMBps = 100;
 constexpr int kRounds = 3;
 
-struct Counter : pellix::hwtest::TestStreamListener {
+struct Counter : pellix::hwtest::TestStreamListener, pellix::LinePort {
     std::uint64_t prism = 0;
     std::uint64_t dip = 0;
     std::uint64_t textBytes = 0;
@@ -43,7 +43,13 @@ struct Counter : pellix::hwtest::TestStreamListener {
     }
     void recordTextByte(FlashField, std::uint8_t) override { ++textBytes; }
     void showSerialNumber(std::string_view) override { ++serials; }
-    void sendByte(std::uint8_t) override { ++other; }
+    bool send(std::span<const std::uint8_t> bytes) override {
+        other += bytes.size();
+        return true;
+    }
+    void discardInput() override {}
+    void startTimeout(std::size_t) override {}
+    void stopTimeout(std::size_t) override {}
 };
 
 void append(std::vector<std::uint8_t>& out, std::initializer_list<std::uint8_t> bytes) {
@@ -91,7 +97,7 @@ int main() {
     for (int round = 0; round < kRounds; ++round) {
         for (const bool perByte : {true, false}) {
             Counter counter;
-            TestStreamReceiver receiver(counter);
+            TestStreamReceiver receiver(counter, counter);
             const std::clock_t start = std::clock();
             if (perByte) {
                 for (std::uint8_t b : stream) {

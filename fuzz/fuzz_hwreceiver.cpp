@@ -6,11 +6,11 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <span>
 #include <string_view>
 #include <vector>
 
+#include "fuzzcheck.h"
 #include "hwtest/flashrecord.h"
 #include "hwtest/teststreamreceiver.h"
 
@@ -18,15 +18,9 @@ namespace {
 
 using namespace pellix::hwtest;
 
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
 // Checks every call and logs it as one number (kind, then up to two bytes), so two runs can be
 // compared call for call.
-struct Checker : TestStreamListener {
+struct Checker : TestStreamListener, pellix::LinePort {
     std::vector<std::uint32_t> calls;
 
     void log(std::uint32_t kind, std::uint32_t a = 0, std::uint32_t b = 0) {
@@ -36,7 +30,7 @@ struct Checker : TestStreamListener {
     void secondChecksumByte(std::uint8_t b) override { log(2, b); }
     void versionCharacter(std::uint8_t b) override { log(3, b); }
     void firmwareVariantDecided(FirmwareVariant v) override {
-        check(v != FirmwareVariant::Undecided);
+        FUZZ_CHECK(v != FirmwareVariant::Undecided);
         log(4, static_cast<std::uint32_t>(v));
     }
     void showDipSwitchState(std::uint8_t b) override { log(5, b); }
@@ -45,23 +39,32 @@ struct Checker : TestStreamListener {
     }
     void recordTextByte(FlashField field, std::uint8_t b) override {
         log(7, static_cast<std::uint32_t>(field), b);
-        check(isShownRecordByte(b));
-        check(field != FlashField::SerialNumber && field != FlashField::CompanyMode &&
-              field != FlashField::AddressMode && field != FlashField::EncryptionMode);
+        FUZZ_CHECK(isShownRecordByte(b));
+        FUZZ_CHECK(field != FlashField::SerialNumber && field != FlashField::CompanyMode &&
+                   field != FlashField::AddressMode && field != FlashField::EncryptionMode);
     }
     void showSerialNumber(std::string_view text) override {
-        check(text.size() == FlashRecord::kSerialDigits);
+        FUZZ_CHECK(text.size() == FlashRecord::kSerialDigits);
         std::uint32_t value = 0;
         for (char c : text) {
-            check(c >= '0' && c <= '9');
+            FUZZ_CHECK(c >= '0' && c <= '9');
             value = value * 10 + static_cast<std::uint32_t>(c - '0');
         }
-        check(value < FlashRecord::kSerialLimit);
+        FUZZ_CHECK(value < FlashRecord::kSerialLimit);
         log(8);
         calls.push_back(value);
     }
-    void sendByte(std::uint8_t b) override {
-        check(b == kPromptReply);
+    bool send(std::span<const std::uint8_t> bytes) override {
+        for (std::uint8_t b : bytes) {
+            sendByte(b);
+        }
+        return true;
+    }
+    void discardInput() override {}
+    void startTimeout(std::size_t) override {}
+    void stopTimeout(std::size_t) override {}
+    void sendByte(std::uint8_t b) {
+        FUZZ_CHECK(b == kPromptReply);
         log(9, b);
     }
 };
@@ -73,9 +76,9 @@ void recordRoundTrip(std::span<const std::uint8_t, FlashRecord::kSize> record) {
     decoded.encryptionMode %= 3;
     const FlashWrite write = decoded.encodeForWrite();
     // Every decoded text fits its field and has a code, so the write always succeeds.
-    check(write.ok() && write.frame.size() == 1 + FlashRecord::kSize);
+    FUZZ_CHECK(write.ok() && write.frame.size() == 1 + FlashRecord::kSize);
     const auto again = std::span<const std::uint8_t>(write.frame).subspan<1, FlashRecord::kSize>();
-    check(FlashRecord::decode(again) == decoded);
+    FUZZ_CHECK(FlashRecord::decode(again) == decoded);
 }
 
 }  // namespace
@@ -91,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // the byte-wise run after that chunk's last byte.
     const auto resetAfter = [&](std::size_t at) { return stream[at] == 0x52; };
     Checker inChunks;
-    TestStreamReceiver chunked(inChunks);
+    TestStreamReceiver chunked(inChunks, inChunks);
     for (std::size_t at = 0; at < stream.size(); at += chunk) {
         chunked.feed(stream.subspan(at, std::min(chunk, stream.size() - at)));
         if (resetAfter(at)) {
@@ -99,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     Checker byteWise;
-    TestStreamReceiver single(byteWise);
+    TestStreamReceiver single(byteWise, byteWise);
     for (std::size_t at = 0; at < stream.size(); ++at) {
         single.feed(stream[at]);
         const std::size_t chunkStart = at - at % chunk;
@@ -108,8 +111,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             single.resetReceiver();
         }
     }
-    check(inChunks.calls == byteWise.calls);
-    check(chunked.state() == single.state());
+    FUZZ_CHECK(inChunks.calls == byteWise.calls);
+    FUZZ_CHECK(chunked.state() == single.state());
 
     if (stream.size() >= FlashRecord::kSize) {
         recordRoundTrip(stream.first<FlashRecord::kSize>());

@@ -1,24 +1,21 @@
 // Feeds arbitrary bytes to the RTF reader, once whole and once in chunks whose sizes come from
 // the input itself, and checks what must hold for any file: both ways read the same document,
-// the text is well-formed UTF-8, and every cap on the document holds.
+// the text is well-formed UTF-8, the document is bounded by the input, and every cap that
+// keeps the manual window's layout cheap holds (font sizes, paragraphs, runs, text, words).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "common/codepage.h"
+#include "fuzzcheck.h"
+#include "manual/rtfkeywords.h"
 #include "manual/rtfreader.h"
 
 namespace {
 
 using namespace pellix;
-
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 bool wellFormedUtf8(const std::string& text) {
     std::size_t i = 0;
@@ -90,24 +87,45 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const RtfError error = reader.finish();
     const rtf::Document pieces = reader.takeDocument();
 
-    check(error == whole.error);
-    check(sameDocument(pieces, whole.document));
+    FUZZ_CHECK(error == whole.error);
+    FUZZ_CHECK(sameDocument(pieces, whole.document));
     const rtf::Document& document = whole.document;
-    check(whole.error == RtfError::None || document.paragraphs.empty());
-    check(whole.error != RtfError::None || input.substr(0, 5) == "{\\rtf");
-    check(wellFormedUtf8(document.plainText()));
-    check(document.paragraphs.size() <= RtfReader::kMaxParagraphs);
-    check(document.fonts.size() <= RtfReader::kMaxFonts);
-    check(document.colors.size() <= RtfReader::kMaxColors);
+    FUZZ_CHECK(whole.error == RtfError::None || document.paragraphs.empty());
+    FUZZ_CHECK(whole.error != RtfError::None || input.substr(0, 5) == "{\\rtf");
+    FUZZ_CHECK(wellFormedUtf8(document.plainText()));
+    FUZZ_CHECK(document.paragraphs.size() <= RtfReader::kMaxParagraphs);
+    FUZZ_CHECK(document.fonts.size() <= RtfReader::kMaxFonts);
+    FUZZ_CHECK(document.colors.size() <= RtfReader::kMaxColors);
     for (const rtf::Font& font : document.fonts) {
-        check(font.name.size() <= RtfReader::kMaxFontName + 3);
-        check(wellFormedUtf8(font.name));
+        FUZZ_CHECK(font.name.size() <= RtfReader::kMaxFontName + 3);
+        FUZZ_CHECK(wellFormedUtf8(font.name));
     }
+    // Bounded by the input: a paragraph takes at least a two-byte control symbol, a run at
+    // least one byte, a character at most four bytes of UTF-8 (plus the breaks put in words).
+    FUZZ_CHECK(document.paragraphs.size() <= input.size() / 2 + 1);
+    // And bounded for the manual window's layout whatever the input's size.
+    std::size_t runs = 0;
+    std::size_t textBytes = 0;
     for (const rtf::Paragraph& paragraph : document.paragraphs) {
+        FUZZ_CHECK(paragraph.mark.halfPoints > 0 &&
+                   paragraph.mark.halfPoints <= rtf::kMaxHalfPoints);
+        std::size_t unbroken = 0;
         for (const rtf::Run& run : paragraph.runs) {
-            check(!run.text.empty());
-            check(run.style.halfPoints > 0);
+            FUZZ_CHECK(!run.text.empty());
+            FUZZ_CHECK(run.style.halfPoints > 0 && run.style.halfPoints <= rtf::kMaxHalfPoints);
+            ++runs;
+            textBytes += run.text.size();
+            for (char32_t c : utf8ToCharacters(run.text)) {
+                const bool breaks = c == ' ' || c == '\t' || c == '\n' ||
+                                    c == RtfReader::kWordBreak || (c >= 0x3400 && c <= 0x9FFF) ||
+                                    c >= 0x20000;
+                unbroken = breaks ? 0 : unbroken + 1;
+                FUZZ_CHECK(unbroken <= RtfReader::kMaxWordLength);
+            }
         }
     }
+    FUZZ_CHECK(runs <= RtfReader::kMaxRuns && runs <= input.size());
+    FUZZ_CHECK(textBytes < RtfReader::kMaxTextBytes + 8);
+    FUZZ_CHECK(textBytes <= 5 * input.size());
     return 0;
 }

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and `make run` need, when any is missing.
 # Safe to run again: it does nothing when everything is there.
+#   install-deps.sh        what the build, the tests and `make run` need
+#   install-deps.sh fuzz   that, and clang with its libFuzzer for `make fuzz`
 set -euo pipefail
 
 packages=(
@@ -8,7 +10,11 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
     qt6-qpa-plugins libbenchmark-dev
     xvfb xauth x11-utils xdotool imagemagick fonts-noto-cjk
+    file desktop-file-utils appstream
 )
+if [ "${1:-}" = fuzz ]; then
+    packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

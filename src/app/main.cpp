@@ -1,6 +1,10 @@
 #include <QApplication>
 #include <QDir>
+#include <QTextStream>
 
+#include <cstdio>
+
+#include "app/commandline.h"
 #include "app/launcherwindow.h"
 #include "app/trafficopener.h"
 #include "app/windowregistry.h"
@@ -11,11 +15,25 @@
 #include "manual/manualwindow.h"
 #include "platform/qtserialport.h"
 #include "platform/qtservices.h"
+#include "platform/runtimefolder.h"
 #include "simulation/simulationwindow.h"
+#ifdef Q_OS_UNIX
+#include "platform/terminationsignals.h"
+#endif
 
 using namespace pellix;
 
 int main(int argc, char* argv[]) {
+    {
+        // Before any window system is needed, so --help works in a terminal without a display.
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        CommandLine commandLine;
+        if (const auto exitCode = commandLine.run(argumentList(argc, argv), out, err)) {
+            return *exitCode;
+        }
+    }
+
     QApplication app(argc, argv);
     // The launcher is hidden while a tool window loads; a window that refuses to open (its
     // message box gone, nothing shown) must not end the run. Only the launcher's close does.
@@ -40,6 +58,12 @@ int main(int argc, char* argv[]) {
     CaptureBook captures;
     Services services{settings, messages, clipboard, folder, instance, ports, &captures};
     TrafficOpener traffic(captures);
+
+    // A broken installation shows as empty pictures and a manual error much later; name the
+    // missing files where the technician or a packager looks first.
+    for (const QString& path : missingRuntimeFiles(folder.path())) {
+        std::fprintf(stderr, "pellix-kit: runtime file missing: %s\n", qPrintable(path));
+    }
 
     // Each window kind keeps some state for the whole run, across its loads.
     SimulationState simulationState;
@@ -72,6 +96,13 @@ int main(int argc, char* argv[]) {
     // Queued: the close sequence finishes before the event loop is left.
     QObject::connect(&launcher, &LauncherWindow::closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
+#ifdef Q_OS_UNIX
+    // Logout or kill: the same close sequence as the launcher's close box, so open ports are
+    // closed before the program ends.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &launcher,
+                     [&launcher] { launcher.close(); });
+#endif
     launcher.show();
     return app.exec();
 }

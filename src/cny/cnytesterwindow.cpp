@@ -24,6 +24,7 @@
 #include "common/text.h"
 #include "platform/atomicsave.h"
 #include "platform/services.h"
+#include "serial/seriallineport.h"
 #include "serial/seriallink.h"
 #include "widgets/formwidgets.h"
 #include "widgets/lockedcombobox.h"
@@ -123,15 +124,15 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
     : QWidget(parent, kFixedToolWindowFlags),
       m_services(services),
       m_host(host),
-      m_state(state),
+      m_line(new SerialLinePort(services, SerialLinkPolicy{}, {}, this)),
+      m_link(&m_line->link()),
+      m_session(state.assembler, *m_line, *this),
       m_askSavePath(askSavePathWithDialog) {
     setUpWindow(*this, QStringLiteral("Form4"), toQString(cny::kWindowTitle), services.folder,
-                QStringLiteral("\\pellix.ico"));
+                toQString(cny::kWindowIconFile));
     useDialogFont(*this);
 
-    m_link = new SerialLink(services, SerialLinkPolicy{}, this);
-    m_link->setObjectName(QStringLiteral("MSComm1"));
-    m_notes.setSink(m_link->capture());
+    m_line->setEngine(&m_session);
 
     for (int i = 0; i < cny::kCommands; ++i) {
         const QString caption = toQString(cny::kCommandCaptions[static_cast<std::size_t>(i)]);
@@ -210,15 +211,13 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
 
     connect(m_link, &SerialLink::panelTextChanged, m_linkPanel, &QLabel::setText);
     connect(m_link, &SerialLink::portLost, this, [this] { setCommandsEnabled(false); });
-    connect(m_link, &SerialLink::byteReceived, this,
-            [this](std::uint8_t byte) { m_state.assembler.feed(byte, m_notes); });
 
     // Load.
     setCommandsEnabled(false);
     m_speeds->setCurrentIndex(0);
     onSpeedPicked(0);
     m_linkPanel->setText(kPanelClosed);
-    m_link->Configure(toQString(cny::kSpeedSettings[0]), InputMode::Bytes, 1, 1, 1);
+    m_link->Configure(cny::kSpeedSettings[0]);
     InitLogGrid();
     m_payout->clear();
     m_status->clear();
@@ -238,28 +237,9 @@ void CnyTesterWindow::onCommand(int index) {
     if (m_address->currentIndex() < 0) {
         m_address->setCurrentIndex(0);
     }
-    const cny::Command command = cny::commandAt(index);
-    std::uint8_t count = 0;
-    if (cny::takesPayoutCount(command)) {
-        const auto read = cny::readPayoutCount(m_payout->text().toStdString());
-        if (!read) {
-            m_services.messages.show(toQString(cny::kCountRange),
-                                     QString::fromLatin1(keys::kApplicationTitle),
-                                     MessageIcon::Exclamation);
-            return;
-        }
-        count = *read;
-    }
-    m_state.transmit =
-        cny::commandFrame(command, static_cast<std::uint8_t>(m_address->currentIndex()), count);
-    // One write per byte, as the hopper's CNY mode has always been driven.
-    for (std::uint8_t byte : m_state.transmit) {
-        if (!m_link->WriteByte(byte)) {
-            return;  // the link reports the lost port itself
-        }
-    }
-    m_notes.commandSent(cny::commandMessage(command));
-    AddLogRow(CnyLogModel::Direction::Tx, m_state.transmit, cny::commandMessage(command));
+    m_session.sendCommand(cny::commandAt(index),
+                          static_cast<std::uint8_t>(m_address->currentIndex()),
+                          m_payout->text().toStdString());
 }
 
 void CnyTesterWindow::portFailed() {
@@ -289,7 +269,7 @@ void CnyTesterWindow::onSpeedPicked(int entry) {
     }
     const bool wasOpen = m_link->IsOpen();
     m_link->Close();
-    m_link->setSettings(toQString(cny::kSpeedSettings[static_cast<std::size_t>(entry)]));
+    m_link->Configure(cny::kSpeedSettings[static_cast<std::size_t>(entry)]);
     m_speedPanel->setText(toQString(cny::kSpeedEntries[static_cast<std::size_t>(entry)]));
     if (!wasOpen) {
         return;
@@ -332,6 +312,16 @@ void CnyTesterWindow::onSaveLog() {
             toQString(cny::kSaveLogFailed).arg(QDir::toNativeSeparators(path), reason),
             toQString(cny::kErrorTitle), MessageIcon::Critical);
     }
+}
+
+void CnyTesterWindow::logCommand(const cny::Frame& frame, cny::LogMessage message) {
+    AddLogRow(CnyLogModel::Direction::Tx, frame, message);
+}
+
+void CnyTesterWindow::showCountRangeError() {
+    m_services.messages.show(toQString(cny::kCountRange),
+                             QString::fromLatin1(keys::kApplicationTitle),
+                             MessageIcon::Exclamation);
 }
 
 void CnyTesterWindow::byteListed(std::uint8_t byte) {

@@ -10,8 +10,8 @@
 
 #include "cny/cnyframe.h"
 #include "cny/cnylogmodel.h"
-#include "cny/cnynotes.h"
 #include "cny/cnyreplyassembler.h"
+#include "cny/cnysession.h"
 #include "cny/cnytexts.h"
 
 class QAction;
@@ -25,6 +25,7 @@ namespace pellix {
 class CnyLogView;
 class LockedComboBox;
 class SerialLink;
+class SerialLinePort;
 class WindowHost;
 struct Services;
 
@@ -32,12 +33,11 @@ struct Services;
 // completed by the bytes that arrive after it is opened again.
 struct CnyState {
     cny::ReplyAssembler assembler;
-    cny::Frame transmit{};  // the last command frame built
 };
 
 // The CNY mode tester window (Form4): five addressed commands, reply decoding and the
 // transaction log.
-class CnyTesterWindow final : public QWidget, private cny::ReplyListener {
+class CnyTesterWindow final : public QWidget, private cny::SessionView {
     Q_OBJECT
   public:
     // Asks where to save the log; an empty result means the technician cancelled.
@@ -65,7 +65,9 @@ class CnyTesterWindow final : public QWidget, private cny::ReplyListener {
     void AddLogRow(CnyLogModel::Direction direction, const cny::Frame& frame,
                    cny::LogMessage message);
 
-    // cny::ReplyListener
+    // cny::SessionView
+    void logCommand(const cny::Frame& frame, cny::LogMessage message) override;
+    void showCountRangeError() override;
     void byteListed(std::uint8_t byte) override;
     void showStatus(std::string_view text) override;
     void showRemainCoin(std::string_view text) override;
@@ -73,10 +75,9 @@ class CnyTesterWindow final : public QWidget, private cny::ReplyListener {
 
     Services& m_services;
     WindowHost& m_host;
-    CnyState& m_state;
-    // Between the reply assembler and this window: notes for the traffic capture.
-    cny::CnyNotes m_notes{*this};
+    SerialLinePort* m_line = nullptr;
     SerialLink* m_link = nullptr;
+    cny::Session m_session;
 
     std::array<QPushButton*, cny::kCommands> m_commands{};
     LockedComboBox* m_address = nullptr;

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "common/linesettings.h"
+
 // Every text the CNY mode tester shows or logs, in one place so the wording, blanks included, can
 // be checked at a glance. UTF-8.
 namespace pellix::cny {
@@ -79,6 +81,7 @@ inline constexpr std::string_view kRx = "RX";
 
 // Window.
 inline constexpr std::string_view kWindowTitle = "HOPPER CNY MODE";
+inline constexpr std::string_view kWindowIconFile = "\\pellix.ico";
 // Button 0 has two blanks before "No"; technicians know the caption that way.
 inline constexpr std::array<std::string_view, 5> kCommandCaptions = {
     "PayoutCoin  No Reply", "PayoutCoin Reply", "Request Status", "Request Remain Coin",
@@ -91,7 +94,8 @@ inline constexpr std::string_view kCloseCaption = "&Close";
 inline constexpr std::array<std::string_view, 4> kAddressEntries = {"Address 0", "Address 1",
                                                                     "Address 2", "Address 3"};
 inline constexpr std::array<std::string_view, 2> kSpeedEntries = {"9600/E/8/1", "19200/E/8/1"};
-inline constexpr std::array<std::string_view, 2> kSpeedSettings = {"9600,E,8,1", "19200,E,8,1"};
+// The line settings each speed entry stands for.
+inline constexpr std::array<LineSettings, 2> kSpeedSettings = {kLine9600E81, kLine19200E81};
 inline constexpr std::string_view kFirstPort = "COM1";
 inline constexpr std::string_view kLogFont = "新細明體";
 inline constexpr int kLogFontPoints = 9;

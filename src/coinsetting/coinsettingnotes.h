@@ -10,9 +10,9 @@ std::string_view stageName(ReceiveStage stage);
 // Passes every protocol call on to the window unchanged and tells the port's capture what it
 // meant: status texts, channel values, the receive error box and stage changes. With no sink it
 // only passes calls on.
-class CoinSettingNotes final : public CoinSettingListener {
+class CoinSettingNotes final : public CoinSettingView {
   public:
-    explicit CoinSettingNotes(CoinSettingListener& window) : m_window(window) {}
+    explicit CoinSettingNotes(CoinSettingView& window) : m_window(window) {}
     void setSink(NoteSink* sink) { m_sink = sink; }
 
     // Called after each received byte and each save: notes the stage when it moved.
@@ -20,16 +20,13 @@ class CoinSettingNotes final : public CoinSettingListener {
 
     void showStatus(StatusColour colour, std::string_view text) override;
     void setChannelText(int channelIndex, std::string_view text) override;
-    void sendByte(std::uint8_t byte) override { m_window.sendByte(byte); }
-    void startBlockTimer() override { m_window.startBlockTimer(); }
-    void startSaveTimer() override { m_window.startSaveTimer(); }
-    void discardInput() override { m_window.discardInput(); }
+    void unlockInputs() override { m_window.unlockInputs(); }
     void showReceiveError(std::string_view message) override;
 
   private:
     void note(std::string_view text);
 
-    CoinSettingListener& m_window;
+    CoinSettingView& m_window;
     NoteSink* m_sink = nullptr;
     ReceiveStage m_stage = ReceiveStage::WaitStart;
     std::string m_text;

@@ -31,15 +31,46 @@ namespace texts = coinsettingtexts;
 
 void CoinSettingProtocol::Load() {
     m_byteCounter = 0;
-    m_listener.showStatus(StatusColour::Blue, texts::kSwitchOn);
+    m_view.showStatus(StatusColour::Blue, texts::kSwitchOn);
     m_state.receiveStage = ReceiveStage::WaitStart;
+}
+
+FeedResult CoinSettingProtocol::feed(std::span<const std::uint8_t> bytes) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        m_stop = false;
+        HandleReceivedByte(bytes[i]);
+        if (m_stop) {
+            return {i + 1, true};
+        }
+    }
+    return {bytes.size(), false};
+}
+
+void CoinSettingProtocol::timeoutExpired(std::size_t timeout) {
+    switch (timeout) {
+        case kSaveTimeout:
+            SaveTimerExpired();
+            break;
+        case kBlockTimeout:
+            BlockTimerExpired();
+            break;
+        default:
+            break;
+    }
+}
+
+void CoinSettingProtocol::send(std::uint8_t byte) {
+    // A line that cannot take the answer is gone: nothing more of this batch is read.
+    if (!m_line.send(byte)) {
+        m_stop = true;
+    }
 }
 
 void CoinSettingProtocol::HandleReceivedByte(std::uint8_t byte) {
     switch (m_state.receiveStage) {
         case ReceiveStage::WaitStart:
             if (byte == kStartByte) {
-                m_listener.showStatus(StatusColour::Blue, texts::kBlockStarted);
+                m_view.showStatus(StatusColour::Blue, texts::kBlockStarted);
                 m_state.receiveStage = ReceiveStage::Header;
                 m_byteCounter = 1;
             }
@@ -72,31 +103,31 @@ void CoinSettingProtocol::HandleReceivedByte(std::uint8_t byte) {
                     m_state.savePending ? ReceiveStage::WaitStart : ReceiveStage::WaitReady;
                 m_blockReceived = true;
             } else {
-                m_listener.showStatus(StatusColour::Red, texts::kChecksumError);
+                m_view.showStatus(StatusColour::Red, texts::kChecksumError);
                 ResetReceiver();
             }
             m_dataSum = 0;
             break;
         case ReceiveStage::WaitReady:
             if (byte == kReadyByte) {
-                m_listener.sendByte(kReadyByte);
+                send(kReadyByte);
                 m_state.receiveStage = ReceiveStage::WaitEntry;
             } else {
-                m_listener.showStatus(StatusColour::Red, texts::kCommunicationError);
+                m_view.showStatus(StatusColour::Red, texts::kCommunicationError);
                 ResetReceiver();
             }
             break;
         case ReceiveStage::WaitEntry:
             if (byte == kEntryByte) {
-                m_listener.showStatus(StatusColour::Blue, texts::kEnterData);
+                m_view.showStatus(StatusColour::Blue, texts::kEnterData);
             } else {
-                m_listener.showStatus(StatusColour::Red, texts::kCommunicationError);
+                m_view.showStatus(StatusColour::Red, texts::kCommunicationError);
                 ResetReceiver();
             }
             break;
         case ReceiveStage::WaitSaveAck:
             if (byte == kSaveAck) {
-                m_listener.showStatus(StatusColour::Blue, texts::kSaveComplete);
+                m_view.showStatus(StatusColour::Blue, texts::kSaveComplete);
                 // The refreshed numbers follow without start byte or header and no block
                 // time-out runs for them. They are a whole block of their own: a save pressed
                 // in the middle of a block must not shift them by the bytes already counted.
@@ -104,7 +135,7 @@ void CoinSettingProtocol::HandleReceivedByte(std::uint8_t byte) {
                 m_state.receiveStage = ReceiveStage::CoinData;
                 m_saveConfirmed = true;
             } else {
-                m_listener.showStatus(StatusColour::Red, texts::kSaveFailed);
+                m_view.showStatus(StatusColour::Red, texts::kSaveFailed);
                 ResetReceiver();
             }
             break;
@@ -116,7 +147,7 @@ void CoinSettingProtocol::beginCoinData() {
     clearCoinData();
     m_state.savePending = false;
     m_blockReceived = false;
-    m_listener.startBlockTimer();
+    m_line.startTimeout(kBlockTimeout);
 }
 
 void CoinSettingProtocol::clearCoinData() {
@@ -135,7 +166,7 @@ void CoinSettingProtocol::takeCoinByte(std::uint8_t byte) {
         m_pairCount = 0;
         std::array<char, 12> digits{};
         const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), m_pairValue);
-        m_listener.setChannelText(m_dataCount / 2 - 1, std::string_view(digits.data(), end.ptr));
+        m_view.setChannelText(m_dataCount / 2 - 1, std::string_view(digits.data(), end.ptr));
         m_pairValue = 0;
     } else {
         m_pairValue = byte * 256;
@@ -148,21 +179,22 @@ void CoinSettingProtocol::takeCoinByte(std::uint8_t byte) {
 
 void CoinSettingProtocol::ResetReceiver() {
     m_state.receiveStage = ReceiveStage::WaitStart;
-    m_listener.discardInput();
+    m_line.discardInput();
+    m_stop = true;
     m_byteCounter = 0;
 }
 
 void CoinSettingProtocol::SendSettings(const CoinNumbers& values) {
     m_saveConfirmed = false;
-    m_listener.sendByte(kSaveCommand);
-    m_listener.showStatus(StatusColour::Blue, texts::kSaving);
+    send(kSaveCommand);
+    m_view.showStatus(StatusColour::Blue, texts::kSaving);
     for (std::uint16_t value : values) {
-        m_listener.sendByte(static_cast<std::uint8_t>(value / 256));
-        m_listener.sendByte(static_cast<std::uint8_t>(value % 256));
+        send(static_cast<std::uint8_t>(value / 256));
+        send(static_cast<std::uint8_t>(value % 256));
     }
     m_state.receiveStage = ReceiveStage::WaitSaveAck;
     m_state.savePending = true;
-    m_listener.startSaveTimer();
+    m_line.startTimeout(kSaveTimeout);
 }
 
 void CoinSettingProtocol::BlockTimerExpired() {
@@ -173,12 +205,13 @@ void CoinSettingProtocol::BlockTimerExpired() {
     // so do the coin data counts of the block cut short.
     m_state.receiveStage = ReceiveStage::WaitStart;
     clearCoinData();
-    m_listener.showReceiveError(texts::kReceiveError);
+    m_view.showReceiveError(texts::kReceiveError);
 }
 
 void CoinSettingProtocol::SaveTimerExpired() {
+    m_view.unlockInputs();
     if (!m_saveConfirmed) {
-        m_listener.showStatus(StatusColour::Red, texts::kNoResponse);
+        m_view.showStatus(StatusColour::Red, texts::kNoResponse);
     }
 }
 

@@ -1,8 +1,12 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
+
+#include "common/lineport.h"
 
 namespace pellix {
 
@@ -30,29 +34,32 @@ struct CoinSettingState {
 
 enum class StatusColour { Blue, Red };
 
-// What the protocol asks of the coin number setting window.
-class CoinSettingListener {
+// What the coin number setting window shows for the protocol.
+class CoinSettingView {
   public:
     virtual void showStatus(StatusColour colour, std::string_view text) = 0;
     // `channelIndex` 0 is channel 1; `text` is the coin number in decimal.
     virtual void setChannelText(int channelIndex, std::string_view text) = 0;
-    virtual void sendByte(std::uint8_t byte) = 0;
-    // One-shot time-outs; the window calls BlockTimerExpired / SaveTimerExpired on expiry.
-    virtual void startBlockTimer() = 0;  // 500 ms
-    virtual void startSaveTimer() = 0;   // 1000 ms
-    // Drop every received byte still waiting to be read.
-    virtual void discardInput() = 0;
     // The block time-out is the one protocol event told in a message box.
     virtual void showReceiveError(std::string_view message) = 0;
+    // The save time-out has run: the inputs locked by the save are given back.
+    virtual void unlockInputs() = 0;
 
   protected:
-    ~CoinSettingListener() = default;
+    ~CoinSettingView() = default;
 };
+
+// The protocol's one-shot time-outs, in the order of kCoinSettingTimeouts.
+enum CoinSettingTimeout : std::size_t { kSaveTimeout, kBlockTimeout };
+inline constexpr std::array<LineTimeout, 2> kCoinSettingTimeouts = {{
+    {"Timer1", 1000},  // from the save frame to the hopper's answer
+    {"Timer3", 500},   // from the start of the coin data to the end of the block
+}};
 
 // The coin number setting protocol of one window load: reads the settings block the hopper
 // sends at power-on, answers its ready byte, and sends the save frame. ReceiveStage and
 // SavePending are kept in the shared CoinSettingState; the counters below belong to this load.
-class CoinSettingProtocol {
+class CoinSettingProtocol final : public LineEngine {
   public:
     static constexpr std::uint8_t kStartByte = 0x3A;
     static constexpr std::uint8_t kReadyByte = 0x82;
@@ -61,22 +68,23 @@ class CoinSettingProtocol {
     static constexpr std::uint8_t kSaveAck = 0x84;
     static constexpr int kCoinDataBytes = 2 * kCoinChannels;
 
-    CoinSettingProtocol(CoinSettingState& state, CoinSettingListener& listener)
-        : m_state(state), m_listener(listener) {}
+    CoinSettingProtocol(CoinSettingState& state, LinePort& line, CoinSettingView& view)
+        : m_state(state), m_line(line), m_view(view) {}
 
     // The window has just been loaded (its port step is done).
     void Load();
+    // Stops right after a byte that discarded the input or could not be answered.
+    FeedResult feed(std::span<const std::uint8_t> bytes) override;
+    void timeoutExpired(std::size_t timeout) override;
     void HandleReceivedByte(std::uint8_t byte);
     void SendSettings(const CoinNumbers& values);
     void ResetReceiver();
     void BlockTimerExpired();
-    // The window unlocks its inputs before telling the protocol.
     void SaveTimerExpired();
 
     ReceiveStage stage() const { return m_state.receiveStage; }
     bool SavePending() const { return m_state.savePending; }
     std::uint8_t ByteCounter() const { return m_byteCounter; }
-    bool BlockReceived() const { return m_blockReceived; }
     bool SaveConfirmed() const { return m_saveConfirmed; }
 
   private:
@@ -84,9 +92,12 @@ class CoinSettingProtocol {
     // DataCount, PairCount, PairValue and DataSum back to the start of a block's coin data.
     void clearCoinData();
     void takeCoinByte(std::uint8_t byte);
+    void send(std::uint8_t byte);
 
     CoinSettingState& m_state;
-    CoinSettingListener& m_listener;
+    LinePort& m_line;
+    CoinSettingView& m_view;
+    bool m_stop = false;  // the byte being handled ended the batch
     std::uint8_t m_byteCounter = 0;
     std::uint8_t m_skipLength = 0;
     int m_dataCount = 0;

@@ -16,7 +16,6 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
-#include <QTimer>
 
 #include <string>
 
@@ -28,6 +27,7 @@
 #include "common/text.h"
 #include "platform/filedialogs.h"
 #include "platform/services.h"
+#include "serial/seriallineport.h"
 #include "serial/seriallink.h"
 #include "widgets/formwidgets.h"
 #include "widgets/lockedcombobox.h"
@@ -39,8 +39,6 @@ namespace {
 
 namespace texts = coinsettingtexts;
 
-constexpr int kSaveTimerMs = 1000;
-constexpr int kBlockTimerMs = 500;
 constexpr int kPorts = 12;
 constexpr int kRows = kCoinChannels / 2;
 // The setting files fill and read these same boxes.
@@ -78,13 +76,14 @@ CoinSettingWindow::CoinSettingWindow(Services& services, WindowHost& host, CoinS
     : QWidget(parent, kFixedToolWindowFlags),
       m_services(services),
       m_host(host),
-      m_protocol(state, m_notes) {
+      m_line(new SerialLinePort(services, SerialLinkPolicy{kInitialPortNumber, true},
+                                kCoinSettingTimeouts, this)),
+      m_link(&m_line->link()),
+      m_protocol(state, *m_line, *this) {
     setUpWindow(*this, QStringLiteral("Form1"), toQString(texts::kCaption), services.folder,
                 toQString(texts::kIconFile));
 
-    m_link = new SerialLink(services, SerialLinkPolicy{kInitialPortNumber, true}, this);
-    m_link->setObjectName(QStringLiteral("MSComm1"));
-    m_notes.setSink(m_link->capture());
+    m_line->setEngine(&m_protocol);
 
     buildControls();
 
@@ -181,21 +180,6 @@ void CoinSettingWindow::buildControls() {
     m_panel = addStatusPanel(statusBar, 1);
     fixSizeWithStatusBar(*this, *statusBar, clientSize, menuHeight);
     connect(m_link, &SerialLink::panelTextChanged, m_panel, &QLabel::setText);
-    connect(m_link, &SerialLink::byteReceived, this, [this](std::uint8_t byte) {
-        m_protocol.HandleReceivedByte(byte);
-        m_notes.stageNow(m_protocol.stage());
-    });
-
-    m_saveTimer = new QTimer(this);
-    m_saveTimer->setObjectName(QStringLiteral("Timer1"));
-    m_saveTimer->setInterval(kSaveTimerMs);
-    m_saveTimer->setSingleShot(true);
-    connect(m_saveTimer, &QTimer::timeout, this, &CoinSettingWindow::onSaveTimer);
-    m_blockTimer = new QTimer(this);
-    m_blockTimer->setObjectName(QStringLiteral("Timer3"));
-    m_blockTimer->setInterval(kBlockTimerMs);
-    m_blockTimer->setSingleShot(true);
-    connect(m_blockTimer, &QTimer::timeout, this, &CoinSettingWindow::onBlockTimer);
 
     // Window keys work wherever the focus is.
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
@@ -230,7 +214,7 @@ void CoinSettingWindow::openRememberedPort() {
         m_link->SelectPort(position);
     }
     m_panel->setText(m_link->IsOpen() ? kPanelOpen : kPanelClosed);
-    m_link->Configure(QStringLiteral("9600,E,8,1"), InputMode::Bytes, 1, 1, 1);
+    m_link->Configure(kLine9600E81);
 }
 
 void CoinSettingWindow::onPortPicked(int position) {
@@ -352,21 +336,8 @@ void CoinSettingWindow::onSave() {
         case SaveCheck::Outcome::Send:
             // Stays locked until the save timer, whatever the hopper answers meanwhile.
             m_protocol.SendSettings(check.values);
-            m_notes.stageNow(m_protocol.stage());
             return;
     }
-}
-
-void CoinSettingWindow::onSaveTimer() {
-    setInputsLocked(false);
-    m_saveTimer->stop();
-    m_protocol.SaveTimerExpired();
-}
-
-void CoinSettingWindow::onBlockTimer() {
-    m_blockTimer->stop();
-    m_protocol.BlockTimerExpired();
-    m_notes.stageNow(m_protocol.stage());
 }
 
 void CoinSettingWindow::onManual() {
@@ -397,8 +368,7 @@ void CoinSettingWindow::onCloseKey() {
 }
 
 void CoinSettingWindow::closeEvent(QCloseEvent* event) {
-    m_saveTimer->stop();
-    m_blockTimer->stop();
+    m_line->stopTimeouts();
     m_link->Close();
     m_host.showLauncher();
     // Unload: whatever the link holds is remembered, also the number of a port that failed.
@@ -407,7 +377,7 @@ void CoinSettingWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-// CoinSettingListener
+// CoinSettingView
 
 void CoinSettingWindow::showStatus(StatusColour colour, std::string_view text) {
     QPalette palette = m_status->palette();
@@ -420,20 +390,8 @@ void CoinSettingWindow::setChannelText(int channelIndex, std::string_view text) 
     setBoxText(channelIndex, toQString(text));
 }
 
-void CoinSettingWindow::sendByte(std::uint8_t byte) {
-    m_link->WriteByte(byte);
-}
-
-void CoinSettingWindow::startBlockTimer() {
-    m_blockTimer->start();
-}
-
-void CoinSettingWindow::startSaveTimer() {
-    m_saveTimer->start();
-}
-
-void CoinSettingWindow::discardInput() {
-    m_link->DiscardInput();
+void CoinSettingWindow::unlockInputs() {
+    setInputsLocked(false);
 }
 
 void CoinSettingWindow::showReceiveError(std::string_view message) {

@@ -6,7 +6,6 @@
 #include <functional>
 #include <memory>
 
-#include "coinsetting/coinsettingnotes.h"
 #include "coinsetting/coinsettingprotocol.h"
 
 class QAction;
@@ -14,20 +13,20 @@ class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTimer;
 
 namespace pellix {
 
 class FileDialogs;
 class LockedComboBox;
 class SerialLink;
+class SerialLinePort;
 class SettingFileCommands;
 class WindowHost;
 struct Services;
 
 // The coin number setting window (Form1): reads the 16 coin numbers the hopper sends at
 // power-on, lets the technician edit them and saves them back.
-class CoinSettingWindow final : public QWidget, private CoinSettingListener {
+class CoinSettingWindow final : public QWidget, private CoinSettingView {
     Q_OBJECT
   public:
     // Builds the window for the program. When another copy of the program is running, the
@@ -61,14 +60,11 @@ class CoinSettingWindow final : public QWidget, private CoinSettingListener {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    // CoinSettingListener
+    // CoinSettingView
     void showStatus(StatusColour colour, std::string_view text) override;
     void setChannelText(int channelIndex, std::string_view text) override;
-    void sendByte(std::uint8_t byte) override;
-    void startBlockTimer() override;
-    void startSaveTimer() override;
-    void discardInput() override;
     void showReceiveError(std::string_view message) override;
+    void unlockInputs() override;
 
     void buildControls();
     void load();
@@ -79,17 +75,15 @@ class CoinSettingWindow final : public QWidget, private CoinSettingListener {
     void focusBox(int index);
     void onSave();
     void setInputsLocked(bool locked);
-    void onSaveTimer();
-    void onBlockTimer();
     void onManual();
     void onCloseKey();
 
     Services& m_services;
     WindowHost& m_host;
-    // Between the protocol and this window: notes for the traffic capture.
-    CoinSettingNotes m_notes{*this};
-    CoinSettingProtocol m_protocol;
+    // The line port (MSComm1, Timer1, Timer3) before the protocol that talks through it.
+    SerialLinePort* m_line = nullptr;
     SerialLink* m_link = nullptr;
+    CoinSettingProtocol m_protocol;
     bool m_unloadedAtLoad = false;
     // A "Receive Error" box is up; a block time-out meanwhile adds no second one.
     bool m_receiveErrorOpen = false;
@@ -103,8 +97,6 @@ class CoinSettingWindow final : public QWidget, private CoinSettingListener {
     QAction* m_openFile = nullptr;
     QAction* m_saveFile = nullptr;
     QAction* m_manual = nullptr;
-    QTimer* m_saveTimer = nullptr;   // Timer1
-    QTimer* m_blockTimer = nullptr;  // Timer3
 
     // CommonDialog1 and the "Parameter" menu's setting file commands.
     std::unique_ptr<FileDialogs> m_fileDialogs;

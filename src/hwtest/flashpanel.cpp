@@ -33,7 +33,13 @@ class LimitedTextBox final : public QLineEdit {
         setText(text);
         m_limit->m_fromProgram = false;
     }
-    void appendFromProgram(const QString& text) { setTextFromProgram(this->text() + text); }
+    // Stops at the box's maximum length: a full box is left as it is rather than set again.
+    void appendFromProgram(const QString& text) {
+        if (room() > 0) {
+            setTextFromProgram(this->text() + text.left(room()));
+        }
+    }
+    qsizetype room() const { return maxLength() - this->text().size(); }
 
   private:
     // Refuses an edit that leaves the box longer than the limit and longer than before, so
@@ -320,6 +326,11 @@ void FlashPanel::appendRecordText(FlashField field, const QString& text) {
     if (LimitedTextBox* box = boxFor(field)) {
         box->appendFromProgram(text);
     }
+}
+
+qsizetype FlashPanel::recordTextRoom(FlashField field) const {
+    const LimitedTextBox* box = boxFor(field);
+    return box != nullptr ? box->room() : 0;
 }
 
 void FlashPanel::showSerialNumber(const QString& text) {

@@ -34,9 +34,11 @@ class FlashPanel final : public QObject {
     void chooseFirstModes();
     // The record as the boxes and lists hold it now.
     FlashRecord record() const;
-    // A character of a received record, added to the end of its field's box. The mode bytes
-    // are not shown.
+    // Text of a received record, added to the end of its field's box as far as the box's
+    // maximum length allows. The mode bytes are not shown.
     void appendRecordText(FlashField field, const QString& text);
+    // How many more characters the field's box takes (0 for a field without a box).
+    qsizetype recordTextRoom(FlashField field) const;
     void showSerialNumber(const QString& text);
 
   signals:

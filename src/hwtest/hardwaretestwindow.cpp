@@ -9,6 +9,7 @@
 #include <QStatusBar>
 
 #include <string>
+#include <utility>
 
 #include "common/codepage.h"
 #include "hwtest/flashpanel.h"
@@ -16,6 +17,7 @@
 #include "hwtest/hwtesttexts.h"
 #include "hwtest/testresultrows.h"
 #include "platform/services.h"
+#include "serial/seriallineport.h"
 #include "serial/seriallink.h"
 #include "widgets/formwidgets.h"
 #include "widgets/lockedcombobox.h"
@@ -58,18 +60,18 @@ QString receivedCharacter(std::uint8_t byte) {
 }  // namespace
 
 HardwareTestWindow::HardwareTestWindow(Services& services, WindowHost& host, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_services(services), m_host(host) {
+    : QWidget(parent, Qt::Window),
+      m_services(services),
+      m_host(host),
+      m_line(new SerialLinePort(services, SerialLinkPolicy{}, {}, this)),
+      m_link(&m_line->link()),
+      m_receiver(*m_line, *this) {
     setUpWindow(*this, QStringLiteral("Form5"), toQString(texts::kWindowTitle), services.folder,
                 toQString(texts::kWindowIconFile));
     useDialogFont(*this);
 
-    m_link = new SerialLink(services, SerialLinkPolicy{}, this);
-    m_link->setObjectName(QStringLiteral("MSComm1"));
-    m_notes.setSink(m_link->capture());
-    connect(m_link, &SerialLink::byteReceived, this, [this](std::uint8_t byte) {
-        m_receiver.feed(byte);
-        m_notes.stateNow(m_receiver.state());
-    });
+    m_line->setEngine(&m_receiver);
+    connect(m_link, &SerialLink::batchDelivered, this, &HardwareTestWindow::showPending);
 
     buildIdentityAndPort();
     buildDipSwitches();
@@ -194,7 +196,7 @@ void HardwareTestWindow::resizeEvent(QResizeEvent* event) {
 
 void HardwareTestWindow::load() {
     m_panel->setText(kPanelClosed);
-    m_link->Configure(QStringLiteral("9600,E,8,1"), InputMode::Bytes, 1, 1, 0);
+    m_link->Configure(kLine9600E81);
     // Loading the coin number setting window, when it is not loaded yet, makes it open its
     // remembered port in the background.
     if (QWidget* coinSetting = m_host.load(WindowKind::CoinSetting)) {
@@ -214,6 +216,7 @@ void HardwareTestWindow::onPortPicked(int position) {
 }
 
 void HardwareTestWindow::onReset() {
+    showPending();
     // Ready for the next hopper: its header is read afresh and its software text starts empty.
     m_receiver.resetReceiver();
     m_receiver.clearSoftwareText();
@@ -235,6 +238,7 @@ void HardwareTestWindow::onDipFinish() {
 }
 
 void HardwareTestWindow::onReadFlash() {
+    showPending();
     if (!portOpenOrSay()) {
         return;  // the boxes keep what they hold: nothing would come to replace it
     }
@@ -243,6 +247,7 @@ void HardwareTestWindow::onReadFlash() {
 }
 
 void HardwareTestWindow::onWriteFlash() {
+    showPending();
     if (!portOpenOrSay()) {
         return;
     }
@@ -271,16 +276,20 @@ void HardwareTestWindow::say(std::string_view message) {
 }
 
 void HardwareTestWindow::firstChecksumByte(std::uint8_t byte) {
-    m_checksum->setText(QString::fromStdString(hwtest::checksumFirstText(byte)));
+    m_pending.checksum = QString::fromStdString(hwtest::checksumFirstText(byte));
 }
 
 void HardwareTestWindow::secondChecksumByte(std::uint8_t byte) {
-    m_checksum->setText(
-        QString::fromStdString(hwtest::checksumSecondText(m_checksum->text().toStdString(), byte)));
+    const QString current = m_pending.checksum.value_or(m_checksum->text());
+    m_pending.checksum =
+        QString::fromStdString(hwtest::checksumSecondText(current.toStdString(), byte));
 }
 
 void HardwareTestWindow::versionCharacter(std::uint8_t byte) {
-    m_software->setText(m_software->text() + receivedCharacter(byte));
+    // Nothing is gathered beyond what the box can still take.
+    if (m_software->text().size() + m_pending.software.size() < m_software->maxLength()) {
+        m_pending.software += receivedCharacter(byte);
+    }
 }
 
 void HardwareTestWindow::firmwareVariantDecided(hwtest::FirmwareVariant) {
@@ -288,28 +297,51 @@ void HardwareTestWindow::firmwareVariantDecided(hwtest::FirmwareVariant) {
 }
 
 void HardwareTestWindow::showDipSwitchState(std::uint8_t byte) {
-    const std::array<std::uint8_t, 4> values = hwtest::dipSwitchValues(byte);
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        m_switches[i]->setValue(values[i]);
-    }
+    m_pending.dipSwitches = byte;
 }
 
 void HardwareTestWindow::setResult(hwtest::TestItem item, hwtest::TestResult result) {
-    m_results->showResult(item, result);
+    m_pending.results[static_cast<std::size_t>(item)] = result;
 }
 
 void HardwareTestWindow::recordTextByte(FlashField field, std::uint8_t byte) {
-    m_flash->appendRecordText(field, receivedCharacter(byte));
+    QString& text = m_pending.recordText[static_cast<std::size_t>(field)];
+    if (text.size() < m_flash->recordTextRoom(field)) {
+        text += receivedCharacter(byte);
+    }
 }
 
 void HardwareTestWindow::showSerialNumber(std::string_view text) {
-    m_flash->showSerialNumber(toQString(text));
+    m_pending.serialNumber = toQString(text);
 }
 
-void HardwareTestWindow::sendByte(std::uint8_t byte) {
-    // One write per byte, also within the 106 bytes of a flash write. A lost port is reported
-    // by the link itself; the remaining bytes then find it closed and go nowhere.
-    m_link->WriteByte(byte);
+void HardwareTestWindow::showPending() {
+    Pending pending = std::exchange(m_pending, {});
+    if (!pending.software.isEmpty()) {
+        m_software->setText(m_software->text() + pending.software);
+    }
+    if (pending.checksum) {
+        m_checksum->setText(*pending.checksum);
+    }
+    if (pending.dipSwitches) {
+        const std::array<std::uint8_t, 4> values = hwtest::dipSwitchValues(*pending.dipSwitches);
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            m_switches[i]->setValue(values[i]);
+        }
+    }
+    for (std::size_t i = 0; i < pending.results.size(); ++i) {
+        if (pending.results[i]) {
+            m_results->showResult(static_cast<hwtest::TestItem>(i), *pending.results[i]);
+        }
+    }
+    for (std::size_t i = 0; i < pending.recordText.size(); ++i) {
+        if (!pending.recordText[i].isEmpty()) {
+            m_flash->appendRecordText(static_cast<FlashField>(i), pending.recordText[i]);
+        }
+    }
+    if (pending.serialNumber) {
+        m_flash->showSerialNumber(*pending.serialNumber);
+    }
 }
 
 void HardwareTestWindow::closeEvent(QCloseEvent* event) {

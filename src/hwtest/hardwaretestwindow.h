@@ -5,9 +5,9 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 
-#include "hwtest/hwtestnotes.h"
 #include "hwtest/teststreamreceiver.h"
 
 class QLabel;
@@ -19,6 +19,7 @@ namespace pellix {
 
 class LockedComboBox;
 class SerialLink;
+class SerialLinePort;
 class WindowHost;
 struct Services;
 
@@ -60,6 +61,9 @@ class HardwareTestWindow final : public QWidget, private hwtest::TestStreamListe
     void onReadFlash();
     void onWriteFlash();
     void hideFlashPanel();
+    // Shows what the bytes of a batch changed. Called when the batch is done and before any
+    // operator action that reads or clears the boxes.
+    void showPending();
     // The operator is told when a request cannot go out because the port is closed.
     bool portOpenOrSay();
     void say(std::string_view message);
@@ -73,14 +77,12 @@ class HardwareTestWindow final : public QWidget, private hwtest::TestStreamListe
     void setResult(hwtest::TestItem item, hwtest::TestResult result) override;
     void recordTextByte(hwtest::FlashField field, std::uint8_t byte) override;
     void showSerialNumber(std::string_view text) override;
-    void sendByte(std::uint8_t byte) override;
 
     Services& m_services;
     WindowHost& m_host;
-    // Between the receiver and this window: notes for the traffic capture.
-    hwtest::HwTestNotes m_notes{*this};
-    hwtest::TestStreamReceiver m_receiver{m_notes};
+    SerialLinePort* m_line = nullptr;
     SerialLink* m_link = nullptr;
+    hwtest::TestStreamReceiver m_receiver;
 
     QLineEdit* m_software = nullptr;  // Text1
     QLineEdit* m_checksum = nullptr;  // Text2
@@ -91,6 +93,18 @@ class HardwareTestWindow final : public QWidget, private hwtest::TestStreamListe
 
     QStatusBar* m_statusBar = nullptr;
     QLabel* m_panel = nullptr;
+
+    // What the bytes of the current batch changed, shown by showPending(). A storm of line
+    // noise then costs one update per box per batch, not a re-layout of a growing box per byte.
+    struct Pending {
+        QString software;                 // appended to Text1
+        std::optional<QString> checksum;  // replaces Text2
+        std::optional<std::uint8_t> dipSwitches;
+        std::array<std::optional<hwtest::TestResult>, hwtest::kTestItemCount> results{};
+        std::array<QString, hwtest::FlashRecord::kLayout.size()> recordText{};  // appended
+        std::optional<QString> serialNumber;
+    };
+    Pending m_pending;
 };
 
 }  // namespace pellix

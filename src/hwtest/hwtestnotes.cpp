@@ -132,8 +132,7 @@ void HwTestNotes::showSerialNumber(std::string_view text) {
     note("Serial Number " + std::string(text));
 }
 
-void HwTestNotes::sendByte(std::uint8_t byte) {
-    m_window.sendByte(byte);
+void HwTestNotes::byteSent(std::uint8_t byte) {
     // The bytes after 0x7B are the record being written, whatever their values.
     if (m_recordBytesToSend > 0) {
         if (--m_recordBytesToSend == 0) {

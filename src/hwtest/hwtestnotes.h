@@ -27,7 +27,8 @@ class HwTestNotes final : public TestStreamListener {
     void setResult(TestItem item, TestResult result) override;
     void recordTextByte(FlashField field, std::uint8_t byte) override;
     void showSerialNumber(std::string_view text) override;
-    void sendByte(std::uint8_t byte) override;
+    // A byte the PC sent (the line port's side), noted by the request it belongs to.
+    void byteSent(std::uint8_t byte);
 
   private:
     void note(std::string_view text);

@@ -23,7 +23,7 @@
 namespace pellix::hwtest {
 namespace {
 
-constexpr std::uint8_t kColon = 0x3A;
+constexpr std::uint8_t kHeaderMarker = 0x3A;
 constexpr std::uint8_t kPrompt = 0x3C;
 constexpr std::uint8_t kPass = 0x3D;
 constexpr std::uint8_t kFailOrClear = 0x3B;
@@ -50,9 +50,20 @@ TestResult passOrFail(bool pass) {
 
 }  // namespace
 
-void TestStreamReceiver::feed(std::span<const std::uint8_t> bytes) {
-    for (std::uint8_t b : bytes) {
-        feed(b);
+FeedResult TestStreamReceiver::feed(std::span<const std::uint8_t> bytes) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        m_stop = false;
+        feed(bytes[i]);
+        if (m_stop) {
+            return {i + 1, true};
+        }
+    }
+    return {bytes.size(), false};
+}
+
+void TestStreamReceiver::send(std::uint8_t byte) {
+    if (!m_line.send(byte)) {
+        m_stop = true;
     }
 }
 
@@ -73,7 +84,7 @@ void TestStreamReceiver::feed(std::uint8_t b) {
 
     switch (m_state) {
         case S::WaitHeader:
-            if (b == kColon) {
+            if (b == kHeaderMarker) {
                 m_state = S::ChecksumFirst;
             }
             break;
@@ -102,7 +113,7 @@ void TestStreamReceiver::feed(std::uint8_t b) {
             }
             break;
         case S::WaitVersionEnd:
-            if (b == kColon) {
+            if (b == kHeaderMarker) {
                 m_variant = m_softwareText.variant();
                 m_listener.firmwareVariantDecided(m_variant);
                 const bool lateHeader =
@@ -122,7 +133,7 @@ void TestStreamReceiver::feed(std::uint8_t b) {
             break;
         case S::WaitPrompt:
             if (b == kPrompt) {
-                m_listener.sendByte(kPromptReply);
+                send(kPromptReply);
                 m_state = S::WaitSecondPrompt;
             }
             break;
@@ -138,17 +149,17 @@ void TestStreamReceiver::feed(std::uint8_t b) {
         case S::MotorStopResult:
             motorResult(TestItem::MotorStop, S::ShaftCheck);
             m_cycleCount = 0;
-            m_aCount = 0;
-            m_cCount = 0;
+            m_shaftCount = 0;
+            m_emptyCount = 0;
             m_fillerCount = 0;
             break;
         case S::ShaftCheck:
             ++m_cycleCount;
             if (b == kShaft) {
-                ++m_aCount;
+                ++m_shaftCount;
                 m_state = S::EmptyCheck;
             } else if (b == kFailOrClear) {
-                m_aCount = 0;
+                m_shaftCount = 0;
                 m_state = S::EmptyCheck;
             } else {
                 m_state = S::WaitHeader;
@@ -156,9 +167,9 @@ void TestStreamReceiver::feed(std::uint8_t b) {
             break;
         case S::EmptyCheck:
             if (b == kEmpty) {
-                ++m_cCount;
+                ++m_emptyCount;
             } else if (b == kFailOrClear) {
-                m_cCount = 0;
+                m_emptyCount = 0;
             } else {
                 m_state = S::WaitHeader;
                 break;
@@ -192,10 +203,10 @@ void TestStreamReceiver::feed(std::uint8_t b) {
             if (b == kDipFollows) {
                 m_state = S::DipUpdate;
             } else if (b == kPrism) {
-                ++m_fCount;
-                if (m_fCount >= kPrismPassCount) {
+                ++m_prismCount;
+                if (m_prismCount >= kPrismPassCount) {
                     m_listener.setResult(TestItem::PrismSensor, TestResult::Pass);
-                    m_fCount = 0;
+                    m_prismCount = 0;
                 }
             } else if (b == FlashRecord::kFrameStart) {
                 m_state = S::RecordSoftwareVersion;
@@ -257,9 +268,9 @@ void TestStreamReceiver::recordText(FlashField field, std::uint8_t byte, TestStr
 }
 
 void TestStreamReceiver::endSensorCycles() {
-    m_listener.setResult(TestItem::ShaftSensor, passOrFail(m_aCount == kSensorPassCount));
-    m_listener.setResult(TestItem::EmptySensor, passOrFail(m_cCount == kSensorPassCount));
-    m_fCount = 0;
+    m_listener.setResult(TestItem::ShaftSensor, passOrFail(m_shaftCount == kSensorPassCount));
+    m_listener.setResult(TestItem::EmptySensor, passOrFail(m_emptyCount == kSensorPassCount));
+    m_prismCount = 0;
     m_state = TestStreamState::Monitor;
 }
 
@@ -273,17 +284,17 @@ void TestStreamReceiver::clearSoftwareText() {
 }
 
 void TestStreamReceiver::sendReadFlashRequest() {
-    m_listener.sendByte(kReadFlashRequest);
+    send(kReadFlashRequest);
 }
 
 void TestStreamReceiver::sendDipFinished() {
-    m_listener.sendByte(kDipFinished);
+    send(kDipFinished);
 }
 
 std::vector<FieldMessage> TestStreamReceiver::writeFlash(const FlashRecord& record) {
     FlashWrite write = record.encodeForWrite();
     for (std::uint8_t b : write.frame) {
-        m_listener.sendByte(b);
+        send(b);
     }
     return std::move(write.messages);
 }

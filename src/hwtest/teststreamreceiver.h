@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/lineport.h"
 #include "hwtest/firmwarevariant.h"
 #include "hwtest/flashrecord.h"
 
@@ -87,18 +88,20 @@ class TestStreamListener {
     virtual void recordTextByte(FlashField field, std::uint8_t byte) = 0;
     // The serial number of a received record as its 8-digit text; replaces the box.
     virtual void showSerialNumber(std::string_view text) = 0;
-    // One byte for the line; each is meant to go out as its own write.
-    virtual void sendByte(std::uint8_t byte) = 0;
 };
 
 // Follows the stream a hopper sends in hardware test mode, one byte at a time, and sends the
-// PC's bytes. Pure: no I/O, no clock, no allocation per byte.
-class TestStreamReceiver {
+// PC's bytes through its line port, each byte as its own write. Pure: no I/O, no clock, no
+// allocation per byte.
+class TestStreamReceiver final : public LineEngine {
   public:
-    explicit TestStreamReceiver(TestStreamListener& listener) : m_listener(listener) {}
+    TestStreamReceiver(LinePort& line, TestStreamListener& listener)
+        : m_line(line), m_listener(listener) {}
 
     void feed(std::uint8_t byte);
-    void feed(std::span<const std::uint8_t> bytes);
+    // Stops right after a prompt whose answer the line could not take.
+    FeedResult feed(std::span<const std::uint8_t> bytes) override;
+    void timeoutExpired(std::size_t) override {}
 
     // Back to WaitHeader with the position count at 0. Every other count and the variant stay
     // as they are; the grammar clears them where it needs them cleared.
@@ -119,17 +122,21 @@ class TestStreamReceiver {
     void recordText(FlashField field, std::uint8_t byte, TestStreamState next);
     void endSensorCycles();
 
+    void send(std::uint8_t byte);
+
+    LinePort& m_line;
     TestStreamListener& m_listener;
+    bool m_stop = false;
     SoftwareTextTracker m_softwareText;
     TestStreamState m_state = TestStreamState::WaitHeader;
     std::int16_t m_positionCount = 0;
     std::uint8_t m_versionLength = 0;
     FirmwareVariant m_variant = FirmwareVariant::Undecided;
     std::uint8_t m_cycleCount = 0;
-    std::uint8_t m_aCount = 0;
-    std::uint8_t m_cCount = 0;
+    std::uint8_t m_shaftCount = 0;
+    std::uint8_t m_emptyCount = 0;
     std::uint8_t m_fillerCount = 0;
-    std::uint8_t m_fCount = 0;
+    std::uint8_t m_prismCount = 0;
     std::uint8_t m_fieldCount = 0;
     std::array<std::uint8_t, 6> m_serialBytes{};
 };

@@ -8,8 +8,6 @@
 namespace pellix::rtf {
 namespace {
 
-constexpr int kMaxHalfPoints = 3276;
-
 // Sorted by name for the binary search; control words not listed are ignored.
 constexpr KeywordEntry kKeywords[] = {
     {"annotation", Keyword::SkipDestination},

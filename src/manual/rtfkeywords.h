@@ -10,6 +10,8 @@ struct CharStyle;
 struct ParagraphFormat;
 
 inline constexpr int kMaxIndent = 31680;  // 22 inches, the widest page word processors allow
+// 72 pt: larger type adds nothing to a manual but lets a file make every line a screen high.
+inline constexpr int kMaxHalfPoints = 144;
 
 enum class Keyword {
     SkipDestination,

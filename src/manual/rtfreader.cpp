@@ -28,6 +28,17 @@
 namespace pellix {
 namespace {
 
+// Where a line may end without the reader's help: blanks, the break itself, and between any two
+// ideographs (the text of the Chinese manuals has no blanks at all).
+bool breaksLine(char32_t value) {
+    const auto within = [value](char32_t first, char32_t last) {
+        return value >= first && value <= last;
+    };
+    return value == ' ' || value == '\t' || value == '\n' || value == RtfReader::kWordBreak ||
+           within(0x3400, 0x4DBF) || within(0x4E00, 0x9FFF) || within(0xF900, 0xFAFF) ||
+           within(0x20000, 0x3FFFF);
+}
+
 constexpr std::string_view kSignature = "{\\rtf";
 using rtf::Keyword;
 
@@ -407,6 +418,12 @@ void RtfReader::appendToBody(char32_t value) {
     }
     std::string& text = m_paragraph.runs.back().text;
     const std::size_t before = text.size();
+    if (breaksLine(value)) {
+        m_unbroken = 0;
+    } else if (++m_unbroken > kMaxWordLength) {
+        appendUtf8(text, kWordBreak);
+        m_unbroken = 1;
+    }
     appendUtf8(text, value);
     m_textBytes += text.size() - before;
     if (m_textBytes >= kMaxTextBytes) {
@@ -416,7 +433,9 @@ void RtfReader::appendToBody(char32_t value) {
 
 void RtfReader::endParagraph() {
     put(m_decoder.endParagraph());
-    if (m_full) {
+    // The paragraph that reached a cap on text or runs is kept with what it got: a file of
+    // one endless paragraph still shows its beginning.
+    if (m_full && m_paragraph.runs.empty()) {
         return;
     }
     if (m_document.paragraphs.size() >= kMaxParagraphs) {
@@ -426,6 +445,7 @@ void RtfReader::endParagraph() {
     m_paragraph.format = top().paragraph;
     m_paragraph.mark = top().style;
     m_document.paragraphs.push_back(std::exchange(m_paragraph, {}));
+    m_unbroken = 0;
 }
 
 RtfError RtfReader::finish() {

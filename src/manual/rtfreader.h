@@ -30,10 +30,15 @@ class RtfReader {
     static constexpr std::size_t kMaxColors = rtf::kMaxColors;
     static constexpr std::size_t kMaxFontName = rtf::kMaxFontName;
     static constexpr int kMaxUnicodeSkip = 255;
-    // Caps on what the document may grow to, far above any real manual.
-    static constexpr std::size_t kMaxParagraphs = 65536;
-    static constexpr std::size_t kMaxRuns = 262144;
-    static constexpr std::size_t kMaxTextBytes = 8u * 1024u * 1024u;
+    // Caps on what the manual window is given to lay out, so that any file shows within a
+    // second; the shipped manual has a few hundred paragraphs and about 10 KB of text.
+    static constexpr std::size_t kMaxParagraphs = 4096;
+    static constexpr std::size_t kMaxRuns = 16384;
+    static constexpr std::size_t kMaxTextBytes = 512u * 1024u;
+    // Laying out a word costs time growing with the square of its length, so a longer one gets
+    // an invisible break opportunity (U+200B) after every this many characters.
+    static constexpr std::size_t kMaxWordLength = 200;
+    static constexpr char32_t kWordBreak = 0x200B;
 
     RtfReader();
 
@@ -114,7 +119,8 @@ class RtfReader {
     rtf::Document m_document;
     std::size_t m_runCount = 0;
     std::size_t m_textBytes = 0;
-    bool m_full = false;  // a cap was reached; further body text is dropped
+    std::size_t m_unbroken = 0;  // characters of body text since the last break opportunity
+    bool m_full = false;         // a cap was reached; further body text is dropped
 };
 
 struct RtfReadResult {

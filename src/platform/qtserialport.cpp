@@ -13,19 +13,20 @@
 namespace pellix {
 namespace {
 
-QSerialPort::Parity toQtParity(char parity) {
+QSerialPort::Parity toQtParity(Parity parity) {
     switch (parity) {
-        case 'E':
+        case Parity::Even:
             return QSerialPort::EvenParity;
-        case 'O':
+        case Parity::Odd:
             return QSerialPort::OddParity;
-        case 'M':
+        case Parity::Mark:
             return QSerialPort::MarkParity;
-        case 'S':
+        case Parity::Space:
             return QSerialPort::SpaceParity;
-        default:
-            return QSerialPort::NoParity;
+        case Parity::None:
+            break;
     }
+    return QSerialPort::NoParity;
 }
 
 bool userMayUse(const QString& device) {

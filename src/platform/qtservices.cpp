@@ -10,6 +10,7 @@
 
 #include "common/settingskeys.h"
 #include "platform/filenames.h"
+#include "platform/runtimefolder.h"
 
 namespace pellix {
 
@@ -100,7 +101,10 @@ void QtClipboard::clear() {
 }
 
 QString QtProgramFolder::path() const {
-    return QCoreApplication::applicationDirPath();
+    if (m_path.isEmpty()) {
+        m_path = locateRuntimeFolder(QCoreApplication::applicationDirPath());
+    }
+    return m_path;
 }
 
 namespace {

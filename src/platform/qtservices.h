@@ -54,9 +54,13 @@ class QtClipboard final : public Clipboard {
     void clear() override;
 };
 
+// Next to the executable in a build tree, share/pellix-kit when installed (see runtimefolder.h).
 class QtProgramFolder final : public ProgramFolder {
   public:
     QString path() const override;
+
+  private:
+    mutable QString m_path;  // looked up once: the files do not move while the program runs
 };
 
 // A per-user lock file. QLockFile records the owner's process id, so a lock left behind by a

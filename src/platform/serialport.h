@@ -5,21 +5,10 @@
 #include <QString>
 
 #include <memory>
-#include <optional>
+
+#include "common/linesettings.h"
 
 namespace pellix {
-
-// Line parameters as the windows write them: "9600,E,8,1" (speed, parity letter, data bits,
-// stop bits).
-struct LineSettings {
-    int baudRate = 9600;
-    char parity = 'N';  // N, E, O, M or S
-    int dataBits = 8;
-    int stopBits = 1;
-
-    static std::optional<LineSettings> parse(const QString& text);
-    bool operator==(const LineSettings&) const = default;
-};
 
 // Why an open failed, in the terms the operator is told about.
 enum class OpenError {

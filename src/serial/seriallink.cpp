@@ -9,9 +9,15 @@
 namespace pellix {
 namespace {
 
-const QString kErrorTitle = QStringLiteral("Error");
+// "9600,E,8,1", as the capture file names the line.
+std::string settingsText(const LineSettings& s) {
+    static constexpr char kParity[] = "NEOMS";
+    return std::to_string(s.baudRate) + ',' + kParity[static_cast<int>(s.parity)] + ',' +
+           std::to_string(s.dataBits) + ',' + std::to_string(s.stopBits);
+}
 
 }  // namespace
+namespace texts = serialtexts;
 
 SerialLink::SerialLink(Services& services, SerialLinkPolicy policy, QObject* parent)
     : QObject(parent),
@@ -43,10 +49,10 @@ SelectResult SerialLink::SelectPort(int chooserPosition) {
     const QString device = deviceFor(m_portNumber);
     switch (m_port->open(device)) {
         case OpenError::None:
-            applyLineSettings();
+            m_port->applySettings(m_settings);
             if (m_capture) {
                 m_capture->opened(QStringLiteral("COM%1").arg(m_portNumber).toStdString(),
-                                  device.toStdString(), m_settings.toStdString());
+                                  device.toStdString(), settingsText(m_settings));
             }
             emit panelTextChanged(kPanelOpen);
             // Bytes that were already waiting when the port opened get no fresh notification.
@@ -55,21 +61,15 @@ SelectResult SerialLink::SelectPort(int chooserPosition) {
             }
             return SelectResult::Opened;
         case OpenError::NoSuchPort:
-            m_services.messages.show(QStringLiteral("Port Number Error"), kErrorTitle,
+            m_services.messages.show(texts::kPortNumberError, texts::kErrorTitle,
                                      MessageIcon::Critical);
             break;
         case OpenError::InUse:
-            m_services.messages.show(QStringLiteral("Port Already In Use"), kErrorTitle,
-                                     MessageIcon::Critical);
+            m_services.messages.show(texts::kPortInUse, texts::kErrorTitle, MessageIcon::Critical);
             break;
         case OpenError::AccessDenied:
-            m_services.messages.show(
-                QStringLiteral("No permission to use the serial device %1 (COM%2).\n"
-                               "Add your user to the group that owns it (usually \"dialout\": "
-                               "sudo adduser $USER dialout), then log in again.")
-                    .arg(device)
-                    .arg(m_portNumber),
-                kErrorTitle, MessageIcon::Critical);
+            m_services.messages.show(texts::kNoPermission.arg(device).arg(m_portNumber),
+                                     texts::kErrorTitle, MessageIcon::Critical);
             break;
         case OpenError::Other:
             // No message for it, but the old port is closed by now and the panel says so.
@@ -80,27 +80,12 @@ SelectResult SerialLink::SelectPort(int chooserPosition) {
     return SelectResult::PortError;
 }
 
-void SerialLink::Configure(const QString& settings, InputMode mode, int readLength,
-                           int receiveThreshold, int sendThreshold) {
-    m_inputMode = mode;
-    m_readLength = readLength;
-    m_receiveThreshold = receiveThreshold;
-    m_sendThreshold = sendThreshold;
-    setSettings(settings);
-}
-
-void SerialLink::setSettings(const QString& settings) {
-    const bool changed = settings != m_settings;
+void SerialLink::Configure(const LineSettings& settings) {
+    const bool changed = !(settings == m_settings);
     m_settings = settings;
-    applyLineSettings();
+    m_port->applySettings(m_settings);
     if (changed && m_capture && IsOpen()) {
-        m_capture->settingsChanged(m_settings.toStdString());
-    }
-}
-
-void SerialLink::applyLineSettings() {
-    if (const auto parsed = LineSettings::parse(m_settings)) {
-        m_port->applySettings(*parsed);
+        m_capture->settingsChanged(settingsText(m_settings));
     }
 }
 
@@ -129,20 +114,7 @@ int SerialLink::BytesAvailable() const {
     return n > 0x7FFF ? 0x7FFF : static_cast<int>(n);
 }
 
-std::vector<std::uint8_t> SerialLink::ReadBytes() {
-    if (!m_port->isOpen()) {
-        return {};
-    }
-    const QByteArray data =
-        m_port->read(m_readLength > 0 ? m_readLength : m_port->bytesAvailable());
-    return {data.begin(), data.end()};
-}
-
 void SerialLink::DiscardInput() {
-    // Text mode and read everything, then back to one byte per read: whatever the window had
-    // configured, the reads after a discard deliver single bytes.
-    m_inputMode = InputMode::Text;
-    m_readLength = 0;
     std::size_t dropped = 0;
     while (m_port->bytesAvailable() > 0) {
         dropped += static_cast<std::size_t>(m_port->read(m_port->bytesAvailable()).size());
@@ -150,8 +122,6 @@ void SerialLink::DiscardInput() {
     if (m_capture && IsOpen()) {
         m_capture->discarded(dropped);
     }
-    m_inputMode = InputMode::Bytes;
-    m_readLength = 1;
 }
 
 void SerialLink::Close() {
@@ -174,20 +144,26 @@ void SerialLink::drain() {
         return;
     }
     m_draining = true;
-    // One byte per read whatever the read length, so a handler that discards the input or
-    // closes the port stops the delivery right after its byte.
+    // Everything waiting in one read; the receiver stops the delivery right after a byte that
+    // discarded the input or closed the port, and the rest of the batch goes with the discard.
     while (m_port->isOpen() && m_port->bytesAvailable() > 0) {
-        const QByteArray byte = m_port->read(1);
-        if (byte.isEmpty()) {
+        const QByteArray batch = m_port->read(m_port->bytesAvailable());
+        if (batch.isEmpty()) {
             break;
         }
+        emit bytesRead(batch);
+        const std::span bytes(reinterpret_cast<const std::uint8_t*>(batch.constData()),
+                              static_cast<std::size_t>(batch.size()));
         if (m_capture) {
-            // Recorded before the engine sees it, so its notes on the byte attach to it.
-            m_capture->received(std::span(reinterpret_cast<const std::uint8_t*>(byte.data()), 1));
+            // Recorded before the engine sees them, so its notes on the bytes attach to them.
+            m_capture->received(bytes);
         }
-        emit byteReceived(static_cast<std::uint8_t>(byte.at(0)));
+        if (m_receiver && m_receiver(bytes).stop) {
+            break;
+        }
     }
     m_draining = false;
+    emit batchDelivered();
 }
 
 void SerialLink::onDeviceLost() {
@@ -197,11 +173,8 @@ void SerialLink::onDeviceLost() {
     emit panelTextChanged(kPanelClosed);
     emit portLost();
     // The port is closed already, so this is said once per loss however the device failed.
-    m_services.messages.show(QStringLiteral("The serial device %1 (COM%2) is gone; the port was "
-                                            "closed. Pick the port again once it is back.")
-                                 .arg(deviceFor(m_portNumber))
-                                 .arg(m_portNumber),
-                             kErrorTitle, MessageIcon::Critical);
+    m_services.messages.show(texts::kDeviceGone.arg(deviceFor(m_portNumber)).arg(m_portNumber),
+                             texts::kErrorTitle, MessageIcon::Critical);
 }
 
 }  // namespace pellix

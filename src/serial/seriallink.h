@@ -4,21 +4,19 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <vector>
 
+#include "common/lineport.h"
 #include "platform/serialport.h"
+#include "serial/serialtexts.h"
 
 namespace pellix {
 
 struct Services;
 class Capture;
-
-inline const QString kPanelOpen = QStringLiteral("RS232 開啟");
-inline const QString kPanelClosed = QStringLiteral("RS232 關閉");
-
-enum class InputMode { Text, Bytes };
 
 // How one window's link differs from the others.
 struct SerialLinkPolicy {
@@ -34,8 +32,8 @@ enum class SelectResult {
 };
 
 // The serial port of one tool window: opening on the operator's pick, the two port errors,
-// line settings, byte-wise reading and writing. Received bytes are drained on the port's
-// ready-read notification and handed out one at a time through byteReceived().
+// line settings, reading and writing. On the port's ready-read notification everything waiting is
+// read in one call and handed to the receiver, which says whether the rest must be dropped.
 class SerialLink : public QObject {
     Q_OBJECT
   public:
@@ -43,28 +41,31 @@ class SerialLink : public QObject {
     ~SerialLink() override;
 
     SelectResult SelectPort(int chooserPosition);
-    void Configure(const QString& settings, InputMode mode, int readLength, int receiveThreshold,
-                   int sendThreshold);
-    // Changes only the line settings, keeping the rest of the configuration.
-    void setSettings(const QString& settings);
+    // Sets the line parameters; an open port takes them at once.
+    void Configure(const LineSettings& settings);
     bool WriteBytes(std::span<const std::uint8_t> bytes);
     bool WriteByte(std::uint8_t byte) { return WriteBytes(std::span(&byte, 1)); }
     int BytesAvailable() const;
-    std::vector<std::uint8_t> ReadBytes();
     void DiscardInput();
     void Close();
 
     bool IsOpen() const;
     int PortNumber() const { return m_portNumber; }
-    QString Settings() const { return m_settings; }
-    InputMode inputMode() const { return m_inputMode; }
-    int readLength() const { return m_readLength; }
+    LineSettings Settings() const { return m_settings; }
     QString deviceFor(int portNumber) const;
     // Where this port's traffic is recorded; none unless the window was built with one.
     Capture* capture() const { return m_capture; }
 
+    // Takes every batch read; a stop result drops the rest of the batch and ends the reading.
+    using Receiver = std::function<FeedResult(std::span<const std::uint8_t>)>;
+    void setReceiver(Receiver receiver) { m_receiver = std::move(receiver); }
+
   signals:
-    void byteReceived(std::uint8_t byte);
+    // Every batch read from the port, before the receiver sees it.
+    void bytesRead(const QByteArray& bytes);
+    // Everything waiting when the port signalled has been handed to the receiver: a window that
+    // gathers what its bytes change shows it now, once per batch rather than once per byte.
+    void batchDelivered();
     // Panel 1 of the window's status bar.
     void panelTextChanged(const QString& text);
     // The device vanished while open; the port is closed and the panel says so.
@@ -73,18 +74,14 @@ class SerialLink : public QObject {
   private:
     void drain();
     void onDeviceLost();
-    void applyLineSettings();
 
     Services& m_services;
     SerialLinkPolicy m_policy;
     std::unique_ptr<SerialPort> m_port;
     Capture* m_capture = nullptr;
     int m_portNumber = 1;
-    QString m_settings = QStringLiteral("9600,N,8,1");
-    InputMode m_inputMode = InputMode::Text;
-    int m_readLength = 0;
-    int m_receiveThreshold = 0;
-    int m_sendThreshold = 0;
+    LineSettings m_settings;
+    Receiver m_receiver;
     bool m_draining = false;
 };
 

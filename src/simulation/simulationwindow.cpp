@@ -10,6 +10,7 @@
 #include "platform/services.h"
 #include "serial/capture.h"
 #include "serial/seriallink.h"
+#include "simulation/simulationtexts.h"
 #include "widgets/formwidgets.h"
 #include "widgets/lockedcombobox.h"
 #include "widgets/twips.h"
@@ -17,6 +18,8 @@
 
 namespace pellix {
 namespace {
+
+namespace texts = simulationtexts;
 
 constexpr int kAnimationMs = 150;
 constexpr int kHintMs = 70;
@@ -37,38 +40,38 @@ QLabel* fixedPicture(QWidget* parent, const QString& name, const QString& spoken
 SimulationWindow::SimulationWindow(Services& services, WindowHost& host, SimulationState& state,
                                    QWidget* parent)
     : QWidget(parent, kFixedToolWindowFlags), m_services(services), m_host(host), m_state(state) {
-    setUpWindow(*this, QStringLiteral("Form3"), QStringLiteral("TZV Protocol Simulation"),
-                services.folder, QStringLiteral("\\pellix.ico"));
+    setUpWindow(*this, QStringLiteral("Form3"), toQString(texts::kCaption), services.folder,
+                toQString(texts::kIconFile));
 
     m_link = new SerialLink(services, SerialLinkPolicy{}, this);
     m_link->setObjectName(QStringLiteral("MSComm1"));
 
-    m_hint = addControl<QLabel>(this, QStringLiteral("Label1"), QStringLiteral("Hint"),
+    m_hint = addControl<QLabel>(this, QStringLiteral("Label1"), toQString(texts::kHintName),
                                 twipsRect(0, 0, 3615, 495));
     showsValue(*m_hint, QStringLiteral("Hint"));
     m_hint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_hint->setTextFormat(Qt::PlainText);
     m_hint->setWordWrap(true);
 
-    auto* startUp = addButton(this, QStringLiteral("Command2"), QStringLiteral("Start up"),
+    auto* startUp = addButton(this, QStringLiteral("Command2"), toQString(texts::kStartUpButton),
                               twipsRect(240, 480, 1095, 375));
-    auto* dispense = addButton(this, QStringLiteral("Command1"), QStringLiteral("Dispense"),
+    auto* dispense = addButton(this, QStringLiteral("Command1"), toQString(texts::kDispenseButton),
                                twipsRect(2400, 480, 1095, 375));
     connect(startUp, &QPushButton::clicked, this, &SimulationWindow::onStartUp);
     connect(dispense, &QPushButton::clicked, this, &SimulationWindow::onDispense);
 
-    fixedPicture(this, QStringLiteral("Image1"), QStringLiteral("Hopper"),
-                 services.folder.filePath(QStringLiteral("\\sim_hopper.bmp")),
+    fixedPicture(this, QStringLiteral("Image1"), toQString(texts::kHopperPictureName),
+                 services.folder.filePath(toQString(texts::kHopperPictureFile)),
                  QPoint(twips(120), twips(1080)));
-    fixedPicture(this, QStringLiteral("Image2"), QStringLiteral("Host"),
-                 services.folder.filePath(QStringLiteral("\\sim_host.bmp")),
+    fixedPicture(this, QStringLiteral("Image2"), toQString(texts::kHostPictureName),
+                 services.folder.filePath(toQString(texts::kHostPictureFile)),
                  QPoint(twips(2400), twips(1200)));
 
     m_animation =
-        addControl<QLabel>(this, QStringLiteral("Image3"), QStringLiteral("Command animation"),
+        addControl<QLabel>(this, QStringLiteral("Image3"), toQString(texts::kAnimationName),
                            twipsRect(1200, 1920, 1170, 495));
 
-    auto* channelLabel = addCaption(this, QStringLiteral("Label5"), QStringLiteral("Channel"),
+    auto* channelLabel = addCaption(this, QStringLiteral("Label5"), toQString(texts::kChannelLabel),
                                     QPoint(twips(1080), twips(1440)));
     // The channel list only discards typed keys; the clipboard is the port chooser's concern.
     m_channels = new LockedComboBox(this);
@@ -77,7 +80,7 @@ SimulationWindow::SimulationWindow(Services& services, WindowHost& host, Simulat
     for (int c = 1; c <= tzv::kChannels; ++c) {
         m_channels->addItem(QString::number(c));
     }
-    m_channels->setShownText(QStringLiteral("1"));
+    m_channels->setShownText(toQString(texts::kFirstChannel));
     placeDropDown(*m_channels, twips(1680), twips(1410), twips(615));
     // The caption ends just before its list even where the font runs wider than designed.
     channelLabel->move(std::min(channelLabel->x(), m_channels->x() - channelLabel->width() - 2),
@@ -85,7 +88,7 @@ SimulationWindow::SimulationWindow(Services& services, WindowHost& host, Simulat
     connect(m_channels, &QComboBox::activated, this,
             [this](int position) { m_channelByte = tzv::channelByteFor(position); });
 
-    auto* portLabel = addCaption(this, QStringLiteral("Label6"), QStringLiteral("COM PORT"),
+    auto* portLabel = addCaption(this, QStringLiteral("Label6"), toQString(texts::kPortLabel),
                                  QPoint(twips(240), twips(2940)));
     m_ports = new LockedComboBox(services.clipboard, this);
     nameControl(*m_ports, QStringLiteral("Combo1"), portLabel->text());
@@ -94,7 +97,7 @@ SimulationWindow::SimulationWindow(Services& services, WindowHost& host, Simulat
     placeDropDown(*m_ports, twips(1320), twips(2880), twips(975));
     connect(m_ports, &QComboBox::activated, this, &SimulationWindow::onPortPicked);
 
-    auto* closeButton = addButton(this, QStringLiteral("Command5"), QStringLiteral("&Close"),
+    auto* closeButton = addButton(this, QStringLiteral("Command5"), toQString(texts::kCloseButton),
                                   twipsRect(2850, 2760, 735, 495));
     closeButton->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
@@ -115,7 +118,7 @@ SimulationWindow::SimulationWindow(Services& services, WindowHost& host, Simulat
 
     // Load.
     m_panel->setText(kPanelClosed);
-    m_link->Configure(QStringLiteral("9600,E,8,1"), InputMode::Bytes, m_link->readLength(), 1, 0);
+    m_link->Configure(kLine9600E81);
     m_channelByte = tzv::kFirstChannel;
     m_state.hint.setText(tzv::kLoadHint);
     m_hintTimer->start();
@@ -127,7 +130,7 @@ SimulationWindow::SimulationWindow(Services& services, WindowHost& host, Simulat
 
 void SimulationWindow::onPortPicked(int position) {
     if (m_link->SelectPort(position) == SelectResult::PortError) {
-        m_ports->setShownText(QStringLiteral("COM1"));
+        m_ports->setShownText(toQString(texts::kFirstPort));
     }
 }
 
@@ -178,7 +181,6 @@ void SimulationWindow::onHintTick() {
 }
 
 void SimulationWindow::onAnimationTick() {
-    static const char* const kFrames[] = {"\\Ar1.bmp", "\\Ar2.bmp", "\\Ar3.bmp"};
     const tzv::Animation::Frame frame = m_state.animation.tick();
     if (frame == tzv::Animation::Frame::Clear) {
         m_animation->clear();
@@ -186,8 +188,8 @@ void SimulationWindow::onAnimationTick() {
         return;
     }
     // Read each time a frame is shown; a missing or unreadable file leaves the picture empty.
-    const QPixmap pixmap(
-        m_services.folder.filePath(QString::fromLatin1(kFrames[static_cast<int>(frame)])));
+    const QPixmap pixmap(m_services.folder.filePath(
+        toQString(texts::kAnimationFiles[static_cast<std::size_t>(frame)])));
     m_animation->setPixmap(pixmap);
     if (pixmap.isNull()) {
         m_animation->clear();

@@ -124,9 +124,7 @@ class CnyTesterWindowTest : public QObject {
 
         SerialLink& link = rig.window.link();
         QVERIFY(!link.IsOpen());
-        QCOMPARE(link.Settings(), QString("9600,E,8,1"));
-        QCOMPARE(link.inputMode(), InputMode::Bytes);
-        QCOMPARE(link.readLength(), 1);
+        QCOMPARE(link.Settings(), kLine9600E81);
     }
 
     void controlsAndGeometry_data() {
@@ -463,13 +461,13 @@ class CnyTesterWindowTest : public QObject {
     void speedPickWhileClosed() {
         Rig rig;
         pick(rig.combo("Combo3"), 1);
-        QCOMPARE(rig.window.link().Settings(), QString("19200,E,8,1"));
+        QCOMPARE(rig.window.link().Settings(), kLine19200E81);
         QCOMPARE(rig.panel(2)->text(), QString("19200/E/8/1"));
         QVERIFY(!rig.window.link().IsOpen());
         QCOMPARE(rig.enabledCommands(), 0);
         rig.openPort(0);
         QCOMPARE(rig.port().m_settings.baudRate, 19200);
-        QCOMPARE(rig.port().m_settings.parity, 'E');
+        QCOMPARE(rig.port().m_settings.parity, Parity::Even);
     }
 
     void speedPickWhileOpenReopens() {

@@ -19,13 +19,14 @@ const QString kReceiveError = QStringLiteral(
     "message:Receive Error perhaps incorrect interface\rswitch to TZV interface then Restart "
     "Hopper");
 
-// Writes down every request of the protocol, and plays the serial link's part: bytes of one
-// read are handed over one at a time until the protocol discards what is still waiting.
-class Recorder final : public CoinSettingListener {
+// Writes down every request of the protocol, and plays the line port's part: each read hands
+// over what is waiting in one span, and a stop drops the rest of it.
+class Recorder final : public CoinSettingView, public LinePort {
   public:
     QStringList events;
     Bytes sent;
     std::deque<std::uint8_t> waiting;
+    bool discarded = false;
 
     void showStatus(StatusColour colour, std::string_view text) override {
         events << (colour == StatusColour::Blue ? QStringLiteral("blue:")
@@ -37,15 +38,23 @@ class Recorder final : public CoinSettingListener {
                       .arg(channelIndex)
                       .arg(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     }
-    void sendByte(std::uint8_t byte) override {
-        sent.push_back(byte);
-        events << QStringLiteral("send ") +
-                      QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
+    void unlockInputs() override {}
+    bool send(std::span<const std::uint8_t> bytes) override {
+        for (std::uint8_t byte : bytes) {
+            sent.push_back(byte);
+            events << QStringLiteral("send ") +
+                          QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
+        }
+        return true;
     }
-    void startBlockTimer() override { events << QStringLiteral("block timer"); }
-    void startSaveTimer() override { events << QStringLiteral("save timer"); }
+    void startTimeout(std::size_t timeout) override {
+        events << (timeout == kBlockTimeout ? QStringLiteral("block timer")
+                                            : QStringLiteral("save timer"));
+    }
+    void stopTimeout(std::size_t) override {}
     void discardInput() override {
         waiting.clear();
+        discarded = true;
         events << QStringLiteral("discard");
     }
     void showReceiveError(std::string_view message) override {
@@ -57,9 +66,15 @@ class Recorder final : public CoinSettingListener {
         for (const Bytes& chunk : chunks) {
             waiting.insert(waiting.end(), chunk.begin(), chunk.end());
             while (!waiting.empty()) {
-                const std::uint8_t byte = waiting.front();
-                waiting.pop_front();
-                protocol.HandleReceivedByte(byte);
+                const Bytes batch(waiting.begin(), waiting.end());
+                waiting.clear();
+                discarded = false;
+                // A stop comes with a discard and drops the rest of the batch.
+                const FeedResult result = protocol.feed(batch);
+                QCOMPARE(result.stop, discarded);
+                if (!result.stop) {
+                    QCOMPARE(result.consumed, batch.size());
+                }
             }
         }
     }
@@ -169,7 +184,7 @@ class CoinSettingProtocolTest : public QObject {
         return sameOutcomeForEverySplit(bytes, [&](const Chunks& chunks) {
             CoinSettingState state;
             Recorder recorder;
-            CoinSettingProtocol protocol(state, recorder);
+            CoinSettingProtocol protocol(state, recorder, recorder);
             protocol.Load();
             recorder.deliver(protocol, {before});
             recorder.events.clear();
@@ -182,7 +197,7 @@ class CoinSettingProtocolTest : public QObject {
     void loadShowsSwitchOn() {
         CoinSettingState state;
         Recorder recorder;
-        CoinSettingProtocol protocol(state, recorder);
+        CoinSettingProtocol protocol(state, recorder, recorder);
         protocol.Load();
         QCOMPARE(recorder.events, QStringList{QStringLiteral("blue:Switch on Pellix")});
         QCOMPARE(protocol.stage(), ReceiveStage::WaitStart);
@@ -260,7 +275,7 @@ class CoinSettingProtocolTest : public QObject {
         QFETCH(bool, reported);
         CoinSettingState state;
         Recorder recorder;
-        CoinSettingProtocol protocol(state, recorder);
+        CoinSettingProtocol protocol(state, recorder, recorder);
         protocol.Load();
         recorder.deliver(protocol, {bytes});
         const ReceiveStage before = protocol.stage();
@@ -329,7 +344,7 @@ class CoinSettingProtocolTest : public QObject {
         QFETCH(Bytes, before);
         CoinSettingState state;
         Recorder recorder;
-        CoinSettingProtocol protocol(state, recorder);
+        CoinSettingProtocol protocol(state, recorder, recorder);
         protocol.Load();
         recorder.deliver(protocol, {before});
         recorder.sent.clear();
@@ -365,7 +380,7 @@ class CoinSettingProtocolTest : public QObject {
         const Outcome outcome = sameOutcomeForEverySplit(reply, [&](const Chunks& chunks) {
             CoinSettingState state;
             Recorder recorder;
-            CoinSettingProtocol protocol(state, recorder);
+            CoinSettingProtocol protocol(state, recorder, recorder);
             protocol.Load();
             recorder.deliver(protocol, {bytesFromHex(kExampleBlock) + bytesFromHex("82 83")});
             protocol.SendSettings(refreshed);
@@ -406,7 +421,7 @@ class CoinSettingProtocolTest : public QObject {
         const Outcome outcome = sameOutcomeForEverySplit(reply, [&](const Chunks& chunks) {
             CoinSettingState state;
             Recorder recorder;
-            CoinSettingProtocol protocol(state, recorder);
+            CoinSettingProtocol protocol(state, recorder, recorder);
             protocol.Load();
             protocol.SendSettings(oneToSixteen());
             recorder.events.clear();
@@ -440,7 +455,7 @@ class CoinSettingProtocolTest : public QObject {
             sameOutcomeForEverySplit(Bytes{0x84} + coinData(refreshed), [&](const Chunks& chunks) {
                 CoinSettingState state;
                 Recorder recorder;
-                CoinSettingProtocol protocol(state, recorder);
+                CoinSettingProtocol protocol(state, recorder, recorder);
                 protocol.Load();
                 recorder.deliver(protocol, {before});
                 if (timedOut) {
@@ -458,7 +473,7 @@ class CoinSettingProtocolTest : public QObject {
     void noResponse() {
         CoinSettingState state;
         Recorder recorder;
-        CoinSettingProtocol protocol(state, recorder);
+        CoinSettingProtocol protocol(state, recorder, recorder);
         protocol.SendSettings(oneToSixteen());
         recorder.events.clear();
         protocol.SaveTimerExpired();
@@ -473,7 +488,7 @@ class CoinSettingProtocolTest : public QObject {
         const CoinNumbers refreshed = oneToSixteen();
         CoinSettingState state;
         Recorder recorder;
-        CoinSettingProtocol protocol(state, recorder);
+        CoinSettingProtocol protocol(state, recorder, recorder);
         protocol.SendSettings(refreshed);
         recorder.deliver(protocol, {Bytes{0x84} + coinData(refreshed)});
         QCOMPARE(protocol.stage(), ReceiveStage::WaitStart);
@@ -487,7 +502,7 @@ class CoinSettingProtocolTest : public QObject {
         CoinSettingState state;
         {
             Recorder recorder;
-            CoinSettingProtocol first(state, recorder);
+            CoinSettingProtocol first(state, recorder, recorder);
             first.Load();
             recorder.deliver(first, {bytesFromHex("3A 00 00 05 00")});  // left in SkipPart
             first.SendSettings(oneToSixteen());
@@ -497,7 +512,7 @@ class CoinSettingProtocolTest : public QObject {
 
         // The window is opened again: a new protocol object on the same state.
         Recorder recorder;
-        CoinSettingProtocol second(state, recorder);
+        CoinSettingProtocol second(state, recorder, recorder);
         QCOMPARE(second.stage(), ReceiveStage::WaitSaveAck);
         second.Load();
         QCOMPARE(second.stage(), ReceiveStage::WaitStart);
@@ -512,11 +527,11 @@ class CoinSettingProtocolTest : public QObject {
     void loadAbandonsHalfReadBlock() {
         CoinSettingState state;
         Recorder recorder;
-        CoinSettingProtocol first(state, recorder);
+        CoinSettingProtocol first(state, recorder, recorder);
         recorder.deliver(first, {bytesFromHex("3A 00 00 01 00 03 E8 00 00")});
         QCOMPARE(state.receiveStage, ReceiveStage::CoinData);
 
-        CoinSettingProtocol second(state, recorder);
+        CoinSettingProtocol second(state, recorder, recorder);
         second.Load();
         recorder.events.clear();
         recorder.deliver(second, {bytesFromHex(kExampleBlock)});

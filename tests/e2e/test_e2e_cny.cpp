@@ -32,6 +32,8 @@ class CnyEndToEnd : public QObject {
     void requestStatusAndPayout() {
         PtyHopper line(emulator::Mode::Cny);
         QVERIFY(!line.device().isEmpty());
+        line.powerOn();
+        line.as<emulator::CnyHopper>().m_address = 2;
         PtyServices s;
         s.settings.setValue(QStringLiteral("Ports/COM3"), line.device());
         RecordingHost host;

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -173,9 +174,7 @@ class HardwareTestWindowTest : public QObject {
 
         QCOMPARE(panel(), QString("RS232 關閉"));
         QVERIFY(!window->link().IsOpen());
-        QCOMPARE(window->link().Settings(), QString("9600,E,8,1"));
-        QCOMPARE(window->link().inputMode(), InputMode::Bytes);
-        QCOMPARE(window->link().readLength(), 1);
+        QCOMPARE(window->link().Settings(), kLine9600E81);
         QCOMPARE(ports()->count(), 8);
         QCOMPARE(ports()->itemText(7), QString("COM8"));
         QCOMPARE(ports()->shownText(), QString("COM1"));
@@ -689,6 +688,57 @@ class HardwareTestWindowTest : public QObject {
         QCOMPARE(field->text(), QString("ABCDEFGHIJKLMNOPQRSTUVW"));
         click("Command3");
         QCOMPARE(s->messages.texts(), QStringList{"軟體版本超過輸入上限"});
+    }
+
+    // The boxes change once per batch of received bytes, however many bytes of the batch add
+    // to them, and once per batch again for the next batch.
+    void boxesChangeOncePerBatch_data() {
+        QTest::addColumn<QList<int>>("recordsPerBatch");
+        QTest::newRow("one record") << QList<int>{1};
+        QTest::newRow("three records in one batch") << QList<int>{3};
+        QTest::newRow("three batches") << QList<int>{1, 1, 1};
+        QTest::newRow("uneven batches") << QList<int>{5, 2};
+    }
+    void boxesChangeOncePerBatch() {
+        QFETCH(QList<int>, recordsPerBatch);
+        FakeSerialPort* port = monitorWithPanel();
+        QSignalSpy software(box("Text3"), &QLineEdit::textChanged);
+        QSignalSpy coin(box("Text9"), &QLineEdit::textChanged);
+        QString expected;
+        for (int records : recordsPerBatch) {
+            QByteArray batch;
+            for (int i = 0; i < records; ++i) {
+                batch += receivedRecord("AB", hex("01"), "C");
+                expected += QStringLiteral("AB");
+            }
+            port->inject(batch);
+        }
+        QCOMPARE(box("Text3")->text(), expected);
+        QCOMPARE(box("Text9")->text().size(), expected.size() / 2);
+        QCOMPARE(software.count(), recordsPerBatch.size());
+        QCOMPARE(coin.count(), recordsPerBatch.size());
+    }
+
+    // A box that has reached its maximum length takes no more received text: a storm of
+    // records fills it once and then leaves it alone.
+    void receivedTextStopsWhenTheBoxIsFull() {
+        FakeSerialPort* port = monitorWithPanel();
+        QLineEdit* field = box("Text3");
+        const QByteArray text(20, 'S');
+        const int toFill = field->maxLength() / text.size() + 1;
+        QByteArray storm;
+        for (int i = 0; i < toFill; ++i) {
+            storm += receivedRecord(text, hex("01"), "");
+        }
+        port->inject(storm);
+        QCOMPARE(field->text().size(), field->maxLength());
+        QCOMPARE(field->text(), QString(field->maxLength(), QLatin1Char('S')));
+
+        QSignalSpy changes(field, &QLineEdit::textChanged);
+        port->inject(receivedRecord("more", hex("02"), ""));
+        QCOMPARE(changes.count(), 0);
+        QCOMPARE(box("Text6")->text(), QString("00000002"));  // the other boxes still follow
+        QCOMPARE(window->receiver().state(), hwtest::TestStreamState::Monitor);
     }
 
     void modeLists_data() {

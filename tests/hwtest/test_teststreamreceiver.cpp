@@ -56,7 +56,7 @@ QString hex2(std::uint8_t b) {
 
 // Writes every listener call as one line. Consecutive characters of the same text are joined
 // into one line so expectations read like the boxes; bytes outside printable ASCII show as <NN>.
-class Recorder : public TestStreamListener {
+class Recorder : public TestStreamListener, public pellix::LinePort {
   public:
     QStringList events;
     Bytes sent;
@@ -78,7 +78,16 @@ class Recorder : public TestStreamListener {
     void showSerialNumber(std::string_view text) override {
         add("serial " + QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
     }
-    void sendByte(std::uint8_t b) override {
+    bool send(std::span<const std::uint8_t> bytes) override {
+        for (std::uint8_t b : bytes) {
+            sendByte(b);
+        }
+        return true;
+    }
+    void discardInput() override {}
+    void startTimeout(std::size_t) override {}
+    void stopTimeout(std::size_t) override {}
+    void sendByte(std::uint8_t b) {
         sent.push_back(b);
         add("send " + hex2(b));
     }
@@ -107,7 +116,7 @@ QString stateName(TestStreamState s) {
 // Every listener call of a run, then the state the receiver ends in.
 QStringList receive(const Chunks& chunks) {
     Recorder recorder;
-    TestStreamReceiver receiver(recorder);
+    TestStreamReceiver receiver(recorder, recorder);
     for (const Bytes& chunk : chunks) {
         receiver.feed(chunk);
     }
@@ -536,7 +545,7 @@ class TestStreamReceiverTest : public QObject {
     // only when sensor cycles end, and a record's field count carries over.
     void resetReceiver() {
         Recorder recorder;
-        TestStreamReceiver receiver(recorder);
+        TestStreamReceiver receiver(recorder, recorder);
         receiver.feed(toMonitor("HLate") + bytesFromHex("46 46"));
         receiver.resetReceiver();
         QCOMPARE(receiver.state(), TestStreamState::WaitHeader);
@@ -579,7 +588,7 @@ class TestStreamReceiverTest : public QObject {
     // header read without clearing joins the first.
     void variantOverSeveralHeaders() {
         Recorder recorder;
-        TestStreamReceiver receiver(recorder);
+        TestStreamReceiver receiver(recorder, recorder);
         receiver.feed(header("TD3&H50") + bytesFromHex("3C 00"));  // falls back to WaitHeader
         QCOMPARE(receiver.firmwareVariant(), FirmwareVariant::HEarly);
         receiver.feed(header("xyz99"));  // "TD3&H50xyz99": r = 99
@@ -595,7 +604,7 @@ class TestStreamReceiverTest : public QObject {
 
     void requests() {
         Recorder recorder;
-        TestStreamReceiver receiver(recorder);
+        TestStreamReceiver receiver(recorder, recorder);
         receiver.sendReadFlashRequest();
         receiver.sendDipFinished();
         receiver.sendDipFinished();
@@ -605,7 +614,7 @@ class TestStreamReceiverTest : public QObject {
 
     void writeFlash() {
         Recorder recorder;
-        TestStreamReceiver receiver(recorder);
+        TestStreamReceiver receiver(recorder, recorder);
         FlashRecord fields;
         fields.softwareVersion = "ABC";
         fields.serialNumber = "00000001";

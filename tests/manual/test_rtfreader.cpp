@@ -1,6 +1,7 @@
 #include <QFile>
 #include <QTest>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -236,7 +237,11 @@ class RtfReaderTest : public QObject {
             << QByteArray("{\\rtf1\\fs20 a\\fs b\\par}") << QStringLiteral("<{fs20}a{}b");
         QTest::newRow("huge font size capped")
             << QByteArray("{\\rtf1\\fs99999999999999999999 x\\par}")
-            << QStringLiteral("<{fs3276}x");
+            << QStringLiteral("<{fs%1}x").arg(rtf::kMaxHalfPoints);
+        QTest::newRow("font size just above the cap")
+            << QByteArray("{\\rtf1\\fs") + QByteArray::number(rtf::kMaxHalfPoints + 1) +
+                   QByteArray(" x\\par}")
+            << QStringLiteral("<{fs%1}x").arg(rtf::kMaxHalfPoints);
         QTest::newRow("font and colour")
             << QByteArray(
                    "{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1 Courier New;}}"
@@ -391,6 +396,85 @@ class RtfReaderTest : public QObject {
         const RtfReadResult result = readRtf(bytes(rtf));
         QCOMPARE(result.error, RtfError::None);
         QCOMPARE(QString::fromStdString(result.document.plainText()), expected);
+    }
+
+    // What the manual window lays out is bounded whatever the file: words are broken, and
+    // paragraphs, runs and text stop at their caps.
+    void layoutIsBounded_data() {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<QString>("withoutBreaks");  // the text with the added breaks removed
+        const QByteArray longWord(3 * RtfReader::kMaxWordLength + 7, 'W');
+        QTest::newRow("one long word")
+            << (QByteArray("{\\rtf1 ") + longWord + QByteArray("\\par}")) << QString(longWord);
+        QTest::newRow("long word across style changes")
+            << (QByteArray("{\\rtf1 ") + longWord + QByteArray("\\b ") + longWord +
+                QByteArray("\\b0 ") + longWord + QByteArray("}"))
+            << QString(longWord + longWord + longWord);
+        const QByteArray word(RtfReader::kMaxWordLength, 'w');
+        QTest::newRow("words at the limit need no break")
+            << (QByteArray("{\\rtf1 ") + word + ' ' + word + "\\tab " + word + "\\line " + word +
+                "\\par " + word + "}")
+            << QString(word + ' ' + word + '\t' + word + '\n' + word + '\n' + word);
+        QTest::newRow("ideographs need no break")
+            << QByteArray("{\\rtf1 ") + QByteArray("\\u20013?").repeated(500) + QByteArray("}")
+            << QString(500, QChar(0x4E2D));
+        QTest::newRow("one word made of escapes")
+            << QByteArray("{\\rtf1 ") + QByteArray("\\'e9").repeated(450) + QByteArray("}")
+            << QString(450, QChar(0xE9));
+    }
+    void layoutIsBounded() {
+        QFETCH(QByteArray, rtf);
+        QFETCH(QString, withoutBreaks);
+        const RtfReadResult result = readRtf(bytes(rtf));
+        QCOMPARE(result.error, RtfError::None);
+        QString text = QString::fromStdString(result.document.plainText());
+        std::size_t unbroken = 0;
+        std::size_t longest = 0;
+        for (const QChar c : text) {
+            const bool breaks = c == QLatin1Char(' ') || c == QLatin1Char('\t') ||
+                                c == QLatin1Char('\n') || c.unicode() == RtfReader::kWordBreak ||
+                                c.unicode() >= 0x4E00;
+            unbroken = breaks ? 0 : unbroken + 1;
+            longest = std::max(longest, unbroken);
+        }
+        QVERIFY2(longest <= RtfReader::kMaxWordLength, qPrintable(QString::number(longest)));
+        text.remove(QChar(static_cast<char16_t>(RtfReader::kWordBreak)));
+        QCOMPARE(text, withoutBreaks);
+    }
+
+    void documentIsCapped_data() {
+        QTest::addColumn<QByteArray>("unit");  // repeated far beyond every cap
+        QTest::newRow("paragraphs") << QByteArray("p\\par ");
+        QTest::newRow("style changes") << QByteArray("\\b a\\b0 b");
+        QTest::newRow("text") << QByteArray("text ");
+        QTest::newRow("unbroken text") << QByteArray("t");
+    }
+    void documentIsCapped() {
+        QFETCH(QByteArray, unit);
+        const std::string rtf =
+            "{\\rtf1 " +
+            bytes(unit.repeated(static_cast<qsizetype>(2 * RtfReader::kMaxTextBytes /
+                                                       static_cast<std::size_t>(unit.size())))) +
+            "}";
+        const RtfReadResult result = readRtf(rtf);
+        QCOMPARE(result.error, RtfError::None);
+        const rtf::Document& document = result.document;
+        QVERIFY(!document.paragraphs.empty());
+        QVERIFY(document.paragraphs.size() <= RtfReader::kMaxParagraphs);
+        std::size_t runs = 0;
+        std::size_t textBytes = 0;
+        for (const rtf::Paragraph& paragraph : document.paragraphs) {
+            runs += paragraph.runs.size();
+            for (const rtf::Run& run : paragraph.runs) {
+                textBytes += run.text.size();
+            }
+        }
+        QVERIFY(runs <= RtfReader::kMaxRuns);
+        // The character that reaches the cap is kept whole, with the break before it.
+        QVERIFY(textBytes < RtfReader::kMaxTextBytes + 8);
+        // Each of them stops the document at its cap, not far below it.
+        QVERIFY(document.paragraphs.size() == RtfReader::kMaxParagraphs ||
+                runs == RtfReader::kMaxRuns || textBytes >= RtfReader::kMaxTextBytes);
     }
 
     void manyParagraphsAreCapped() {

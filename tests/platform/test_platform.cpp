@@ -14,6 +14,7 @@
 
 #include "fakes.h"
 #include "platform/qtservices.h"
+#include "platform/runtimefolder.h"
 #include "platform/serialport.h"
 #include "widgets/lockedcombobox.h"
 
@@ -23,37 +24,6 @@ using namespace pellix::test;
 class PlatformTest : public QObject {
     Q_OBJECT
   private slots:
-    void lineSettings_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("valid");
-        QTest::addColumn<int>("baud");
-        QTest::addColumn<QChar>("parity");
-        QTest::addColumn<int>("stopBits");
-        QTest::newRow("tool default") << "9600,E,8,1" << true << 9600 << QChar('E') << 1;
-        QTest::newRow("fast cny") << "19200,E,8,1" << true << 19200 << QChar('E') << 1;
-        QTest::newRow("lower case, blanks") << " 4800, o ,7,2" << true << 4800 << QChar('O') << 2;
-        QTest::newRow("three fields") << "9600,E,8" << false << 0 << QChar() << 0;
-        QTest::newRow("bad parity") << "9600,X,8,1" << false << 0 << QChar() << 0;
-        QTest::newRow("bad speed") << "fast,E,8,1" << false << 0 << QChar() << 0;
-        QTest::newRow("nine data bits") << "9600,E,9,1" << false << 0 << QChar() << 0;
-        QTest::newRow("three stop bits") << "9600,E,8,3" << false << 0 << QChar() << 0;
-        QTest::newRow("empty") << "" << false << 0 << QChar() << 0;
-    }
-    void lineSettings() {
-        QFETCH(QString, text);
-        QFETCH(bool, valid);
-        const auto parsed = LineSettings::parse(text);
-        QCOMPARE(parsed.has_value(), valid);
-        if (valid) {
-            QFETCH(int, baud);
-            QFETCH(QChar, parity);
-            QFETCH(int, stopBits);
-            QCOMPARE(parsed->baudRate, baud);
-            QCOMPARE(QChar(parsed->parity), parity);
-            QCOMPARE(parsed->stopBits, stopBits);
-        }
-    }
-
     void programFolderNamesFilesTheTraditionalWay() {
         FixedProgramFolder folder;
         folder.m_path = QStringLiteral("/opt/pellix");
@@ -61,6 +31,37 @@ class PlatformTest : public QObject {
                  QStringLiteral("/opt/pellix/Ar1.bmp"));
         QCOMPARE(folder.filePath(QStringLiteral("Manual5.rtf")),
                  QStringLiteral("/opt/pellix/Manual5.rtf"));
+    }
+
+    // A build tree keeps the runtime files next to the executable, an installation in the data
+    // folder beside bin/; the manual tells which one holds them.
+    void runtimeFolderIsWhereTheFilesAre_data() {
+        QTest::addColumn<bool>("beside");
+        QTest::addColumn<bool>("installed");
+        QTest::addColumn<bool>("expectInstalled");
+        QTest::newRow("build tree") << true << false << false;
+        QTest::newRow("installed") << false << true << true;
+        QTest::newRow("both: the files beside the program win") << true << true << false;
+        QTest::newRow("neither: the program folder, so errors name it") << false << false << false;
+    }
+    void runtimeFolderIsWhereTheFilesAre() {
+        QFETCH(bool, beside);
+        QFETCH(bool, installed);
+        QFETCH(bool, expectInstalled);
+        QTemporaryDir root;
+        const QString bin = root.filePath(QStringLiteral("bin"));
+        const QString data =
+            QDir::cleanPath(QDir(bin).filePath(QStringLiteral(PELLIX_DATA_FROM_BIN)));
+        QVERIFY(data.startsWith(root.path()));
+        QVERIFY(QDir().mkpath(bin));
+        for (const auto& [wanted, dir] : {std::pair{beside, bin}, std::pair{installed, data}}) {
+            if (wanted) {
+                QVERIFY(QDir().mkpath(dir));
+                QFile manual(QDir(dir).filePath(QStringLiteral("Manual5.rtf")));
+                QVERIFY(manual.open(QIODevice::WriteOnly));
+            }
+        }
+        QCOMPARE(locateRuntimeFolder(bin), expectInstalled ? data : bin);
     }
 
     void settingsStoreKeepsValuesPerUser() {

@@ -2,11 +2,14 @@
 // the notes get exactly the calls they would get without them.
 #include <QTest>
 
+#include <functional>
+
 #include "cny/cnyframe.h"
 #include "cny/cnynotes.h"
 #include "cny/cnyreplyassembler.h"
 #include "coinsetting/coinsettingnotes.h"
 #include "coinsetting/coinsettingprotocol.h"
+#include "common/lineport.h"
 #include "hwtest/hwtestnotes.h"
 #include "hwtest/teststreamreceiver.h"
 #include "serial/capture.h"
@@ -24,18 +27,33 @@ struct Notes final : NoteSink {
     Calls m_notes;
 };
 
-// Every listener call as a line of text, to compare what a window is told.
-struct CoinWindow final : CoinSettingListener {
+// The line: what the engine sends is told to `sent` (the capture sees sends on the line).
+struct Line final : LinePort {
+    bool send(std::span<const std::uint8_t> bytes) override {
+        for (std::uint8_t b : bytes) {
+            calls->push_back("send " + std::to_string(b));
+            if (sent) {
+                sent(b);
+            }
+        }
+        return true;
+    }
+    void discardInput() override { calls->push_back("discard"); }
+    void startTimeout(std::size_t t) override { calls->push_back("start " + std::to_string(t)); }
+    void stopTimeout(std::size_t t) override { calls->push_back("stop " + std::to_string(t)); }
+    Calls* calls = nullptr;
+    std::function<void(std::uint8_t)> sent;
+};
+
+// Every view call as a line of text, to compare what a window is told.
+struct CoinWindow final : CoinSettingView {
     void showStatus(StatusColour c, std::string_view t) override {
         calls.push_back("status " + std::to_string(int(c)) + std::string(t));
     }
     void setChannelText(int i, std::string_view t) override {
         calls.push_back("box " + std::to_string(i) + std::string(t));
     }
-    void sendByte(std::uint8_t b) override { calls.push_back("send " + std::to_string(b)); }
-    void startBlockTimer() override { calls.push_back("block timer"); }
-    void startSaveTimer() override { calls.push_back("save timer"); }
-    void discardInput() override { calls.push_back("discard"); }
+    void unlockInputs() override { calls.push_back("unlock"); }
     void showReceiveError(std::string_view t) override { calls.push_back("box " + std::string(t)); }
     Calls calls;
 };
@@ -65,7 +83,6 @@ struct HwWindow final : hwtest::TestStreamListener {
         add("field" + std::to_string(int(f)), b);
     }
     void showSerialNumber(std::string_view t) override { calls.push_back(std::string(t)); }
-    void sendByte(std::uint8_t b) override { add("send", b); }
     void add(const std::string& what, int value) {
         calls.push_back(what + " " + std::to_string(value));
     }
@@ -109,9 +126,12 @@ class CaptureNotesTest : public QObject {
         stored[0] = 1000;
         CoinNumbers saved{};
         saved[1] = 256;
-        const auto run = [&](CoinSettingListener& window, CoinSettingNotes* notes) {
+        const auto run = [&](CoinWindow& shown, CoinSettingView& window,
+                             CoinSettingNotes* notes) {
             CoinSettingState state;
-            CoinSettingProtocol protocol(state, window);
+            Line line;
+            line.calls = &shown.calls;
+            CoinSettingProtocol protocol(state, line, window);
             protocol.Load();
             const auto feed = [&](const Bytes& bytes) {
                 for (std::uint8_t b : bytes) {
@@ -136,12 +156,12 @@ class CaptureNotesTest : public QObject {
             feed({0x55});
         };
         CoinWindow plain;
-        run(plain, nullptr);
+        run(plain, plain, nullptr);
         CoinWindow window;
         CoinSettingNotes notes(window);
         Notes sink;
         notes.setSink(&sink);
-        run(notes, &notes);
+        run(window, notes, &notes);
         QVERIFY(window.calls == plain.calls);
 
         Calls expected{"status \"Switch on Pellix\"",
@@ -219,8 +239,14 @@ class CaptureNotesTest : public QObject {
             {0x46, 0x46, 0x46, 0x58, 0x05, 0x7B},
             record,
         });
-        const auto run = [&](hwtest::TestStreamListener& window, hwtest::HwTestNotes* notes) {
-            hwtest::TestStreamReceiver receiver(window);
+        const auto run = [&](HwWindow& shown, hwtest::TestStreamListener& window,
+                             hwtest::HwTestNotes* notes) {
+            Line line;
+            line.calls = &shown.calls;
+            if (notes) {
+                line.sent = [notes](std::uint8_t b) { notes->byteSent(b); };
+            }
+            hwtest::TestStreamReceiver receiver(line, window);
             for (std::uint8_t b : stream) {
                 receiver.feed(b);
                 if (notes) {
@@ -234,12 +260,12 @@ class CaptureNotesTest : public QObject {
             receiver.sendDipFinished();
         };
         HwWindow plain;
-        run(plain, nullptr);
+        run(plain, plain, nullptr);
         HwWindow window;
         hwtest::HwTestNotes notes(window);
         Notes sink;
         notes.setSink(&sink);
-        run(notes, &notes);
+        run(window, notes, &notes);
         QVERIFY(window.calls == plain.calls);
         const Calls expected{
             "checksum 0x1F2E",

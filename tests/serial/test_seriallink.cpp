@@ -2,6 +2,7 @@
 // end of the cable) and the link opens the slave side through the real QSerialPort code.
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <pty.h>
@@ -9,7 +10,9 @@
 #include <unistd.h>
 
 #include "fakes.h"
+#include "serial/seriallineport.h"
 #include "serial/seriallink.h"
+#include "timers.h"
 
 using namespace pellix;
 using namespace pellix::test;
@@ -64,6 +67,25 @@ struct Pty {
     }
 };
 
+// Writes down what the line port hands an engine; a batch of `stopAfter` bytes or more is
+// stopped after that many.
+struct RecordingEngine final : LineEngine {
+    QList<int> fed;
+    QList<std::size_t> expired;
+    std::size_t stopAfter = 0;
+    FeedResult feed(std::span<const std::uint8_t> bytes) override {
+        const bool stop = stopAfter > 0 && bytes.size() >= stopAfter;
+        const std::size_t taken = stop ? stopAfter : bytes.size();
+        for (std::size_t i = 0; i < taken; ++i) {
+            fed << bytes[i];
+        }
+        return {taken, stop};
+    }
+    void timeoutExpired(std::size_t timeout) override { expired << timeout; }
+};
+
+constexpr std::array<LineTimeout, 2> kTimeouts = {{{"TimerA", 1000}, {"TimerB", 500}}};
+
 }  // namespace
 
 class SerialLinkTest : public QObject {
@@ -92,7 +114,7 @@ class SerialLinkTest : public QObject {
         qputenv("PELLIX_COM3", pty.slave.toLocal8Bit());
         PtyServices s;
         SerialLink link(s.services, {});
-        link.Configure(QStringLiteral("9600,E,8,1"), InputMode::Bytes, 1, 1, 1);
+        link.Configure(kLine9600E81);
         QSignalSpy panel(&link, &SerialLink::panelTextChanged);
 
         QCOMPARE(link.SelectPort(2), SelectResult::Opened);
@@ -114,13 +136,18 @@ class SerialLinkTest : public QObject {
         QCOMPARE(pty.receive(6), QByteArray::fromHex("051002110028"));
 
         QList<int> received;
-        connect(&link, &SerialLink::byteReceived, this, [&](std::uint8_t b) { received << b; });
+        link.setReceiver([&](std::span<const std::uint8_t> bytes) {
+            for (std::uint8_t b : bytes) {
+                received << b;
+            }
+            return FeedResult{bytes.size(), false};
+        });
         pty.send(QByteArray::fromHex("0501020400ff"));
         QTRY_COMPARE(received.size(), 6);
         QCOMPARE(received, (QList<int>{0x05, 0x01, 0x02, 0x04, 0x00, 0xFF}));
 
         // New settings take effect on the open port at once.
-        link.setSettings(QStringLiteral("19200,E,8,2"));
+        link.Configure(LineSettings{19200, Parity::Even, 8, 2});
         t = pty.lineSettings();
         QCOMPARE(cfgetospeed(&t), speed_t(B19200));
         QVERIFY(t.c_cflag & CSTOPB);
@@ -187,7 +214,7 @@ class SerialLinkTest : public QObject {
         qputenv("PELLIX_COM2", pty->slave.toLocal8Bit());
         PtyServices s;
         SerialLink link(s.services, {});
-        link.Configure(QStringLiteral("9600,E,8,1"), InputMode::Bytes, 1, 1, 1);
+        link.Configure(kLine9600E81);
         QCOMPARE(link.SelectPort(1), SelectResult::Opened);
         QSignalSpy lost(&link, &SerialLink::portLost);
         QSignalSpy panel(&link, &SerialLink::panelTextChanged);
@@ -262,29 +289,79 @@ class SerialLinkTest : public QObject {
         qputenv("PELLIX_COM1", pty.slave.toLocal8Bit());
         PtyServices s;
         SerialLink link(s.services, {});
-        // Read length 0 (everything at once) as the simulation window leaves it: the bytes are
-        // still handed out one at a time and the discard stops the rest of the batch.
-        link.Configure(QStringLiteral("9600,E,8,1"), InputMode::Bytes, 0, 1, 0);
+        // The bytes are handed out one at a time and the discard stops the rest of the batch.
+        link.Configure(kLine9600E81);
         QCOMPARE(link.SelectPort(0), SelectResult::Opened);
         QList<int> received;
-        connect(&link, &SerialLink::byteReceived, this, [&](std::uint8_t b) {
-            received << b;
-            if (b == 0xEE) {
-                link.DiscardInput();  // as a receiver reset does in the middle of a batch
+        link.setReceiver([&](std::span<const std::uint8_t> bytes) {
+            for (std::size_t i = 0; i < bytes.size(); ++i) {
+                received << bytes[i];
+                if (bytes[i] == 0xEE) {
+                    link.DiscardInput();  // as a receiver reset does in the middle of a batch
+                    return FeedResult{i + 1, true};
+                }
             }
+            return FeedResult{bytes.size(), false};
         });
         pty.send(QByteArray::fromHex("01eeaabbcc"));
         QTRY_VERIFY(!received.isEmpty() && received.last() == 0xEE);
         QTest::qWait(50);
         QCOMPARE(received, (QList<int>{0x01, 0xEE}));
         QCOMPARE(link.BytesAvailable(), 0);
-        QCOMPARE(link.inputMode(), InputMode::Bytes);
-        QCOMPARE(link.readLength(), 1);  // back to one byte per read after the discard
 
         // Later bytes are delivered again.
         pty.send(QByteArray::fromHex("5a"));
         QTRY_COMPARE(received.size(), 3);
         QCOMPARE(received.last(), 0x5A);
+    }
+
+    // Each named time-out is its own one-shot timer; expiry reaches the engine once with its
+    // number and leaves the timer stopped, also when the tick is delivered by hand.
+    void linePortTimeoutsAreNamedOneShots() {
+        TestServices s;
+        QObject window;
+        auto* line = new SerialLinePort(s.services, {}, kTimeouts, &window);
+        RecordingEngine engine;
+        line->setEngine(&engine);
+        auto* first = window.findChild<QTimer*>(QStringLiteral("TimerA"));
+        auto* second = window.findChild<QTimer*>(QStringLiteral("TimerB"));
+        QVERIFY(first && second);
+        QCOMPARE(first->interval(), 1000);
+        QCOMPARE(second->interval(), 500);
+        QVERIFY(!first->isActive() && !second->isActive());
+
+        line->startTimeout(1);
+        QVERIFY(second->isActive() && !first->isActive());
+        tick(window, "TimerB");
+        QCOMPARE(engine.expired, (QList<std::size_t>{1}));
+        QVERIFY(!second->isActive());
+
+        line->startTimeout(0);
+        line->startTimeout(1);
+        line->stopTimeout(0);
+        QVERIFY(!first->isActive() && second->isActive());
+        line->stopTimeouts();
+        QVERIFY(!second->isActive());
+        line->startTimeout(7);  // no such time-out: nothing happens
+        QCOMPARE(engine.expired.size(), 1);
+    }
+
+    // A stop result drops the rest of the read batch; later batches are fed again.
+    void linePortStopDropsTheRestOfTheBatch() {
+        TestServices s;
+        SerialLinePort line(s.services, {});
+        RecordingEngine engine;
+        engine.stopAfter = 2;
+        line.setEngine(&engine);
+        QCOMPARE(line.link().SelectPort(0), SelectResult::Opened);
+        s.ports.last()->inject(QByteArray::fromHex("0102030405"));
+        QTRY_COMPARE(engine.fed, (QList<int>{0x01, 0x02}));
+        QCOMPARE(line.link().BytesAvailable(), 0);
+        engine.stopAfter = 0;
+        s.ports.last()->inject(QByteArray::fromHex("06"));
+        QTRY_COMPARE(engine.fed, (QList<int>{0x01, 0x02, 0x06}));
+        QVERIFY(line.send(0x55));
+        QCOMPARE(s.ports.last()->m_written, QByteArray::fromHex("55"));
     }
 };
 

@@ -148,25 +148,47 @@ QImage arrowFrame(int step) {
     return image;
 }
 
+// Program icon: a hopper, drawn for each size rather than scaled from one picture.
+QImage programIcon(int size) {
+    QImage icon = canvas(size, size);
+    QPainter p(&icon);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 64.0, size / 64.0);
+    hopper(p, QRectF(6, 4, 52, 56));
+    p.end();
+    return icon;
+}
+
+// The desktop icon theme layout: <folder>/<n>x<n>/apps/<name>.png for each size.
+int saveThemeIcons(const QString& folder, const QString& name, const QStringList& sizes) {
+    for (const QString& text : sizes) {
+        bool ok = false;
+        const int size = text.toInt(&ok);
+        if (!ok || size < 8 || size > 1024) {
+            qFatal("bad icon size %s", qPrintable(text));
+        }
+        const QString dir = QStringLiteral("%1/%2x%2/apps").arg(folder).arg(size);
+        QDir().mkpath(dir);
+        save(programIcon(size), dir, name + QStringLiteral(".png"));
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    const QStringList args = QApplication::arguments();
+    if (args.size() >= 4 && args.at(1) == QStringLiteral("--icons")) {
+        return saveThemeIcons(args.at(2), args.at(3), args.mid(4));
+    }
     if (argc < 2) {
-        qFatal("usage: make_artwork <output folder>");
+        qFatal("usage: make_artwork <output folder> | --icons <folder> <name> <size>...");
     }
     const QString out = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(out);
 
-    // Program icon: a hopper.
-    {
-        QImage icon = canvas(64, 64);
-        QPainter p(&icon);
-        p.setRenderHint(QPainter::Antialiasing);
-        hopper(p, QRectF(6, 4, 52, 56));
-        p.end();
-        save(icon, out, QStringLiteral("pellix.ico"));
-    }
+    save(programIcon(64), out, QStringLiteral("pellix.ico"));
 
     const std::array<std::pair<const char*, const char*>, 6> buttons{{
         {"launcher_hwtest.png", "Hardware\nTest"},

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QObject>
+
+#include <span>
+#include <vector>
+
+#include "common/lineport.h"
+#include "serial/seriallink.h"
+
+class QTimer;
+
+namespace pellix {
+
+// The line port of one tool window: owns the window's SerialLink and one single-shot QTimer per
+// time-out of its engine (named after the timer control). Received bytes go from the link to
+// the engine and the engine's answers back to the link, never through the window.
+class SerialLinePort final : public QObject, public LinePort {
+    Q_OBJECT
+  public:
+    SerialLinePort(Services& services, SerialLinkPolicy policy,
+                   std::span<const LineTimeout> timeouts = {}, QObject* parent = nullptr);
+
+    SerialLink& link() { return *m_link; }
+    // Bytes received before an engine is set are read and dropped.
+    void setEngine(LineEngine* engine) { m_engine = engine; }
+    // Stops every time-out, e.g. when the window closes.
+    void stopTimeouts();
+
+    // LinePort
+    bool send(std::span<const std::uint8_t> bytes) override;
+    using LinePort::send;
+    void discardInput() override;
+    void startTimeout(std::size_t timeout) override;
+    void stopTimeout(std::size_t timeout) override;
+
+  private:
+    FeedResult feed(std::span<const std::uint8_t> bytes);
+
+    SerialLink* m_link = nullptr;
+    LineEngine* m_engine = nullptr;
+    std::vector<QTimer*> m_timers;
+};
+
+}  // namespace pellix
