@@ -12,7 +12,10 @@
 //   listener  as block, with a screen-reader-like listener in the process: accessibility on and
 //             every event fetched and read (name, value, state, place) as a bridge would
 //
-//   bench_answerlatency [rounds] [case...]     (default 200 rounds, every case)
+//   bench_answerlatency [rounds] [--capture] [case...]   (default 200 rounds, every case)
+//
+// With --capture the window's port records its traffic and the engine's notes as in the
+// program, to compare the answer with and without capture.
 //
 // Prints p50, p99 and the worst round in microseconds for both, and p99 over the floor's p99.
 // Exits 1 when a round gets no answer within a second.
@@ -23,6 +26,7 @@
 #include <poll.h>
 
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -37,6 +41,7 @@
 #include "coinsetting/coinsettingwindow.h"
 #include "common/settingskeys.h"
 #include "fakes.h"
+#include "serial/capturebook.h"
 
 namespace {
 
@@ -131,7 +136,7 @@ void readEvent(QAccessibleEvent* event) {
 }
 
 // The tool's side: the real window on `device`.
-int runTool(int argc, char** argv, const char* device, bool listener) {
+int runTool(int argc, char** argv, const char* device, bool listener, bool capture) {
     QApplication app(argc, argv);
     if (listener) {
         QAccessible::installUpdateHandler(readEvent);
@@ -143,7 +148,13 @@ int runTool(int argc, char** argv, const char* device, bool listener) {
     services.settings.setValue(QString::fromLatin1(keys::kComPort), QStringLiteral("1"));
     test::RecordingHost host;
     CoinSettingState state;
-    CoinSettingWindow* window = CoinSettingWindow::create(services.services, host, state, {});
+    CaptureBook book;
+    CoinSettingWindow* window = nullptr;
+    {
+        BuildingScope building(capture ? &book : nullptr, CaptureSource::CoinSetting);
+        services.services.captures = capture ? &book : nullptr;
+        window = CoinSettingWindow::create(services.services, host, state, {});
+    }
     if (window == nullptr || !services.messages.m_shown.isEmpty()) {
         std::fprintf(stderr, "the window did not open %s\n", device);
         return 1;
@@ -184,18 +195,35 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     if (argc >= 3 && std::strcmp(argv[1], "--tool") == 0) {
-        const bool listener = argc >= 4 && std::strcmp(argv[3], "--listener") == 0;
-        return runTool(argc, argv, argv[2], listener);
+        bool listener = false;
+        bool capture = false;
+        for (int i = 3; i < argc; ++i) {
+            listener = listener || std::strcmp(argv[i], "--listener") == 0;
+            capture = capture || std::strcmp(argv[i], "--capture") == 0;
+        }
+        return runTool(argc, argv, argv[2], listener, capture);
     }
-    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
-    std::vector<std::string> wanted(argv + std::min(argc, 2), argv + argc);
+    int rounds = 200;
+    bool capture = false;
+    std::vector<std::string> wanted;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--capture") == 0) {
+            capture = true;
+        } else if (std::isdigit(static_cast<unsigned char>(argv[i][0]))) {
+            rounds = std::max(1, std::atoi(argv[i]));
+        } else {
+            wanted.emplace_back(argv[i]);
+        }
+    }
     const std::vector<std::uint8_t> block = blockAndReady();
     const std::string self = bench::selfProgram();
     const std::string floor = bench::floorProgram(argv[0]);
 
     bool lost = false;
     bool missed = false;
-    std::printf("82 -> 82 answer latency, %d rounds each, microseconds (tool | floor)\n", rounds);
+    std::printf(
+        "82 -> 82 answer latency, %d rounds each, capture %s, microseconds (tool | floor)\n",
+        rounds, capture ? "on" : "off");
     for (const Case& c : kCases) {
         if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), c.name) == wanted.end()) {
             continue;
@@ -209,6 +237,9 @@ int main(int argc, char** argv) {
         std::vector<std::string> toolArgs{self, "--tool", toolPty.name};
         if (c.listener) {
             toolArgs.emplace_back("--listener");
+        }
+        if (capture) {
+            toolArgs.emplace_back("--capture");
         }
         bench::Child tool;
         bench::Child floorChild;

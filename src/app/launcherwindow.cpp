@@ -1,5 +1,6 @@
 #include "app/launcherwindow.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -120,6 +121,11 @@ QString LauncherWindow::versionLine() {
         .arg(PELLIX_VERSION_MAJOR)
         .arg(PELLIX_VERSION_MINOR)
         .arg(PELLIX_VERSION_PATCH);
+}
+
+void LauncherWindow::addMenuEntry(QAction* action) {
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    addAction(action);
 }
 
 void LauncherWindow::onImageClicked(int index) {

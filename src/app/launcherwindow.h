@@ -4,6 +4,7 @@
 
 #include <array>
 
+class QAction;
 class QLabel;
 class QToolButton;
 
@@ -21,6 +22,9 @@ class LauncherWindow final : public QWidget {
                    QWidget* parent = nullptr);
 
     static QString versionLine();
+    // Entries of the launcher's context menu (right click anywhere on it); the defined layout
+    // has no menu bar, so extra windows are reached from here.
+    void addMenuEntry(QAction* action);
 
   signals:
     // The close sequence is done: the program ends now, and only here (or through the second

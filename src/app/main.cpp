@@ -7,6 +7,7 @@
 #include "app/commandline.h"
 #include "app/launcherwindow.h"
 #include "app/serialportsaccess.h"
+#include "app/trafficopener.h"
 #include "app/windowregistry.h"
 #include "cny/cnytesterwindow.h"
 #include "coinsetting/coinsettingwindow.h"
@@ -71,7 +72,9 @@ int main(int argc, char* argv[]) {
     QtPortDiscovery discovery;
     ComPortMap comPorts(settings, discovery);
     QtSerialPortFactory ports(comPorts);
-    Services services{settings, messages, clipboard, folder, instance, ports};
+    CaptureBook captures;
+    Services services{settings, messages, clipboard, folder, instance, ports, &captures};
+    TrafficOpener traffic(captures);
 
     // A broken installation shows as empty pictures and a manual error much later; name the
     // missing files where the technician or a packager looks first.
@@ -85,23 +88,29 @@ int main(int argc, char* argv[]) {
     CoinSettingState coinSettingState;
 
     WindowRegistry registry;
-    registry.setFactory(WindowKind::CoinSetting, [&](WindowHost& host) {
-        return CoinSettingWindow::create(services, host, coinSettingState);
-    });
+    registry.setFactory(WindowKind::CoinSetting,
+                        traffic.building(CaptureSource::CoinSetting, [&](WindowHost& host) {
+                            return CoinSettingWindow::create(services, host, coinSettingState);
+                        }));
     registry.setFactory(WindowKind::Manual,
                         [&](WindowHost& host) { return new ManualWindow(services, host); });
-    registry.setFactory(WindowKind::Simulation, [&](WindowHost& host) {
-        return new SimulationWindow(services, host, simulationState);
-    });
-    registry.setFactory(WindowKind::CnyTester, [&](WindowHost& host) {
-        return new CnyTesterWindow(services, host, cnyState);
-    });
+    registry.setFactory(WindowKind::Simulation,
+                        traffic.building(CaptureSource::Simulation, [&](WindowHost& host) {
+                            return new SimulationWindow(services, host, simulationState);
+                        }));
+    registry.setFactory(WindowKind::CnyTester,
+                        traffic.building(CaptureSource::CnyTester, [&](WindowHost& host) {
+                            return new CnyTesterWindow(services, host, cnyState);
+                        }));
     registry.setFactory(WindowKind::HardwareTest,
-                        [&](WindowHost& host) { return new HardwareTestWindow(services, host); });
+                        traffic.building(CaptureSource::HardwareTest, [&](WindowHost& host) {
+                            return new HardwareTestWindow(services, host);
+                        }));
 
     LauncherWindow launcher(registry, folder);
     registry.setLauncher(&launcher);
     new SerialPortsAccess(launcher, comPorts);  // owned by the launcher
+    launcher.addMenuEntry(traffic.launcherAction(&launcher));
     // Queued: the close sequence finishes before the event loop is left.
     QObject::connect(&launcher, &LauncherWindow::closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);

@@ -133,12 +133,13 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
       m_host(host),
       m_line(new SerialLinePort(services, SerialLinkPolicy{}, {}, this)),
       m_link(&m_line->link()),
-      m_session(state.assembler, *m_line, *this),
+      m_session(state.assembler, *m_line, m_notes),
       m_askSavePath(askSavePathWithDialog) {
     setUpWindow(*this, QStringLiteral("Form4"), toQString(cny::kWindowTitle), services.folder,
                 toQString(cny::kWindowIconFile));
     useDialogFont(*this);
 
+    m_notes.setSink(m_link->capture());
     m_line->setEngine(&m_session);
 
     for (int i = 0; i < cny::kCommands; ++i) {

@@ -11,6 +11,7 @@
 
 #include "cny/cnyframe.h"
 #include "cny/cnylogmodel.h"
+#include "cny/cnynotes.h"
 #include "cny/cnyreplyassembler.h"
 #include "cny/cnysession.h"
 #include "cny/cnytexts.h"
@@ -81,6 +82,8 @@ class CnyTesterWindow final : public QWidget, private cny::SessionView {
     WindowHost& m_host;
     SerialLinePort* m_line = nullptr;
     SerialLink* m_link = nullptr;
+    // Between the session and this window: notes for the traffic capture.
+    cny::CnyNotes m_notes{*this};
     cny::Session m_session;
 
     std::array<QPushButton*, cny::kCommands> m_commands{};

@@ -80,11 +80,18 @@ CoinSettingWindow::CoinSettingWindow(Services& services, WindowHost& host, CoinS
       m_line(new SerialLinePort(services, SerialLinkPolicy{kInitialPortNumber, true},
                                 kCoinSettingTimeouts, this)),
       m_link(&m_line->link()),
-      m_protocol(state, *m_line, *this) {
+      m_protocol(state, *m_line, m_notes) {
     setUpWindow(*this, QStringLiteral("Form1"), toQString(texts::kCaption), services.folder,
                 toQString(texts::kIconFile));
 
-    m_line->setEngine(&m_protocol);
+    if (Capture* capture = m_link->capture()) {
+        m_notes.setSink(capture);
+        m_notedEngine = std::make_unique<BytewiseEngine>(
+            m_protocol, [this] { m_notes.stageNow(m_protocol.stage()); });
+        m_line->setEngine(m_notedEngine.get());
+    } else {
+        m_line->setEngine(&m_protocol);
+    }
     connect(m_line, &SerialLinePort::batchHandled, this, &CoinSettingWindow::showHeld);
 
     buildControls();
@@ -338,6 +345,7 @@ void CoinSettingWindow::onSave() {
         case SaveCheck::Outcome::Send:
             // Stays locked until the save timer, whatever the hopper answers meanwhile.
             m_protocol.SendSettings(check.values);
+            m_notes.stageNow(m_protocol.stage());
             return;
     }
 }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "coinsetting/coinsettingnotes.h"
 #include "coinsetting/coinsettingprotocol.h"
 
 class QAction;
@@ -84,10 +85,14 @@ class CoinSettingWindow final : public QWidget, private CoinSettingView {
 
     Services& m_services;
     WindowHost& m_host;
+    // Between the protocol and this window: notes for the traffic capture.
+    CoinSettingNotes m_notes{*this};
     // The line port (MSComm1, Timer1, Timer3) before the protocol that talks through it.
     SerialLinePort* m_line = nullptr;
     SerialLink* m_link = nullptr;
     CoinSettingProtocol m_protocol;
+    // Feeds the protocol byte by byte while the port is captured, for the stage notes.
+    std::unique_ptr<BytewiseEngine> m_notedEngine;
     bool m_unloadedAtLoad = false;
     // A "Receive Error" box is up; a block time-out meanwhile adds no second one.
     bool m_receiveErrorOpen = false;

@@ -66,12 +66,20 @@ HardwareTestWindow::HardwareTestWindow(Services& services, WindowHost& host, QWi
       m_host(host),
       m_line(new SerialLinePort(services, SerialLinkPolicy{}, {}, this)),
       m_link(&m_line->link()),
-      m_receiver(*m_line, *this) {
+      m_notes(*this, *m_line),
+      m_receiver(m_notes, m_notes) {
     setUpWindow(*this, QStringLiteral("Form5"), toQString(texts::kWindowTitle), services.folder,
                 toQString(texts::kWindowIconFile));
     useDialogFont(*this);
 
-    m_line->setEngine(&m_receiver);
+    if (Capture* capture = m_link->capture()) {
+        m_notes.setSink(capture);
+        m_notedEngine = std::make_unique<BytewiseEngine>(
+            m_receiver, [this] { m_notes.stateNow(m_receiver.state()); });
+        m_line->setEngine(m_notedEngine.get());
+    } else {
+        m_line->setEngine(&m_receiver);
+    }
     connect(m_link, &SerialLink::batchDelivered, this, &HardwareTestWindow::showPending);
 
     buildIdentityAndPort();

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 
+#include "hwtest/hwtestnotes.h"
 #include "hwtest/teststreamreceiver.h"
 
 class QLabel;
@@ -82,7 +83,11 @@ class HardwareTestWindow final : public QWidget, private hwtest::TestStreamView 
     WindowHost& m_host;
     SerialLinePort* m_line = nullptr;
     SerialLink* m_link = nullptr;
+    // Between the receiver and this window and line: notes for the traffic capture.
+    hwtest::HwTestNotes m_notes;
     hwtest::TestStreamReceiver m_receiver;
+    // Feeds the receiver byte by byte while the port is captured, for the record field notes.
+    std::unique_ptr<BytewiseEngine> m_notedEngine;
 
     QLineEdit* m_software = nullptr;  // Text1
     QLineEdit* m_checksum = nullptr;  // Text2

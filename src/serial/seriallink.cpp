@@ -3,9 +3,21 @@
 #include <QTimer>
 
 #include "platform/services.h"
+#include "serial/capture.h"
+#include "serial/capturebook.h"
 #include "serial/reconnectwatch.h"
 
 namespace pellix {
+namespace {
+
+// "9600,E,8,1", as the capture file names the line.
+std::string settingsText(const LineSettings& s) {
+    static constexpr char kParity[] = "NEOMS";
+    return std::to_string(s.baudRate) + ',' + kParity[static_cast<int>(s.parity)] + ',' +
+           std::to_string(s.dataBits) + ',' + std::to_string(s.stopBits);
+}
+
+}  // namespace
 namespace texts = serialtexts;
 
 SerialLink::SerialLink(Services& services, SerialLinkPolicy policy, QObject* parent)
@@ -15,6 +27,9 @@ SerialLink::SerialLink(Services& services, SerialLinkPolicy policy, QObject* par
       m_port(services.ports.create()),
       m_portNumber(policy.initialPortNumber),
       m_reconnect(new ReconnectWatch(services.ports, this)) {
+    if (services.captures) {
+        m_capture = services.captures->building();
+    }
     connect(m_port.get(), &SerialPort::readyRead, this, &SerialLink::drain);
     connect(m_port.get(), &SerialPort::deviceLost, this, &SerialLink::onDeviceLost);
     connect(m_reconnect, &ReconnectWatch::deviceBack, this, &SerialLink::onDeviceBack);
@@ -49,6 +64,10 @@ SelectResult SerialLink::SelectPort(int chooserPosition) {
             m_openDevice = device;
             m_openIdentity = target.identity;
             m_port->applySettings(m_settings);
+            if (m_capture) {
+                m_capture->opened(QStringLiteral("COM%1").arg(m_portNumber).toStdString(),
+                                  device.toStdString(), settingsText(m_settings));
+            }
             emit panelTextChanged(kPanelOpen);
             // Bytes that were already waiting when the port opened get no fresh notification.
             if (m_port->bytesAvailable() > 0) {
@@ -76,8 +95,12 @@ SelectResult SerialLink::SelectPort(int chooserPosition) {
 }
 
 void SerialLink::Configure(const LineSettings& settings) {
+    const bool changed = !(settings == m_settings);
     m_settings = settings;
     m_port->applySettings(m_settings);
+    if (changed && m_capture && IsOpen()) {
+        m_capture->settingsChanged(settingsText(m_settings));
+    }
 }
 
 bool SerialLink::WriteBytes(std::span<const std::uint8_t> bytes) {
@@ -94,6 +117,9 @@ bool SerialLink::WriteBytes(std::span<const std::uint8_t> bytes) {
         }
         return false;
     }
+    if (m_capture) {
+        m_capture->sent(bytes);
+    }
     return true;
 }
 
@@ -103,8 +129,12 @@ int SerialLink::BytesAvailable() const {
 }
 
 void SerialLink::DiscardInput() {
+    std::size_t dropped = 0;
     while (m_port->bytesAvailable() > 0) {
-        m_port->read(m_port->bytesAvailable());
+        dropped += static_cast<std::size_t>(m_port->read(m_port->bytesAvailable()).size());
+    }
+    if (m_capture && IsOpen()) {
+        m_capture->discarded(dropped);
     }
 }
 
@@ -113,6 +143,9 @@ void SerialLink::Close() {
     m_reconnect->stop();
     if (m_port->isOpen()) {
         m_port->close();
+        if (m_capture) {
+            m_capture->closed();
+        }
     }
 }
 
@@ -137,6 +170,10 @@ void SerialLink::drain() {
         emit bytesRead(batch);
         const std::span bytes(reinterpret_cast<const std::uint8_t*>(batch.constData()),
                               static_cast<std::size_t>(batch.size()));
+        if (m_capture) {
+            // Recorded before the engine sees them, so its notes on the bytes attach to them.
+            m_capture->received(bytes);
+        }
         if (m_receiver && m_receiver(bytes).stop) {
             break;
         }
@@ -146,6 +183,9 @@ void SerialLink::drain() {
 }
 
 void SerialLink::onDeviceLost() {
+    if (m_capture) {
+        m_capture->lost();
+    }
     emit panelTextChanged(kPanelClosed);
     emit portLost();
     // The port is closed already, so this is said once per loss however the device failed.
@@ -161,6 +201,9 @@ void SerialLink::onDeviceBack(const PortTarget& target) {
     m_reconnect->stop();
     m_openDevice = target.device;
     m_port->applySettings(m_settings);
+    if (m_capture) {
+        m_capture->reopened(target.device.toStdString());
+    }
     emit panelTextChanged(kPanelOpen);
     emit portReopened();
     if (m_port->bytesAvailable() > 0) {

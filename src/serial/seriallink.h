@@ -16,6 +16,7 @@
 namespace pellix {
 
 struct Services;
+class Capture;
 class ReconnectWatch;
 
 // How one window's link differs from the others.
@@ -55,6 +56,8 @@ class SerialLink : public QObject {
     QString deviceFor(int portNumber) const;
     PortTarget target(int portNumber) const;
     std::vector<PortTarget> targets(int count) const;
+    // Where this port's traffic is recorded; none unless the window was built with one.
+    Capture* capture() const { return m_capture; }
 
     // Takes every batch read; a stop result drops the rest of the batch and ends the reading.
     using Receiver = std::function<FeedResult(std::span<const std::uint8_t>)>;
@@ -82,6 +85,7 @@ class SerialLink : public QObject {
     Services& m_services;
     SerialLinkPolicy m_policy;
     std::unique_ptr<SerialPort> m_port;
+    Capture* m_capture = nullptr;
     int m_portNumber = 1;
     LineSettings m_settings;
     Receiver m_receiver;

@@ -46,6 +46,7 @@ SimulationWindow::SimulationWindow(Services& services, WindowHost& host, Simulat
       m_line(new SerialLinePort(services, SerialLinkPolicy{}, {}, this)),
       m_link(&m_line->link()),
       m_hostEngine(*m_line, *this) {
+    m_hostEngine.setNotes(m_link->capture());
     setUpWindow(*this, QStringLiteral("Form3"), toQString(texts::kCaption), services.folder,
                 toQString(texts::kIconFile));
 

@@ -13,8 +13,15 @@ bool Host::send(std::span<const std::uint8_t> bytes) {
     return true;
 }
 
+void Host::note(std::string_view text) {
+    if (m_notes != nullptr) {
+        m_notes->note(text);
+    }
+}
+
 void Host::startUp() {
     send(startUpCommand());
+    note(kStartUpNote);
     m_view.commandSent();
     m_view.showStartUpHint();
 }
@@ -22,6 +29,7 @@ void Host::startUp() {
 void Host::dispense() {
     m_view.commandSent();
     send(dispenseCommand(m_channelByte));
+    note(dispenseNote(m_channelByte));
 }
 
 std::string_view HintTyper::tick() {
@@ -48,6 +56,10 @@ Animation::Frame Animation::tick() {
         default:
             return Frame::Clear;
     }
+}
+
+std::string dispenseNote(std::uint8_t channelByte) {
+    return "dispense channel " + std::to_string(channelByte - kFirstChannel + 1);
 }
 
 }  // namespace pellix::tzv

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "common/lineport.h"
+#include "serial/capture.h"
 
 namespace pellix::tzv {
 
@@ -52,6 +53,8 @@ class HostView {
 class Host final {
   public:
     Host(LinePort& line, HostView& view) : m_line(line), m_view(view) {}
+    // Where each command sent is noted for the traffic capture; none by default.
+    void setNotes(NoteSink* notes) { m_notes = notes; }
 
     // `listPosition` is the position in the channel list (0 for channel 1).
     void selectChannel(int listPosition) { m_channelByte = channelByteFor(listPosition); }
@@ -62,11 +65,17 @@ class Host final {
 
   private:
     bool send(std::span<const std::uint8_t> bytes);
+    void note(std::string_view text);
 
     LinePort& m_line;
     HostView& m_view;
+    NoteSink* m_notes = nullptr;
     std::uint8_t m_channelByte = kFirstChannel;
 };
+
+// What the traffic capture says about a command sent.
+inline constexpr std::string_view kStartUpNote = "start-up";
+std::string dispenseNote(std::uint8_t channelByte);
 
 // The hint line types its text out one character per tick, stays complete for two ticks and
 // starts again: a text of length L cycles every L + 1 ticks.

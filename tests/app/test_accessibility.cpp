@@ -14,7 +14,7 @@ using namespace pellix::test;
 
 namespace {
 
-const QStringList kWindows = AllWindows::kinds();
+const QStringList kWindows = AllWindows::kinds() << QStringLiteral("traffic");
 
 bool interactive(QAccessible::Role role) {
     switch (role) {
@@ -109,6 +109,8 @@ class AccessibilityTest : public QObject {
                                                    << "Label5_5";
         QTest::newRow("hardware test link panel") << "hardware test"
                                                   << "StatusBar1_Panel1";
+        QTest::newRow("traffic capture state") << "traffic"
+                                               << "status";
     }
     void valueLabelsAreReadAsTheirValue() {
         QFETCH(QString, kind);

@@ -12,6 +12,8 @@
 #include <unistd.h>
 
 #include "fakes.h"
+#include "serial/capturebook.h"
+#include "serial/captureformat.h"
 #include "serial/reconnectwatch.h"
 #include "serial/seriallineport.h"
 #include "serial/seriallink.h"
@@ -286,7 +288,12 @@ class SerialLinkTest : public QObject {
         QVERIFY(node.pointAt(pty->slave));
         PtyServices s;
         s.settings.setValue(QStringLiteral("Ports/COM4"), node.path);
+        // The link records its traffic as in the program, to see the replug in its capture.
+        CaptureBook book;
+        s.services.captures = &book;
+        std::optional<BuildingScope> building(std::in_place, &book, CaptureSource::CnyTester);
         SerialLink link(s.services, {});
+        building.reset();
         link.Configure(LineSettings{19200, Parity::Even, 8, 2});
         QCOMPARE(link.SelectPort(3), SelectResult::Opened);
         auto* watch = link.findChild<QTimer*>(QStringLiteral("ReconnectTimer"));
@@ -339,6 +346,22 @@ class SerialLinkTest : public QObject {
         QVERIFY(link.writeByte(0x80));
         QCOMPARE(pty->receive(1), QByteArray::fromHex("80"));
         QCOMPARE(s.messages.m_shown.size(), 1);
+
+        // The capture tells the whole story: opened, lost, reopened on the same device with
+        // nothing picked, and the bytes after it.
+        QStringList story;
+        for (const CaptureEvent& event : book.capture(CaptureSource::CnyTester).ring()) {
+            const QString data =
+                QString::fromStdString(isTraffic(event.kind) ? hexText(event.data) : event.data);
+            // The opening's last word is the wall-clock time.
+            story << (QString::fromLatin1(kindName(event.kind)) + QLatin1Char(' ') +
+                      (event.kind == CaptureKind::Open ? data.section(QLatin1Char(' '), 0, -2)
+                                                       : data))
+                         .trimmed();
+        }
+        QCOMPARE(story, QStringList({QStringLiteral("OPEN COM4 19200,E,8,2 ") + node.path,
+                                     QStringLiteral("LOST"), QStringLiteral("REOPEN ") + node.path,
+                                     QStringLiteral("RX 5A"), QStringLiteral("TX 80")}));
     }
 
     void replugWaitsForTheSameAdapter() {

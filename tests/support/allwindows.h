@@ -13,14 +13,18 @@
 #include "fakes.h"
 #include "hwtest/hardwaretestwindow.h"
 #include "manual/manualwindow.h"
+#include "serial/capturebook.h"
 #include "serial/seriallink.h"
 #include "simulation/simulationwindow.h"
+#include "traffic/trafficwindow.h"
 
 namespace pellix::test {
 
 // Every window of the tool, built over fakes as the program builds it; for tests that check
-// something of each window alike (keyboard, accessibility, texts).
+// something of each window alike (keyboard, accessibility, texts). The Traffic window is built
+// too, by name, but is not among the defined windows of kinds().
 struct AllWindows {
+    CaptureBook captures;
     TestServices ts;
     RecordingHost host;
     WindowRegistry registry;
@@ -36,6 +40,9 @@ struct AllWindows {
     std::unique_ptr<QWidget> build(const QString& kind) {
         if (kind == QLatin1String("launcher")) {
             return std::make_unique<LauncherWindow>(registry, ts.folder);
+        }
+        if (kind == QLatin1String("traffic")) {
+            return std::make_unique<TrafficWindow>(captures);
         }
         if (kind == QLatin1String("manual")) {
             return std::make_unique<ManualWindow>(ts.services, host);

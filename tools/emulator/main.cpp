@@ -43,7 +43,15 @@ struct Served {
 
 }  // namespace
 
+namespace pellix::emulator {
+int runReplay(int argc, char* argv[]);
+}
+
 int main(int argc, char* argv[]) {
+    // replay FILE [--fast] [--match]: the hopper's side of a saved traffic capture.
+    if (argc >= 2 && std::string_view(argv[1]) == "replay") {
+        return pellix::emulator::runReplay(argc, argv);
+    }
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pellix-hopper-emulator"));
 

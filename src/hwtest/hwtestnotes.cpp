@@ -1,0 +1,171 @@
+#include "hwtest/hwtestnotes.h"
+
+#include <array>
+#include <cstdio>
+
+namespace pellix::hwtest {
+namespace {
+
+std::string_view variantName(FirmwareVariant variant) {
+    switch (variant) {
+        case FirmwareVariant::BEarly:
+            return "BEarly";
+        case FirmwareVariant::Generic:
+            return "Generic";
+        case FirmwareVariant::HEarly:
+            return "HEarly";
+        case FirmwareVariant::HLate:
+            return "HLate";
+        case FirmwareVariant::Undecided:
+            break;
+    }
+    return "Undecided";
+}
+
+std::string_view fieldName(FlashField field) {
+    static constexpr std::array<std::string_view, 10> kNames{
+        "Software Version",      "Product Code", "Manufacturer ID", "Serial Number",
+        "Company Mode",          "Address Mode", "Encryption Mode", "Build Code",
+        "Equipment Category ID", "Hopper Coin",
+    };
+    return kNames[static_cast<std::size_t>(field)];
+}
+
+// Text bytes are shown as they are when printable, else as \xNN.
+void appendByte(std::string& out, std::uint8_t byte) {
+    if (byte >= 0x20 && byte < 0x7F) {
+        out.push_back(static_cast<char>(byte));
+        return;
+    }
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+    out.append(hex);
+}
+
+bool inRecord(TestStreamState state) {
+    return state >= TestStreamState::RecordSoftwareVersion &&
+           state <= TestStreamState::RecordHopperCoin;
+}
+
+}  // namespace
+
+std::string_view testItemName(TestItem item) {
+    static constexpr std::array<std::string_view, kTestItemCount> kNames{
+        "Motor Forward", "Motor Reverse", "Motor Stop",
+        "Empty Sensor",  "Prism Sensor",  "Shaft Sensor",
+    };
+    return kNames[static_cast<std::size_t>(item)];
+}
+
+void HwTestNotes::note(std::string_view text) {
+    if (m_sink) {
+        m_sink->note(text);
+    }
+}
+
+void HwTestNotes::stateNow(TestStreamState state) {
+    if (m_field && !inRecord(state)) {
+        endField();
+    }
+}
+
+void HwTestNotes::endField() {
+    if (m_field) {
+        note(std::string(fieldName(*m_field)).append(" \"").append(m_fieldText).append("\""));
+        m_field.reset();
+        m_fieldText.clear();
+    }
+}
+
+void HwTestNotes::firstChecksumByte(std::uint8_t byte) {
+    m_window.firstChecksumByte(byte);
+    m_checksum = checksumFirstText(byte);
+}
+
+void HwTestNotes::secondChecksumByte(std::uint8_t byte) {
+    m_window.secondChecksumByte(byte);
+    m_checksum = checksumSecondText(m_checksum, byte);
+    note("checksum " + m_checksum);
+    m_software.clear();
+}
+
+void HwTestNotes::versionCharacter(std::uint8_t byte) {
+    m_window.versionCharacter(byte);
+    appendByte(m_software, byte);
+}
+
+void HwTestNotes::firmwareVariantDecided(FirmwareVariant variant) {
+    m_window.firmwareVariantDecided(variant);
+    note("software \"" + m_software + "\", variant " + std::string(variantName(variant)));
+}
+
+void HwTestNotes::showDipSwitchState(std::uint8_t byte) {
+    m_window.showDipSwitchState(byte);
+    const auto values = dipSwitchValues(byte);
+    std::string text = "DIP";
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        text.append(" SW").append(std::to_string(i + 1)).append(values[i] ? " ON" : " OFF");
+    }
+    note(text);
+}
+
+void HwTestNotes::setResult(TestItem item, TestResult result) {
+    m_window.setResult(item, result);
+    const std::string_view word = result == TestResult::Pass   ? "pass"
+                                  : result == TestResult::Fail ? "fail"
+                                                               : "undetermined";
+    note(std::string(testItemName(item)).append(" ").append(word));
+}
+
+void HwTestNotes::recordTextByte(FlashField field, std::uint8_t byte) {
+    m_window.recordTextByte(field, byte);
+    if (m_field != field) {
+        endField();
+        m_field = field;
+    }
+    appendByte(m_fieldText, byte);
+}
+
+void HwTestNotes::showSerialNumber(std::string_view text) {
+    endField();
+    m_window.showSerialNumber(text);
+    note("Serial Number " + std::string(text));
+}
+
+bool HwTestNotes::send(std::span<const std::uint8_t> bytes) {
+    if (!m_line.send(bytes)) {
+        return false;
+    }
+    for (std::uint8_t byte : bytes) {
+        byteSent(byte);
+    }
+    return true;
+}
+
+void HwTestNotes::byteSent(std::uint8_t byte) {
+    // The bytes after 0x7B are the record being written, whatever their values.
+    if (m_recordBytesToSend > 0) {
+        if (--m_recordBytesToSend == 0) {
+            note("WriteFlashFrame");
+        }
+        return;
+    }
+    switch (byte) {
+        case kPromptReply:
+            note("PromptReply");
+            break;
+        case kReadFlashRequest:
+            note("ReadFlashRequest");
+            break;
+        case kDipFinished:
+            note("DipFinished");
+            break;
+        case FlashRecord::kFrameStart:
+            m_recordBytesToSend = static_cast<int>(FlashRecord::kSize);
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace pellix::hwtest

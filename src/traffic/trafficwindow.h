@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <fstream>
+#include <functional>
+#include <memory>
+
+#include "serial/capturebook.h"
+#include "traffic/trafficmodel.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTableView;
+class QTimer;
+
+namespace pellix {
+
+class CaptureRecorder;
+class Clipboard;
+
+// The "Traffic" window: one tool window's capture as rows (time since the port was first
+// opened, direction, bytes, printable characters, the engines' notes), live while open, with
+// follow/pause, a direction filter, copy, clear, "Save Capture As..." and "Record to file".
+// It only reads the captures; the tool windows never notice it.
+class TrafficWindow final : public QWidget {
+    Q_OBJECT
+  public:
+    static constexpr int kRefreshMs = 100;
+    // Asks for a file name to save or record to; empty when cancelled.
+    using AskFileName = std::function<QString(const QString& title)>;
+
+    TrafficWindow(CaptureBook& book, QWidget* parent = nullptr);
+    ~TrafficWindow() override;
+
+    void showSource(CaptureSource source);
+    CaptureSource source() const { return m_source; }
+    TrafficModel& model() { return *m_model; }
+    void setAskFileName(AskFileName ask) { m_ask = std::move(ask); }
+
+    // Writes the capture's ring to `path` through the atomic save: the file is replaced only
+    // when complete. A failure is told on the status line.
+    bool saveTo(const QString& path);
+    // Appends every event from now on to `path`, one flushed line each.
+    bool startRecording(const QString& path);
+    void stopRecording();
+    bool recording() const { return static_cast<bool>(m_recorder); }
+    // Copies the selected rows as tab-separated lines; returns the text.
+    QString copySelection();
+    // One timer tick: takes what is new and scrolls to it when following.
+    void refresh();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void onSourcePicked(int index);
+    void onFilterChanged();
+    void onClear();
+    void onSaveAs();
+    void onRecordToggled(bool on);
+    void updateStatus();
+
+    CaptureBook& m_book;
+    CaptureSource m_source = CaptureSource::CoinSetting;
+    TrafficModel* m_model = nullptr;
+    QTableView* m_view = nullptr;
+    QComboBox* m_sources = nullptr;
+    QCheckBox* m_tx = nullptr;
+    QCheckBox* m_rx = nullptr;
+    QCheckBox* m_other = nullptr;
+    QCheckBox* m_follow = nullptr;
+    QPushButton* m_pause = nullptr;
+    QPushButton* m_record = nullptr;
+    QLabel* m_status = nullptr;
+    QTimer* m_timer = nullptr;
+    QTimer* m_recordFlush = nullptr;
+    AskFileName m_ask;
+
+    std::ofstream m_recordFile;
+    QString m_recordPath;
+    std::unique_ptr<CaptureRecorder> m_recorder;
+    Capture* m_recordedCapture = nullptr;
+};
+
+}  // namespace pellix

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <memory>
+#include <sstream>
+
+#include "replay.h"
+
+namespace pellix::test {
+
+// The emulator's replay at the far end of a real pseudo-terminal, driven from the event loop:
+// the hopper's side of a capture goes to the tool, the tool's bytes are matched against it.
+class PtyReplay {
+  public:
+    PtyReplay(const std::string& captureText, emulator::ReplayOptions options) {
+        std::istringstream in(captureText);
+        std::string error;
+        auto script = emulator::loadReplayScript(in, &error);
+        if (!script) {
+            m_error = error;
+            return;
+        }
+        m_replayer = std::make_unique<emulator::Replayer>(std::move(*script), options);
+        int slave = -1;
+        char name[256] = {};
+        if (::openpty(&m_master, &slave, name, nullptr, nullptr) != 0) {
+            return;
+        }
+        termios raw{};
+        ::tcgetattr(slave, &raw);
+        ::cfmakeraw(&raw);
+        ::tcsetattr(slave, TCSANOW, &raw);
+        m_slaveFd = slave;
+        m_slave = QString::fromLocal8Bit(name);
+        ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+        m_notifier = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { pump(); });
+        m_wake.setSingleShot(true);
+        QObject::connect(&m_wake, &QTimer::timeout, [this] { step(); });
+        m_clock.start();
+    }
+    ~PtyReplay() {
+        m_notifier.reset();
+        if (m_master >= 0) {
+            ::close(m_master);
+            ::close(m_slaveFd);
+        }
+    }
+
+    QString device() const { return m_slave; }
+    const std::string& error() const { return m_error; }
+    emulator::Replayer& replayer() { return *m_replayer; }
+    void start() {
+        m_replayer->start(now());
+        step();
+    }
+
+  private:
+    std::int64_t now() const { return m_clock.nsecsElapsed() / 1000; }
+    void pump() {
+        std::uint8_t buffer[512];
+        ssize_t n;
+        while ((n = ::read(m_master, buffer, sizeof buffer)) > 0) {
+            m_replayer->toolSent(std::span(buffer, static_cast<std::size_t>(n)), now());
+        }
+        step();
+    }
+    void step() {
+        const auto out = m_replayer->poll(now());
+        if (!out.empty()) {
+            [[maybe_unused]] const ssize_t n = ::write(m_master, out.data(), out.size());
+        }
+        if (const auto wake = m_replayer->wakeAt()) {
+            m_wake.start(static_cast<int>(std::max<std::int64_t>(0, *wake - now()) / 1000));
+        }
+    }
+
+    std::unique_ptr<emulator::Replayer> m_replayer;
+    std::string m_error;
+    int m_master = -1;
+    int m_slaveFd = -1;
+    QString m_slave;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    QTimer m_wake;
+    QElapsedTimer m_clock;
+};
+
+}  // namespace pellix::test

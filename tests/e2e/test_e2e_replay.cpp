@@ -1,0 +1,205 @@
+// A session recorded by the traffic capture against the emulated hopper, replayed by the
+// emulator's replay into fresh real windows over a pty, drives them to the same screens.
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <functional>
+#include <sstream>
+
+#include "cny/cnylogmodel.h"
+#include "cny/cnytesterwindow.h"
+#include "coinsetting/coinsettingwindow.h"
+#include "ptyhopper.h"
+#include "ptyreplay.h"
+#include "serial/capturebook.h"
+#include "serial/captureformat.h"
+#include "serial/seriallink.h"
+#include "widgets/lockedcombobox.h"
+
+using namespace pellix;
+using namespace pellix::test;
+
+namespace {
+
+// What the technician sees of a window at the checkpoints of a session.
+using Screens = QStringList;
+
+std::string saved(Capture& capture) {
+    std::ostringstream out;
+    writeCapture(out, capture.header(), capture.ring());
+    return out.str();
+}
+
+void pick(QComboBox* combo, int index) {
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+}
+
+// Power-on block and handshake, then a save of two edited values and the refreshed block.
+void coinSettingSession(const QString& device, CaptureBook* book,
+                        const std::function<void()>& hopperStarts, Screens& screens,
+                        const QString& firstValue = QStringLiteral("1234")) {
+    PtyServices s;
+    s.services.captures = book;
+    s.settings.setValue(QStringLiteral("Setting/COMPORT"), QStringLiteral("3"));
+    s.settings.setValue(QStringLiteral("Ports/COM3"), device);
+    RecordingHost host;
+    CoinSettingState state;
+    std::unique_ptr<CoinSettingWindow> window;
+    {
+        BuildingScope building(book, CaptureSource::CoinSetting);
+        window.reset(CoinSettingWindow::create(s.services, host, state, [] {}));
+    }
+    QVERIFY(window && window->link().IsOpen());
+    auto* status = window->findChild<QLabel*>(QStringLiteral("Label2"));
+    const auto look = [&] {
+        QStringList boxes;
+        for (int i = 0; i < kCoinChannels; ++i) {
+            boxes << window->boxText(i);
+        }
+        screens << status->text() + QLatin1Char('|') + boxes.join(QLatin1Char(','));
+    };
+    hopperStarts();
+    QTRY_COMPARE(status->text(), QStringLiteral("Enter Data (Do not Reset hopper)"));
+    look();
+    window->setBoxText(0, firstValue);
+    window->setBoxText(15, QStringLiteral("65535"));
+    window->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+    QTRY_COMPARE(status->text(), QStringLiteral("Save complete"));
+    QTRY_COMPARE(window->boxText(15), QStringLiteral("65535"));
+    look();
+    QCOMPARE(s.messages.m_shown.size(), 0);
+    window->close();
+}
+
+// A status query, then a payout with a reply per coin.
+void cnySession(const QString& device, CaptureBook* book, const std::function<void()>& hopperStarts,
+                Screens& screens) {
+    PtyServices s;
+    s.services.captures = book;
+    s.settings.setValue(QStringLiteral("Ports/COM3"), device);
+    RecordingHost host;
+    CnyState state;
+    std::unique_ptr<CnyTesterWindow> window;
+    {
+        BuildingScope building(book, CaptureSource::CnyTester);
+        window = std::make_unique<CnyTesterWindow>(s.services, host, state);
+    }
+    CnyLogModel& log = window->logModel();
+    auto* statusBox = window->findChild<QLineEdit*>(QStringLiteral("Text2"));
+    auto* remainBox = window->findChild<QLineEdit*>(QStringLiteral("Text3"));
+    const auto look = [&] {
+        QStringList rows;
+        for (int r = 0; r < log.rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < CnyLogModel::kColumns; ++c) {
+                cells << log.data(log.index(r, c)).toString();
+            }
+            rows << cells.join(QLatin1Char(' '));
+        }
+        screens << statusBox->text() + QLatin1Char('|') + remainBox->text() + QLatin1Char('|') +
+                       rows.join(QLatin1Char('/'));
+    };
+    pick(window->findChild<LockedComboBox*>(QStringLiteral("Combo2")), 2);
+    QVERIFY(window->link().IsOpen());
+    hopperStarts();
+    pick(window->findChild<LockedComboBox*>(QStringLiteral("Combo1")), 2);
+    window->findChild<QPushButton*>(QStringLiteral("Command1_2"))->click();
+    QTRY_COMPARE(statusBox->text(), QString("No Error"));
+    // The grid takes its rows on a beat, so they may follow the boxes.
+    QTRY_COMPARE(log.frameCount(), 2);
+    look();
+    window->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("3"));
+    window->findChild<QPushButton*>(QStringLiteral("Command1_1"))->click();
+    QTRY_COMPARE(remainBox->text(), QString("Payout Finished"));
+    QTRY_COMPARE(log.frameCount(), 2 + 5);
+    look();
+    window->close();
+}
+
+}  // namespace
+
+class ReplayEndToEnd : public QObject {
+    Q_OBJECT
+  private slots:
+    void coinSettingSessionReplays() {
+        CaptureBook book;
+        Screens recorded;
+        {
+            PtyHopper hopper(emulator::Mode::CoinSetting);
+            coinSettingSession(
+                hopper.device(), &book, [&] { hopper.powerOn(); }, recorded);
+        }
+        QCOMPARE(recorded.size(), 2);
+        const std::string capture = saved(book.capture(CaptureSource::CoinSetting));
+
+        PtyReplay replay(capture, {.fast = false, .matchTool = true});
+        QVERIFY2(replay.error().empty(), replay.error().c_str());
+        Screens replayed;
+        coinSettingSession(
+            replay.device(), nullptr, [&] { replay.start(); }, replayed);
+        QCOMPARE(replayed, recorded);
+        QVERIFY2(!replay.replayer().mismatch(), replay.replayer().mismatch()->c_str());
+        QVERIFY(replay.replayer().finished());
+    }
+
+    // The tool saving other numbers than were recorded: the replay stops at the save frame and
+    // names the first byte that differs.
+    void replayReportsTheFirstDifference() {
+        CaptureBook book;
+        Screens recorded;
+        {
+            PtyHopper hopper(emulator::Mode::CoinSetting);
+            coinSettingSession(
+                hopper.device(), &book, [&] { hopper.powerOn(); }, recorded);
+        }
+        PtyReplay replay(saved(book.capture(CaptureSource::CoinSetting)),
+                         {.fast = true, .matchTool = true});
+        PtyServices s;
+        s.settings.setValue(QStringLiteral("Setting/COMPORT"), QStringLiteral("3"));
+        s.settings.setValue(QStringLiteral("Ports/COM3"), replay.device());
+        RecordingHost host;
+        CoinSettingState state;
+        std::unique_ptr<CoinSettingWindow> window(
+            CoinSettingWindow::create(s.services, host, state, [] {}));
+        auto* status = window->findChild<QLabel*>(QStringLiteral("Label2"));
+        replay.start();
+        QTRY_COMPARE(status->text(), QStringLiteral("Enter Data (Do not Reset hopper)"));
+        window->setBoxText(0, QStringLiteral("1235"));  // 04 D3 where 04 D2 was recorded
+        window->setBoxText(15, QStringLiteral("65535"));
+        window->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+        QTRY_VERIFY(replay.replayer().mismatch().has_value());
+        const QString message = QString::fromStdString(*replay.replayer().mismatch());
+        QVERIFY2(message.contains(QStringLiteral("expected TX D2, got D3 at byte 3")),
+                 qPrintable(message));
+        window->close();
+    }
+
+    void cnySessionReplays() {
+        CaptureBook book;
+        Screens recorded;
+        {
+            PtyHopper hopper(emulator::Mode::Cny);
+            hopper.as<emulator::CnyHopper>().m_address = 2;
+            cnySession(
+                hopper.device(), &book, [&] { hopper.powerOn(); }, recorded);
+        }
+        QCOMPARE(recorded.size(), 2);
+        const std::string capture = saved(book.capture(CaptureSource::CnyTester));
+        QVERIFY(capture.find("; NO ERROR") != std::string::npos);
+
+        PtyReplay replay(capture, {.fast = false, .matchTool = true});
+        QVERIFY2(replay.error().empty(), replay.error().c_str());
+        Screens replayed;
+        cnySession(
+            replay.device(), nullptr, [&] { replay.start(); }, replayed);
+        QCOMPARE(replayed, recorded);
+        QVERIFY2(!replay.replayer().mismatch(), replay.replayer().mismatch()->c_str());
+        QVERIFY(replay.replayer().finished());
+    }
+};
+
+QTEST_MAIN(ReplayEndToEnd)
+#include "test_e2e_replay.moc"

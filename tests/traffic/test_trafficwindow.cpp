@@ -1,0 +1,271 @@
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fstream>
+#include <sstream>
+
+#include "app/launcherwindow.h"
+#include "app/trafficopener.h"
+#include "app/windowregistry.h"
+#include "fakes.h"
+#include "serial/capturebook.h"
+#include "serial/captureformat.h"
+#include "traffic/trafficmodel.h"
+#include "traffic/trafficwindow.h"
+
+using namespace pellix;
+using namespace pellix::test;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::vector<CaptureEvent> readFile(const QString& path, QString* error) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    CaptureReader reader(in);
+    std::vector<CaptureEvent> events;
+    CaptureEvent event;
+    while (reader.next(event) == CaptureReader::Result::Event) {
+        events.push_back(event);
+    }
+    *error = QString::fromStdString(reader.error());
+    return events;
+}
+
+// A short CNY exchange on the capture, as the serial link and the engine's notes make it.
+void exchange(Capture& capture) {
+    capture.opened("COM3", "/dev/pts/9", "9600,E,8,1");
+    capture.sent(Bytes{0x05, 0x10, 0x02, 0x11, 0x00, 0x28});
+    capture.note("STATUS QUERY");
+    capture.received(Bytes{0x05, 0x01, 0x00, 0x04, 0x00, 0x0A});
+    capture.note("NO ERROR");
+}
+
+}  // namespace
+
+class TrafficWindowTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void init() { QApplication::clipboard()->clear(); }
+
+    void rowsShowTheCapture() {
+        CaptureBook book;
+        Capture& capture = book.capture(CaptureSource::CnyTester);
+        TrafficModel model;
+        model.setCapture(&capture);
+        exchange(capture);
+        QVERIFY(model.refresh());
+        QCOMPARE(model.rowCount(), 3);
+        QCOMPARE(model.data(model.index(1, TrafficModel::Direction), Qt::DisplayRole).toString(),
+                 QStringLiteral("TX"));
+        QCOMPARE(model.data(model.index(2, TrafficModel::Hex), Qt::DisplayRole).toString(),
+                 QStringLiteral("05 01 00 04 00 0A"));
+        QCOMPARE(model.data(model.index(2, TrafficModel::Chars), Qt::DisplayRole).toString(),
+                 QStringLiteral("......"));
+        QCOMPARE(model.data(model.index(2, TrafficModel::Note), Qt::DisplayRole).toString(),
+                 QStringLiteral("NO ERROR"));
+        // The newest row grows in place when its chunk gets another note.
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        capture.note("Status \"No Error\"");
+        QVERIFY(!model.refresh());
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(model.data(model.index(2, TrafficModel::Note), Qt::DisplayRole).toString(),
+                 QStringLiteral("NO ERROR | Status \"No Error\""));
+    }
+
+    void timeIsMillisecondsWithMicroseconds_data() {
+        QTest::addColumn<qint64>("micros");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("first") << qint64(0) << "0.000";
+        QTest::newRow("microseconds") << qint64(7) << "0.007";
+        QTest::newRow("seconds") << qint64(12'345'678) << "12345.678";
+    }
+    void timeIsMillisecondsWithMicroseconds() {
+        QFETCH(qint64, micros);
+        QFETCH(QString, shown);
+        CaptureEvent event{micros, CaptureKind::Rx, "x", {}};
+        QCOMPARE(TrafficModel::cellText(event, TrafficModel::Time), shown);
+    }
+
+    void filterByDirection_data() {
+        QTest::addColumn<bool>("tx");
+        QTest::addColumn<bool>("rx");
+        QTest::addColumn<bool>("other");
+        QTest::addColumn<QString>("directions");
+        QTest::newRow("all") << true << true << true << "OPEN TX RX";
+        QTest::newRow("tx only") << true << false << false << "TX";
+        QTest::newRow("rx only") << false << true << false << "RX";
+        QTest::newRow("events only") << false << false << true << "OPEN";
+    }
+    void filterByDirection() {
+        QFETCH(bool, tx);
+        QFETCH(bool, rx);
+        QFETCH(bool, other);
+        QFETCH(QString, directions);
+        CaptureBook book;
+        exchange(book.capture(CaptureSource::CnyTester));
+        TrafficWindow window(book);
+        window.showSource(CaptureSource::CnyTester);
+        window.findChild<QCheckBox*>(QStringLiteral("showTx"))->setChecked(tx);
+        window.findChild<QCheckBox*>(QStringLiteral("showRx"))->setChecked(rx);
+        window.findChild<QCheckBox*>(QStringLiteral("showEvents"))->setChecked(other);
+        QStringList shown;
+        for (int r = 0; r < window.model().rowCount(); ++r) {
+            shown << window.model().cellText(window.model().event(r), TrafficModel::Direction);
+        }
+        QCOMPARE(shown.join(QLatin1Char(' ')), directions);
+    }
+
+    // Hours of traffic: the rows stop at their bound, the newest kept.
+    void rowsAreBounded() {
+        CaptureBook book;
+        Capture& capture = book.capture(CaptureSource::HardwareTest);
+        TrafficModel model;
+        model.setCapture(&capture);
+        const int events = TrafficModel::kMaxRows + 5000;
+        for (int i = 0; i < events; ++i) {
+            const auto b = static_cast<std::uint8_t>(i);
+            capture.received(std::span(&b, 1));
+            capture.note("n");  // one row per byte
+            if (i % 20'000 == 0) {
+                model.refresh();
+            }
+        }
+        model.refresh();
+        QCOMPARE(model.rowCount(), TrafficModel::kMaxRows);
+        QCOMPARE(model.event(model.rowCount() - 1).data,
+                 std::string(1, static_cast<char>(static_cast<std::uint8_t>(events - 1))));
+    }
+
+    // Pause holds the rows where they are; resuming brings what came meanwhile.
+    void pauseAndResume() {
+        CaptureBook book;
+        Capture& capture = book.capture(CaptureSource::CnyTester);
+        TrafficWindow window(book);
+        window.showSource(CaptureSource::CnyTester);
+        auto* pause = window.findChild<QPushButton*>(QStringLiteral("pause"));
+        pause->click();
+        exchange(capture);
+        window.refresh();
+        QCOMPARE(window.model().rowCount(), 0);
+        QCOMPARE(pause->accessibleName(), QStringLiteral("Resume"));
+        pause->click();
+        QCOMPARE(window.model().rowCount(), 3);
+    }
+
+    void copyAndClear() {
+        CaptureBook book;
+        Capture& capture = book.capture(CaptureSource::CnyTester);
+        exchange(capture);
+        TrafficWindow window(book);
+        window.showSource(CaptureSource::CnyTester);
+        auto* view = window.findChild<QTableView*>(QStringLiteral("rows"));
+        view->selectRow(1);
+        view->selectionModel()->select(window.model().index(2, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        window.findChild<QPushButton*>(QStringLiteral("copy"))->click();
+        const QStringList lines = QApplication::clipboard()->text().split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines[0].endsWith(QStringLiteral("\tTX\t05 10 02 11 00 28\t.....(\tSTATUS QUERY")));
+        QVERIFY(lines[1].contains(QStringLiteral("\tRX\t05 01 00 04 00 0A\t")));
+
+        window.findChild<QPushButton*>(QStringLiteral("clear"))->click();
+        QCOMPARE(window.model().rowCount(), 0);
+        QVERIFY(capture.ring().empty());
+        capture.closed();
+        window.refresh();
+        QCOMPARE(window.model().rowCount(), 1);
+    }
+
+    // "Save Capture As..." writes the ring through a file that replaces the target only once
+    // complete; a folder that does not exist leaves nothing behind.
+    void saveCaptureAs() {
+        CaptureBook book;
+        exchange(book.capture(CaptureSource::CnyTester));
+        TrafficWindow window(book);
+        window.showSource(CaptureSource::CnyTester);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("cny.txt"));
+        window.setAskFileName([&](const QString&) { return path; });
+        window.findChild<QPushButton*>(QStringLiteral("saveAs"))->click();
+        QString error;
+        const auto events = readFile(path, &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(events.size(), std::size_t{3});
+        QCOMPARE(events[2].note, std::string("NO ERROR"));
+        QVERIFY(!window.saveTo(dir.filePath(QStringLiteral("missing/cny.txt"))));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("cny.txt")});
+    }
+
+    // Every event is in the file as soon as the next one happens; stopping writes the last.
+    void recordToFile() {
+        CaptureBook book;
+        Capture& capture = book.capture(CaptureSource::CoinSetting);
+        TrafficWindow window(book);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("rec.txt"));
+        window.setAskFileName([&](const QString&) { return path; });
+        auto* record = window.findChild<QPushButton*>(QStringLiteral("record"));
+        record->click();
+        QVERIFY(window.recording());
+        capture.opened("COM2", "/dev/pts/3", "9600,E,8,1");
+        capture.received(Bytes{0x82});
+        capture.sent(Bytes{0x82});
+        QString error;
+        QCOMPARE(readFile(path, &error).size(), std::size_t{2});
+        record->click();
+        QVERIFY(!window.recording());
+        const auto events = readFile(path, &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(events.size(), std::size_t{3});
+        QCOMPARE(events[2].kind, CaptureKind::Tx);
+        capture.closed();
+        QCOMPARE(readFile(path, &error).size(), std::size_t{3});
+        // A file that cannot be opened leaves the button up.
+        window.setAskFileName([&](const QString&) { return dir.filePath("no/such/file"); });
+        record->click();
+        QVERIFY(!record->isChecked());
+        QVERIFY(!window.recording());
+    }
+
+    // F12 in a tool window opens the one Traffic window on that window's capture; the launcher
+    // offers it in its context menu.
+    void openedWithF12AndFromTheLauncher() {
+        CaptureBook book;
+        TrafficOpener opener(book);
+        QWidget tool;
+        opener.addShortcut(&tool, CaptureSource::HardwareTest);
+        tool.show();
+        QVERIFY(QTest::qWaitForWindowActive(&tool));
+        QTest::keyClick(&tool, Qt::Key_F12);
+        QVERIFY(opener.window());
+        QCOMPARE(opener.window()->source(), CaptureSource::HardwareTest);
+        TrafficWindow* first = opener.window();
+        QCOMPARE(opener.open(CaptureSource::CnyTester), first);
+        QCOMPARE(first->findChild<QComboBox*>(QStringLiteral("sources"))->currentText(),
+                 QStringLiteral("CNY mode tester"));
+
+        WindowRegistry registry;
+        FixedProgramFolder folder;
+        LauncherWindow launcher(registry, folder);
+        launcher.addMenuEntry(opener.launcherAction(&launcher));
+        QCOMPARE(launcher.contextMenuPolicy(), Qt::ActionsContextMenu);
+        QCOMPARE(launcher.actions().size(), 1);
+        first->close();
+        QTRY_VERIFY(!opener.window());
+        launcher.actions().front()->trigger();
+        QVERIFY(opener.window());
+        QVERIFY(opener.window()->isVisible());
+    }
+};
+
+QTEST_MAIN(TrafficWindowTest)
+#include "test_trafficwindow.moc"
