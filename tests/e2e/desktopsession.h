@@ -86,6 +86,11 @@ class DesktopSession {
     }
     // Keys go to whatever window has the focus, as typed on a keyboard.
     void key(const QString& keys) const { xdotool({QStringLiteral("key"), keys}); }
+    // With no window manager every window opens at the top left; this puts one elsewhere.
+    void move(qulonglong window, QPoint to) const {
+        xdotool({QStringLiteral("windowmove"), QString::number(window), QString::number(to.x()),
+                 QString::number(to.y())});
+    }
 
   private:
     QProcess m_server;

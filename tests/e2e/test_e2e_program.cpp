@@ -91,6 +91,25 @@ class ProgramEndToEnd : public QObject {
         QVERIFY(run.endsCleanly());
     }
 
+    // The Traffic window, opened with F12 from the launcher, neither keeps the program running
+    // nor stops the launcher's Exit from ending it.
+    void trafficWindowLeavesTheEndToTheLauncher() {
+        QTemporaryDir lock;
+        ProgramRun run(*desktop, lock.path());
+        QVERIFY(run.start());
+        const qulonglong launcher = run.waitForWindow(kLauncher);
+        QVERIFY(launcher);
+        // A click on the launcher's picture gives it the keyboard.
+        desktop->click(launcher, QPoint(20, 20));
+        desktop->key(QStringLiteral("F12"));
+        const qulonglong traffic = run.waitForWindow(QStringLiteral("Traffic"));
+        QVERIFY(traffic);
+        desktop->move(traffic, QPoint(400, 400));
+        QVERIFY(run.staysRunning(300));
+        desktop->click(launcher, imageButton(kExit));
+        QVERIFY(run.endsCleanly());
+    }
+
     // The coin number setting window of a second copy ends that copy at once; the first runs on.
     void secondCopyEndsAtTheCoinNumberSettingWindow() {
         QTemporaryDir lock;
