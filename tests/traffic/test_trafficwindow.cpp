@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "allwindows.h"
 #include "app/launcherwindow.h"
 #include "app/trafficopener.h"
 #include "app/windowregistry.h"
@@ -20,6 +21,7 @@
 #include "serial/captureformat.h"
 #include "traffic/trafficmodel.h"
 #include "traffic/trafficwindow.h"
+#include "widgets/lockedcombobox.h"
 
 using namespace pellix;
 using namespace pellix::test;
@@ -55,6 +57,74 @@ class TrafficWindowTest : public QObject {
     Q_OBJECT
   private slots:
     void init() { QApplication::clipboard()->clear(); }
+
+    // Each tool window built for the program records its port's traffic and its engine's
+    // notes into its own capture: a chooser pick (unless the window opens its remembered port
+    // itself), the hopper's bytes or a button, and the note they bring.
+    void toolWindowsNoteTheirTraffic_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("source");
+        QTest::addColumn<QString>("chooser");
+        QTest::addColumn<QByteArray>("hopper");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("coin number setting, block start")
+            << "coin number setting" << int(CaptureSource::CoinSetting) << QString()
+            << QByteArray::fromHex("3a") << QString() << "stage Header";
+        QTest::newRow("protocol simulation, start-up")
+            << "protocol simulation" << int(CaptureSource::Simulation) << "Combo1" << QByteArray()
+            << "Command2"
+            << "start-up";
+        QTest::newRow("cny tester, status reply")
+            << "cny tester" << int(CaptureSource::CnyTester) << "Combo2"
+            << QByteArray::fromHex("05010004000a") << QString() << "NO ERROR";
+        QTest::newRow("hardware test, header")
+            << "hardware test" << int(CaptureSource::HardwareTest) << "Combo1"
+            << QByteArray::fromHex("3a1f2e") << QString() << "checksum 0x1F2E";
+    }
+    void toolWindowsNoteTheirTraffic() {
+        QFETCH(QString, kind);
+        QFETCH(int, source);
+        QFETCH(QString, chooser);
+        QFETCH(QByteArray, hopper);
+        QFETCH(QString, button);
+        QFETCH(QString, note);
+        AllWindows all;
+        all.ts.services.captures = &all.captures;
+        std::unique_ptr<QWidget> window;
+        {
+            BuildingScope building(&all.captures, static_cast<CaptureSource>(source));
+            window = all.build(kind);
+        }
+        QVERIFY(window);
+        if (!chooser.isEmpty()) {
+            auto* ports = window->findChild<LockedComboBox*>(chooser);
+            QVERIFY(ports);
+            ports->setCurrentIndex(0);
+            emit ports->activated(0);
+        }
+        FakeSerialPort* port = all.ts.ports.last();
+        QVERIFY(port && port->m_open);
+        if (!hopper.isEmpty()) {
+            port->inject(hopper);
+        }
+        if (!button.isEmpty()) {
+            window->findChild<QPushButton*>(button)->click();
+        }
+        QString notes;
+        QString lines;
+        for (const CaptureEvent& event :
+             all.captures.capture(static_cast<CaptureSource>(source)).ring()) {
+            notes += QString::fromStdString(event.note) + QLatin1Char('\n');
+            lines += QString::fromStdString(formatEvent(event));
+        }
+        QVERIFY2(notes.contains(note), qPrintable(lines));
+        // Only the window's own capture took anything.
+        for (int other = 0; other < kCaptureSources; ++other) {
+            QCOMPARE(all.captures.capture(static_cast<CaptureSource>(other)).ring().empty(),
+                     other != source);
+        }
+    }
 
     void rowsShowTheCapture() {
         CaptureBook book;
