@@ -1,7 +1,8 @@
 // Memory over repeated loads: each window is opened, shown and closed 40 times on the offscreen
-// platform, and the resident set after the 40th cycle is compared with the one after the first.
-// A window's pictures and icons are decoded once per run and shared, so a cycle should leave
-// nothing behind.
+// platform, and the resident set after the 40th cycle is compared with the one after the second.
+// The first two cycles fill what Qt keeps for the rest of the run (fonts, glyphs, style data,
+// the shared pictures and icons) and are shown apart; after them a cycle should leave nothing
+// behind.
 //
 //   bench_windowcycles [cycles]     (default 40)
 //
@@ -70,6 +71,7 @@ int main(int argc, char** argv) {
     std::printf("resident set over %d open/close cycles of each window (KiB)\n", cycles);
     for (const Kind& kind : kinds) {
         long first = 0;
+        long warm = 0;
         for (int cycle = 1; cycle <= cycles; ++cycle) {
             QWidget* window = kind.open();
             if (window == nullptr) {
@@ -84,12 +86,15 @@ int main(int argc, char** argv) {
             settle();
             if (cycle == 1) {
                 first = bench::rssKb("self");
+            } else if (cycle == 2) {
+                warm = bench::rssKb("self");
             }
         }
         const long last = bench::rssKb("self");
-        std::printf("  %-20s after cycle 1 %ld, after cycle %d %ld, growth %ld (goal <= %ld)\n",
-                    kind.name, first, cycles, last, last - first, kTargetGrowthKb);
-        missed = missed || last - first > kTargetGrowthKb;
+        std::printf(
+            "  %-20s after cycle 1 %ld, 2 %ld, %d %ld; growth after cycle 2 %ld (goal <= %ld)\n",
+            kind.name, first, warm, cycles, last, last - warm, kTargetGrowthKb);
+        missed = missed || last - warm > kTargetGrowthKb;
     }
     if (missed) {
         std::printf("MISSED: a window grows the process on every load\n");

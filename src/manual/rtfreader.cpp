@@ -39,6 +39,13 @@ bool breaksLine(char32_t value) {
            within(0x20000, 0x3FFFF);
 }
 
+// How much a byte of text at this size counts towards the text cap: the area it covers
+// compared with the default size, never less than the default's.
+std::size_t areaWeight(int halfPoints) {
+    constexpr int kDefaultArea = rtf::kDefaultHalfPoints * rtf::kDefaultHalfPoints;
+    return static_cast<std::size_t>(std::max(1, halfPoints * halfPoints / kDefaultArea));
+}
+
 constexpr std::string_view kSignature = "{\\rtf";
 using rtf::Keyword;
 
@@ -425,8 +432,8 @@ void RtfReader::appendToBody(char32_t value) {
         m_unbroken = 1;
     }
     appendUtf8(text, value);
-    m_textBytes += text.size() - before;
-    if (m_textBytes >= kMaxTextBytes) {
+    m_textArea += (text.size() - before) * areaWeight(style.halfPoints);
+    if (m_textArea >= kMaxTextBytes) {
         m_full = true;
     }
 }

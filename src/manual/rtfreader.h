@@ -34,6 +34,9 @@ class RtfReader {
     // second; the shipped manual has a few hundred paragraphs and about 10 KB of text.
     static constexpr std::size_t kMaxParagraphs = 4096;
     static constexpr std::size_t kMaxRuns = 16384;
+    // Text is counted in bytes at the default size; larger text counts by the area it covers
+    // (a character at twice the size counts four times), so that even one character a line
+    // cannot lay out taller than the text view can place (about 33 million pixels).
     static constexpr std::size_t kMaxTextBytes = 512u * 1024u;
     // Laying out a word costs time growing with the square of its length, so a longer one gets
     // an invisible break opportunity (U+200B) after every this many characters.
@@ -118,7 +121,7 @@ class RtfReader {
     rtf::Paragraph m_paragraph;
     rtf::Document m_document;
     std::size_t m_runCount = 0;
-    std::size_t m_textBytes = 0;
+    std::size_t m_textArea = 0;  // text so far, weighted by size as kMaxTextBytes counts it
     std::size_t m_unbroken = 0;  // characters of body text since the last break opportunity
     bool m_full = false;         // a cap was reached; further body text is dropped
 };

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextDocument>
 #include <QTextEdit>
 
 #ifndef Q_OS_WIN
@@ -16,6 +17,8 @@
 #include "app/windowregistry.h"
 #include "fakes.h"
 #include "manual/manualwindow.h"
+#include "manual/rtfdocument.h"
+#include "manual/rtfreader.h"
 #include "widgets/twips.h"
 #include "widgets/windowhost.h"
 
@@ -173,6 +176,39 @@ class ManualWindowTest : public QObject {
             }
         }
         QVERIFY(bold && normal);
+    }
+
+    // Qt's text layout places lines at fixed-point positions, and a document taller than their
+    // range (2^31 / 64 pixels) never finishes laying out. Whatever the file holds up to the
+    // reader's size cap, the tallest layout it can get, one character a line, stays inside it.
+    void anyManualFitsTheLayoutRange_data() {
+        QTest::addColumn<QByteArray>("unit");  // repeated up to the reader's size cap
+        QTest::newRow("huge font, indents wider than the window")
+            << QByteArray("\\fs99999\\li99999\\fi-99999 xy ");
+        QTest::newRow("huge font, a line break each") << QByteArray("\\fs99999\\line ");
+        QTest::newRow("huge font, a tab each") << QByteArray("\\fs99999\\tab ");
+        QTest::newRow("default font, a line break each") << QByteArray("\\line ");
+    }
+    void anyManualFitsTheLayoutRange() {
+        QFETCH(QByteArray, unit);
+        const QByteArray rtf =
+            "{\\rtf1 " + unit.repeated((RtfReader::kMaxInputBytes - 8) / unit.size()) + "}";
+        const RtfReadResult result =
+            readRtf(std::string_view(rtf.constData(), static_cast<std::size_t>(rtf.size())));
+        QCOMPARE(result.error, RtfError::None);
+        QTextDocument document;
+        buildTextDocument(result.document, document);
+        qreal tallest = 0;
+        for (QTextBlock block = document.firstBlock(); block.isValid(); block = block.next()) {
+            tallest += QFontMetricsF(block.charFormat().font()).lineSpacing();
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const QTextFragment fragment = it.fragment();
+                tallest +=
+                    fragment.length() * QFontMetricsF(fragment.charFormat().font()).lineSpacing();
+            }
+        }
+        constexpr qreal kLayoutRange = 2147483647.0 / 64.0;
+        QVERIFY2(tallest < kLayoutRange, qPrintable(QString::number(tallest, 'f', 0)));
     }
 
     void unreadableFile_data() {
