@@ -14,7 +14,7 @@ using namespace pellix::test;
 
 namespace {
 
-const QStringList kWindows = AllWindows::kinds() << QStringLiteral("traffic");
+const QStringList kWindows = AllWindows::withTraffic();
 
 bool interactive(QAccessible::Role role) {
     switch (role) {

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QStyleOptionFrame>
@@ -45,9 +46,13 @@ Room roomOf(const QLineEdit& box) {
 }
 
 Room roomOf(const QLabel& label) {
-    return {label.text(), label.fontMetrics().horizontalAdvance(label.text()),
-            label.contentsRect().width(), label.fontMetrics().height(),
-            label.contentsRect().height()};
+    // A caption with a buddy draws its mnemonic marker as an underline, not as a character.
+    QString shown = label.text();
+    if (label.buddy() != nullptr) {
+        shown.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+    }
+    return {shown, label.fontMetrics().horizontalAdvance(shown), label.contentsRect().width(),
+            label.fontMetrics().height(), label.contentsRect().height()};
 }
 
 Room roomOf(const QPushButton& button) {
@@ -164,7 +169,7 @@ class TextsFitTest : public QObject {
   private slots:
     void textsShowWhole_data() {
         QTest::addColumn<QString>("kind");
-        for (const QString& kind : AllWindows::kinds()) {
+        for (const QString& kind : AllWindows::withTraffic()) {
             QTest::newRow(qPrintable(kind)) << kind;
         }
     }

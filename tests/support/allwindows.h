@@ -21,8 +21,8 @@
 namespace pellix::test {
 
 // Every window of the tool, built over fakes as the program builds it; for tests that check
-// something of each window alike (keyboard, accessibility, texts). The Traffic window is built
-// too, by name, but is not among the defined windows of kinds().
+// something of each window alike (keyboard, accessibility, texts). kinds() names the defined
+// windows; withTraffic() adds the Traffic window, which stands beside them.
 struct AllWindows {
     CaptureBook captures;
     TestServices ts;
@@ -36,6 +36,7 @@ struct AllWindows {
         return {"launcher",   "manual",       "coin number setting", "protocol simulation",
                 "cny tester", "hardware test"};
     }
+    static QStringList withTraffic() { return kinds() << QStringLiteral("traffic"); }
 
     std::unique_ptr<QWidget> build(const QString& kind) {
         if (kind == QLatin1String("launcher")) {
