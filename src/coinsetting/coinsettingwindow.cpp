@@ -84,14 +84,8 @@ CoinSettingWindow::CoinSettingWindow(Services& services, WindowHost& host, CoinS
     setUpWindow(*this, QStringLiteral("Form1"), toQString(texts::kCaption), services.folder,
                 toQString(texts::kIconFile));
 
-    if (Capture* capture = m_link->capture()) {
-        m_notes.setSink(capture);
-        m_notedEngine = std::make_unique<BytewiseEngine>(
-            m_protocol, [this] { m_notes.stageNow(m_protocol.stage()); });
-        m_line->setEngine(m_notedEngine.get());
-    } else {
-        m_line->setEngine(&m_protocol);
-    }
+    m_notes.setSink(m_link->capture());
+    m_line->setNotedEngine(m_protocol, [this] { m_notes.stageNow(m_protocol.stage()); });
     connect(m_line, &SerialLinePort::batchHandled, this, &CoinSettingWindow::showHeld);
 
     buildControls();

@@ -91,8 +91,6 @@ class CoinSettingWindow final : public QWidget, private CoinSettingView {
     SerialLinePort* m_line = nullptr;
     SerialLink* m_link = nullptr;
     CoinSettingProtocol m_protocol;
-    // Feeds the protocol byte by byte while the port is captured, for the stage notes.
-    std::unique_ptr<BytewiseEngine> m_notedEngine;
     bool m_unloadedAtLoad = false;
     // A "Receive Error" box is up; a block time-out meanwhile adds no second one.
     bool m_receiveErrorOpen = false;

@@ -72,14 +72,8 @@ HardwareTestWindow::HardwareTestWindow(Services& services, WindowHost& host, QWi
                 toQString(texts::kWindowIconFile));
     useDialogFont(*this);
 
-    if (Capture* capture = m_link->capture()) {
-        m_notes.setSink(capture);
-        m_notedEngine = std::make_unique<BytewiseEngine>(
-            m_receiver, [this] { m_notes.stateNow(m_receiver.state()); });
-        m_line->setEngine(m_notedEngine.get());
-    } else {
-        m_line->setEngine(&m_receiver);
-    }
+    m_notes.setSink(m_link->capture());
+    m_line->setNotedEngine(m_receiver, [this] { m_notes.stateNow(m_receiver.state()); });
     connect(m_link, &SerialLink::batchDelivered, this, &HardwareTestWindow::showPending);
 
     buildIdentityAndPort();

@@ -86,8 +86,6 @@ class HardwareTestWindow final : public QWidget, private hwtest::TestStreamView 
     // Between the receiver and this window and line: notes for the traffic capture.
     hwtest::HwTestNotes m_notes;
     hwtest::TestStreamReceiver m_receiver;
-    // Feeds the receiver byte by byte while the port is captured, for the record field notes.
-    std::unique_ptr<BytewiseEngine> m_notedEngine;
 
     QLineEdit* m_software = nullptr;  // Text1
     QLineEdit* m_checksum = nullptr;  // Text2

@@ -2,6 +2,8 @@
 
 #include <QTimer>
 
+#include "serial/capture.h"
+
 namespace pellix {
 
 SerialLinePort::SerialLinePort(Services& services, SerialLinkPolicy policy,
@@ -24,6 +26,17 @@ SerialLinePort::SerialLinePort(Services& services, SerialLinkPolicy policy,
         });
         m_timers.push_back(timer);
     }
+}
+
+SerialLinePort::~SerialLinePort() = default;
+
+void SerialLinePort::setNotedEngine(LineEngine& engine, std::function<void()> afterEach) {
+    if (m_link->capture() == nullptr) {
+        setEngine(&engine);
+        return;
+    }
+    m_bytewise = std::make_unique<BytewiseEngine>(engine, std::move(afterEach));
+    setEngine(m_bytewise.get());
 }
 
 FeedResult SerialLinePort::feed(std::span<const std::uint8_t> bytes) {
