@@ -22,21 +22,14 @@
 #include "timers.h"
 #include "widgets/lockedcombobox.h"
 #include "widgets/twips.h"
+#include "windowtesting.h"
 
 using namespace pellix;
 using pellix::test::FakeSerialPort;
+using pellix::test::hex;
+using pellix::test::pick;
 
 namespace {
-
-QByteArray hex(const char* text) {
-    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
-
-// The operator picks an entry with the mouse: the list changes and reports the pick.
-void pick(QComboBox* combo, int index) {
-    combo->setCurrentIndex(index);
-    emit combo->activated(index);
-}
 
 // One loaded window over fake services; `state` may be shared with an earlier window.
 struct Rig {

@@ -24,6 +24,7 @@
 #include "serial/seriallink.h"
 #include "timers.h"
 #include "widgets/lockedcombobox.h"
+#include "windowtesting.h"
 
 using namespace pellix;
 using namespace pellix::test;
@@ -39,10 +40,6 @@ const QColor kRed(255, 0, 0);
 const char* const kExampleBlock =
     "3A 00 00 01 00  03 E8"
     "0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000  EB";
-
-QByteArray hex(const char* text) {
-    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
 
 }  // namespace
 
@@ -244,8 +241,7 @@ class CoinSettingWindowTest : public QObject {
         load();
         const int clears = s->clipboard.m_clears;
         s->ports.m_openErrors[QStringLiteral("/dev/fake5")] = OpenError::NoSuchPort;
-        ports()->setCurrentIndex(4);
-        emit ports()->activated(4);
+        pick(ports(), 4);
         QCOMPARE(s->messages.texts(), QStringList{"Port Number Error"});
         QCOMPARE(panel(), kPanelClosed);
         QCOMPARE(ports()->shownText(), QStringLiteral("COM5"));  // keeps the failed entry

@@ -7,16 +7,12 @@
 #include "ptyhopper.h"
 #include "serial/seriallink.h"
 #include "widgets/lockedcombobox.h"
+#include "windowtesting.h"
 
 using namespace pellix;
 using namespace pellix::test;
 
 namespace {
-
-void pick(QComboBox* combo, int index) {
-    combo->setCurrentIndex(index);
-    emit combo->activated(index);
-}
 
 QString lastMessage(CnyLogModel& log) {
     return log.data(log.index(log.rowCount() - 1, CnyLogModel::kColumns - 1)).toString();

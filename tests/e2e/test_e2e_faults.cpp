@@ -12,6 +12,7 @@
 #include "ptyhopper.h"
 #include "serial/seriallink.h"
 #include "widgets/lockedcombobox.h"
+#include "windowtesting.h"
 
 using namespace pellix;
 using namespace pellix::test;
@@ -20,11 +21,6 @@ using emulator::Fault;
 Q_DECLARE_METATYPE(std::optional<pellix::emulator::Fault>)
 
 namespace {
-
-void pick(QComboBox* combo, int index) {
-    combo->setCurrentIndex(index);
-    emit combo->activated(index);
-}
 
 // Lets bytes already written reach the window before checking that nothing changed.
 constexpr int kSettleMs = 150;

@@ -11,18 +11,10 @@
 #include "ptyhopper.h"
 #include "serial/seriallink.h"
 #include "widgets/lockedcombobox.h"
+#include "windowtesting.h"
 
 using namespace pellix;
 using namespace pellix::test;
-
-namespace {
-
-void pick(QComboBox* combo, int index) {
-    combo->setCurrentIndex(index);
-    emit combo->activated(index);
-}
-
-}  // namespace
 
 class HardwareTestEndToEnd : public QObject {
     Q_OBJECT

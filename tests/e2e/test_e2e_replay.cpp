@@ -17,6 +17,7 @@
 #include "serial/captureformat.h"
 #include "serial/seriallink.h"
 #include "widgets/lockedcombobox.h"
+#include "windowtesting.h"
 
 using namespace pellix;
 using namespace pellix::test;
@@ -30,11 +31,6 @@ std::string saved(Capture& capture) {
     std::ostringstream out;
     writeCapture(out, capture.header(), capture.ring());
     return out.str();
-}
-
-void pick(QComboBox* combo, int index) {
-    combo->setCurrentIndex(index);
-    emit combo->activated(index);
 }
 
 // Power-on block and handshake, then a save of two edited values and the refreshed block.

@@ -6,6 +6,7 @@
 #include "serial/seriallink.h"
 #include "simulation/simulationwindow.h"
 #include "widgets/lockedcombobox.h"
+#include "windowtesting.h"
 
 using namespace pellix;
 using namespace pellix::test;
@@ -32,14 +33,12 @@ class SimulationEndToEnd : public QObject {
         QFocusEvent focus(QEvent::FocusIn);
         QCoreApplication::sendEvent(ports, &focus);
         QCOMPARE(ports->itemData(4, Qt::ToolTipRole).toString(), line.device());
-        ports->setCurrentIndex(3);
-        emit ports->activated(3);
+        pick(ports, 3);
         QVERIFY(window.link().IsOpen());
 
         auto* channels = window.findChild<LockedComboBox*>(QStringLiteral("Combo2"));
         window.findChild<QPushButton*>(QStringLiteral("Command2"))->click();
-        channels->setCurrentIndex(15);
-        emit channels->activated(15);
+        pick(channels, 15);
         window.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
 
         const emulator::Bytes expected{0x80, 0x81, 0x4F, 0x10};

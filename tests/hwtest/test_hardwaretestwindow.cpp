@@ -20,6 +20,7 @@
 #include "serial/seriallink.h"
 #include "widgets/lockedcombobox.h"
 #include "widgets/twips.h"
+#include "windowtesting.h"
 
 using namespace pellix;
 using namespace pellix::test;
@@ -36,10 +37,6 @@ const char* const kExampleRun =
 
 const QString kPortNotOpen = QStringLiteral("RS232未開啟");
 const char* const kIconFiles[] = {"GREENSIG", "REDSIG", "YELLOWSIG", "RYG"};
-
-QByteArray hex(const char* text) {
-    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
 
 // The 106 bytes of a write: 0x7B, then the record with `fields` put at their offsets.
 QByteArray writeFrame(const QList<QPair<int, QByteArray>>& fields) {
@@ -82,8 +79,7 @@ class HardwareTestWindowTest : public QObject {
     LockedComboBox* ports() { return child<LockedComboBox>(QStringLiteral("Combo1")); }
     QString panel() { return child<QLabel>(QStringLiteral("StatusBar1_Panel1"))->text(); }
     FakeSerialPort* openPort(int position = 2) {
-        ports()->setCurrentIndex(position);
-        emit ports()->activated(position);
+        pick(ports(), position);
         return s->ports.last();
     }
     QString switches() {
@@ -637,9 +633,8 @@ class HardwareTestWindowTest : public QObject {
         FakeSerialPort* port = monitorWithPanel();
         box("Text3")->setText(QStringLiteral("keep"));
         box("Text6")->setText(QStringLiteral("00000001"));
-        ports()->setCurrentIndex(7);
         s->ports.m_openErrors[QStringLiteral("/dev/fake8")] = OpenError::NoSuchPort;
-        emit ports()->activated(7);  // closes the open port, fails on the new one
+        pick(ports(), 7);  // closes the open port, fails on the new one
         s->messages.m_shown.clear();
         click("Command3");
         click("Command4");
@@ -802,8 +797,7 @@ class HardwareTestWindowTest : public QObject {
         } orderHost;
         HardwareTestWindow own(s->services, orderHost);
         auto* chooser = own.findChild<LockedComboBox*>(QStringLiteral("Combo1"));
-        chooser->setCurrentIndex(2);
-        emit chooser->activated(2);
+        pick(chooser, 2);
         FakeSerialPort* port = s->ports.last();
         QVERIFY(port->isOpen());
         QStringList seen;
@@ -851,8 +845,7 @@ class HardwareTestWindowTest : public QObject {
         QCOMPARE(coin->windowIcon().pixmap(32, 32).toImage(), laugh);
 
         auto* chooser = opened->findChild<LockedComboBox*>(QStringLiteral("Combo1"));
-        chooser->setCurrentIndex(2);
-        emit chooser->activated(2);
+        pick(chooser, 2);
         QCOMPARE(s->messages.texts(), QStringList{"Port Already In Use"});
         QCOMPARE(chooser->shownText(), QString("COM1"));
         QVERIFY(!opened->link().IsOpen());

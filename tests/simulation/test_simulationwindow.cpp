@@ -8,6 +8,7 @@
 #include "simulation/simulationwindow.h"
 #include "timers.h"
 #include "widgets/lockedcombobox.h"
+#include "windowtesting.h"
 
 using namespace pellix;
 using namespace pellix::test;
@@ -39,8 +40,7 @@ class SimulationWindowTest : public QObject {
         return window->findChild<QLabel*>(QStringLiteral("StatusBar1_Panel1"))->text();
     }
     FakeSerialPort* openPort(int position = 2) {
-        ports()->setCurrentIndex(position);
-        emit ports()->activated(position);
+        pick(ports(), position);
         return s->ports.last();
     }
 
@@ -103,8 +103,7 @@ class SimulationWindowTest : public QObject {
         FakeSerialPort* port = openPort();
         QCOMPARE(panel(), kPanelOpen);
         if (channelPick >= 0) {
-            channels()->setCurrentIndex(channelPick);
-            emit channels()->activated(channelPick);
+            pick(channels(), channelPick);
         }
         this->button(qPrintable(button))->click();
         QCOMPARE(port->m_written, bytes);

@@ -22,6 +22,7 @@
 #include "traffic/trafficmodel.h"
 #include "traffic/trafficwindow.h"
 #include "widgets/lockedcombobox.h"
+#include "windowtesting.h"
 
 using namespace pellix;
 using namespace pellix::test;
@@ -100,8 +101,7 @@ class TrafficWindowTest : public QObject {
         if (!chooser.isEmpty()) {
             auto* ports = window->findChild<LockedComboBox*>(chooser);
             QVERIFY(ports);
-            ports->setCurrentIndex(0);
-            emit ports->activated(0);
+            pick(ports, 0);
         }
         FakeSerialPort* port = all.ts.ports.last();
         QVERIFY(port && port->m_open);
