@@ -1,6 +1,6 @@
 #include <QTest>
 
-#include "toolprocess.h"
+#include "kitprocess.h"
 
 using namespace pellix::test;
 
@@ -36,7 +36,7 @@ class CommandLineTest : public QObject {
     void printingOptions() {
         QFETCH(QStringList, arguments);
         QFETCH(bool, help);
-        ToolProcess tool(QStringLiteral(PELLIX_KIT_EXE));
+        KitProcess tool;
         tool.withoutDisplay();
         const auto r = tool.run(arguments);
         QVERIFY(r.finished);
@@ -68,7 +68,7 @@ class CommandLineTest : public QObject {
     void unknownOptionIsAUsageError() {
         QFETCH(QStringList, arguments);
         QFETCH(QString, named);
-        ToolProcess tool(QStringLiteral(PELLIX_KIT_EXE));
+        KitProcess tool;
         tool.withoutDisplay();
         const auto r = tool.run(arguments);
         QVERIFY(r.finished);
@@ -82,7 +82,7 @@ class CommandLineTest : public QObject {
 
     // Anything that is not an option starts the tool as without arguments.
     void plainArgumentsStartTheTool() {
-        ToolProcess tool(QStringLiteral(PELLIX_KIT_EXE));
+        KitProcess tool;
         const auto r = tool.startThenTerminate({QStringLiteral("notes.txt"), QStringLiteral("--")});
         QVERIFY2(r.finished, qPrintable(r.err));
         QCOMPARE(r.status, QProcess::NormalExit);

@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "toolprocess.h"
+#include "kitprocess.h"
 
 using namespace pellix::test;
 
@@ -93,8 +93,8 @@ class InstallTest : public QObject {
     void startsFindsItsFilesAndEnds() {
         QFETCH(bool, fromPrefix);
         QFETCH(QString, hidden);
-        const QString program = fromPrefix ? installed(QStringLiteral("bin/pellix-kit"))
-                                           : QStringLiteral(PELLIX_KIT_EXE);
+        const QString program =
+            fromPrefix ? installed(QStringLiteral("bin/pellix-kit")) : KitProcess::builtProgram();
         const QString missing = QDir(dataDir()).filePath(hidden);
         if (!hidden.isEmpty()) {
             QVERIFY(QFile::rename(missing, missing + QStringLiteral(".away")));
@@ -105,7 +105,7 @@ class InstallTest : public QObject {
             }
         });
 
-        ToolProcess tool(program);
+        KitProcess tool(program);
         const auto r = tool.startThenTerminate();
         QVERIFY2(r.finished, qPrintable(r.err));
         QCOMPARE(r.status, QProcess::NormalExit);

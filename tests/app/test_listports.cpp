@@ -1,49 +1,23 @@
 // --list-ports through the real executable, with no display at all: it reads the same settings
 // and overrides the windows use.
 #include <QDir>
-#include <QProcess>
-#include <QTemporaryDir>
+#include <QFileInfo>
 #include <QTest>
 
 #include <pty.h>
 #include <unistd.h>
 
 #include "fakes.h"
+#include "kitprocess.h"
+
+using pellix::test::KitProcess;
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-// `home` stands in for the user's home and settings folder.
-Run runKit(const QStringList& arguments, const QString& home,
-           const QProcessEnvironment& extra = {}) {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        env.remove(QString::fromLatin1(name));
-    }
-    for (int n = 1; n <= 12; ++n) {
-        env.remove(QStringLiteral("PELLIX_COM%1").arg(n));
-    }
-    env.insert(QStringLiteral("HOME"), home);
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
-    env.insert(extra);
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(PELLIX_KIT_EXE), arguments);
-    Run run;
-    if (!process.waitForFinished(20000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+// With no display at all; `kit` holds the settings and overrides the run reads.
+KitProcess::Result runKit(KitProcess& kit, const QStringList& arguments) {
+    kit.withoutDisplay();
+    return kit.run(arguments, 20000);
 }
 
 QString lineFor(const QString& text, const QString& port) {
@@ -61,32 +35,34 @@ class ListPortsTest : public QObject {
     Q_OBJECT
   private slots:
     void helpNamesTheOption() {
-        QTemporaryDir home;
-        const Run run = runKit({QStringLiteral("--help")}, home.path());
-        QCOMPARE(run.exitCode, 0);
+        KitProcess kit;
+        const auto run = runKit(kit, {QStringLiteral("--help")});
+        QVERIFY(run.finished);
+        QCOMPARE(run.status, QProcess::NormalExit);
+        QCOMPARE(run.code, 0);
         QVERIFY2(run.out.contains(QStringLiteral("--list-ports")), qPrintable(run.out));
     }
 
     void listPortsPrintsTheComTable() {
-        QTemporaryDir home;
+        KitProcess kit;
         // A remembered adapter that is not plugged in, and an override naming a live pty.
-        QVERIFY(QDir(home.path()).mkpath(QStringLiteral(".config/Pellix")));
+        QVERIFY(QFileInfo(kit.settingsFile()).dir().mkpath(QStringLiteral(".")));
         const QString absent = QStringLiteral("/dev/serial/by-id/usb-Pellix_Cable_NOTHERE");
-        QVERIFY(
-            pellix::test::writeFile(home.path() + QStringLiteral("/.config/Pellix/Pellix kit.conf"),
-                                    "[Ports]\nCOM11=" + absent.toUtf8() + "\n"));
+        QVERIFY(pellix::test::writeFile(kit.settingsFile(),
+                                        "[Ports]\nCOM11=" + absent.toUtf8() + "\n"));
         int master = -1;
         int slave = -1;
         char name[256] = {};
         QCOMPARE(::openpty(&master, &slave, name, nullptr, nullptr), 0);
         const QString pty = QString::fromLocal8Bit(name);
-        QProcessEnvironment extra;
-        extra.insert(QStringLiteral("PELLIX_COM12"), pty);
+        kit.setEnv(QStringLiteral("PELLIX_COM12"), pty);
 
-        const Run run = runKit({QStringLiteral("--list-ports")}, home.path(), extra);
+        const auto run = runKit(kit, {QStringLiteral("--list-ports")});
         ::close(slave);
         ::close(master);
-        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.finished);
+        QCOMPARE(run.status, QProcess::NormalExit);
+        QCOMPARE(run.code, 0);
         const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 13);  // heading and COM1 .. COM12
         for (const char* column : {"Port", "Path", "Description", "Serial", "Present"}) {

@@ -1,9 +1,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
 #include "coinsetting/coinsettingtexts.h"
-#include "desktopsession.h"
 #include "hwtest/hwtesttexts.h"
+#include "kitprocess.h"
 #include "widgets/twips.h"
 
 using namespace pellix;
@@ -25,20 +27,33 @@ QPoint imageButton(int index) {
 
 enum Button { kHardwareTest = 0, kCoinSetting = 3, kManual = 4, kExit = 5 };
 
+// The real program copied into a program folder of its own (holding only `runtimeFiles`), on
+// `display`, sharing the lock folder `lockFolder`.
+struct ProgramRun : KitProcess {
+    ProgramRun(const VirtualDisplay& display, const QString& lockFolder,
+               const QStringList& runtimeFiles = {}) {
+        onDisplay(display);
+        setEnv(QStringLiteral("XDG_RUNTIME_DIR"), lockFolder);
+        copied = copyProgramWith(runtimeFiles);
+    }
+    bool start() { return copied && KitProcess::start(); }
+    bool copied = false;
+};
+
 }  // namespace
 
 // The real program on a virtual display: what ends it and what must not.
 class ProgramEndToEnd : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<DesktopSession> desktop;
+    std::unique_ptr<VirtualDisplay> desktop;
     QTemporaryDir lockFolder;
 
     bool ready() const { return desktop && desktop->isUp(); }
 
   private slots:
     void initTestCase() {
-        desktop = std::make_unique<DesktopSession>();
+        desktop = std::make_unique<VirtualDisplay>();
         if (!ready()) {
             QSKIP("needs Xvfb and xdotool (scripts/install-deps.sh installs them)");
         }
@@ -71,7 +86,7 @@ class ProgramEndToEnd : public QObject {
 
         QVERIFY(run.waitForWindow(kErrorBox));
         // Every error box of the load is answered as the technician would, with Enter.
-        for (int boxes = 0; boxes < 3 && run.waitForWindow(kErrorBox) != 0; ++boxes) {
+        for (int boxes = 0; boxes < 3 && run.waitForWindow(kErrorBox, 10000) != 0; ++boxes) {
             desktop->key(QStringLiteral("Return"));
             QTest::qWait(300);
         }
@@ -82,8 +97,7 @@ class ProgramEndToEnd : public QObject {
 
     void definedExitsEndTheProgram() {
         QTemporaryDir lock;
-        ProgramRun run(*desktop, lock.path());
-        run.ship(QStringLiteral("Manual5.rtf"));
+        ProgramRun run(*desktop, lock.path(), {QStringLiteral("Manual5.rtf")});
         QVERIFY(run.start());
         const qulonglong launcher = run.waitForWindow(kLauncher);
         QVERIFY(launcher);
