@@ -3,7 +3,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "coinsetting/coinsettingwindow.h"
+#include "coinsettingonpty.h"
 #include "ptyhopper.h"
 #include "serial/seriallink.h"
 
@@ -16,13 +16,8 @@ class CoinSettingEndToEnd : public QObject {
     void readEditAndSaveTheCoinNumbers() {
         PtyHopper line(emulator::Mode::CoinSetting);
         QVERIFY(!line.device().isEmpty());
-        PtyServices s;
-        s.settings.setValue(QStringLiteral("Setting/COMPORT"), QStringLiteral("3"));
-        s.settings.setValue(QStringLiteral("Ports/COM3"), line.device());
-        RecordingHost host;
-        CoinSettingState state;
-        std::unique_ptr<CoinSettingWindow> window(
-            CoinSettingWindow::create(s.services, host, state, [] {}));
+        CoinSettingOnPty on(line.device());
+        const auto& window = on.window;
         QVERIFY(window);
         auto* status = window->findChild<QLabel*>(QStringLiteral("Label2"));
 
@@ -45,12 +40,12 @@ class CoinSettingEndToEnd : public QObject {
         QCOMPARE(hopper.m_coinNumbers[15], 65535);
         // The refreshed block from the hopper is shown again.
         QTRY_COMPARE(window->boxText(15), QStringLiteral("65535"));
-        QVERIFY(s.messages.m_shown.isEmpty());
+        QVERIFY(on.s.messages.m_shown.isEmpty());
 
         window->close();  // unloading stores the port number
         QVERIFY(!window->link().IsOpen());
-        QCOMPARE(host.m_launcherShown, 1);
-        QCOMPARE(s.settings.value(QStringLiteral("Setting/COMPORT"), QString()),
+        QCOMPARE(on.host.m_launcherShown, 1);
+        QCOMPARE(on.s.settings.value(QStringLiteral("Setting/COMPORT"), QString()),
                  QStringLiteral("3"));
     }
 };

@@ -8,7 +8,7 @@
 
 #include "cny/cnylogmodel.h"
 #include "cny/cnytesterwindow.h"
-#include "coinsetting/coinsettingwindow.h"
+#include "coinsettingonpty.h"
 #include "ptyhopper.h"
 #include "serial/seriallink.h"
 #include "widgets/lockedcombobox.h"
@@ -152,13 +152,8 @@ class FaultsEndToEnd : public QObject {
         QFETCH(bool, receiveErrorBox);
 
         PtyHopper line(emulator::Mode::CoinSetting);
-        PtyServices s;
-        s.settings.setValue(QStringLiteral("Setting/COMPORT"), QStringLiteral("3"));
-        s.settings.setValue(QStringLiteral("Ports/COM3"), line.device());
-        RecordingHost host;
-        CoinSettingState state;
-        std::unique_ptr<CoinSettingWindow> window(
-            CoinSettingWindow::create(s.services, host, state, [] {}));
+        CoinSettingOnPty on(line.device());
+        const auto& window = on.window;
         QVERIFY(window && window->link().IsOpen());
         auto* label = window->findChild<QLabel*>(QStringLiteral("Label2"));
 
@@ -181,12 +176,12 @@ class FaultsEndToEnd : public QObject {
             QCOMPARE(line.as<emulator::CoinSettingHopper>().m_coinNumbers[0], 1234);
         }
         if (receiveErrorBox) {
-            QTRY_COMPARE(s.messages.m_shown.size(), 1);
-            QVERIFY(s.messages.m_shown[0].text.startsWith(
+            QTRY_COMPARE(on.s.messages.m_shown.size(), 1);
+            QVERIFY(on.s.messages.m_shown[0].text.startsWith(
                 QStringLiteral("Receive Error perhaps incorrect interface")));
         } else {
             QTest::qWait(600);  // past the block time: no receive error box
-            QVERIFY(s.messages.m_shown.isEmpty());
+            QVERIFY(on.s.messages.m_shown.isEmpty());
         }
         window->close();
     }

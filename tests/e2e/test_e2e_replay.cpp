@@ -10,7 +10,7 @@
 
 #include "cny/cnylogmodel.h"
 #include "cny/cnytesterwindow.h"
-#include "coinsetting/coinsettingwindow.h"
+#include "coinsettingonpty.h"
 #include "ptyhopper.h"
 #include "ptyreplay.h"
 #include "serial/capturebook.h"
@@ -37,17 +37,8 @@ std::string saved(Capture& capture) {
 void coinSettingSession(const QString& device, CaptureBook* book,
                         const std::function<void()>& hopperStarts, Screens& screens,
                         const QString& firstValue = QStringLiteral("1234")) {
-    PtyServices s;
-    s.services.captures = book;
-    s.settings.setValue(QStringLiteral("Setting/COMPORT"), QStringLiteral("3"));
-    s.settings.setValue(QStringLiteral("Ports/COM3"), device);
-    RecordingHost host;
-    CoinSettingState state;
-    std::unique_ptr<CoinSettingWindow> window;
-    {
-        BuildingScope building(book, CaptureSource::CoinSetting);
-        window.reset(CoinSettingWindow::create(s.services, host, state, [] {}));
-    }
+    CoinSettingOnPty on(device, book);
+    const auto& window = on.window;
     QVERIFY(window && window->link().IsOpen());
     auto* status = window->findChild<QLabel*>(QStringLiteral("Label2"));
     const auto look = [&] {
@@ -66,7 +57,7 @@ void coinSettingSession(const QString& device, CaptureBook* book,
     QTRY_COMPARE(status->text(), QStringLiteral("Save complete"));
     QTRY_COMPARE(window->boxText(15), QStringLiteral("65535"));
     look();
-    QCOMPARE(s.messages.m_shown.size(), 0);
+    QCOMPARE(on.s.messages.m_shown.size(), 0);
     window->close();
 }
 
@@ -153,13 +144,8 @@ class ReplayEndToEnd : public QObject {
         }
         PtyReplay replay(saved(book.capture(CaptureSource::CoinSetting)),
                          {.fast = true, .matchTool = true});
-        PtyServices s;
-        s.settings.setValue(QStringLiteral("Setting/COMPORT"), QStringLiteral("3"));
-        s.settings.setValue(QStringLiteral("Ports/COM3"), replay.device());
-        RecordingHost host;
-        CoinSettingState state;
-        std::unique_ptr<CoinSettingWindow> window(
-            CoinSettingWindow::create(s.services, host, state, [] {}));
+        CoinSettingOnPty on(replay.device());
+        const auto& window = on.window;
         auto* status = window->findChild<QLabel*>(QStringLiteral("Label2"));
         replay.start();
         QTRY_COMPARE(status->text(), QStringLiteral("Enter Data (Do not Reset hopper)"));
