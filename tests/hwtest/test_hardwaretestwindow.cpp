@@ -486,6 +486,40 @@ class HardwareTestWindowTest : public QObject {
         QCOMPARE(this->switches(), switches);
     }
 
+    // The self-test run and its prompt in one read: the prompt's reply goes out before any
+    // box or switch changes. Byte by byte, the boxes follow each byte and the reply comes last.
+    void answersBeforeShowing_data() {
+        QTest::addColumn<bool>("oneRead");
+        QTest::newRow("run and prompt in one read") << true;
+        QTest::newRow("byte by byte") << false;
+    }
+    void answersBeforeShowing() {
+        QFETCH(bool, oneRead);
+        FakeSerialPort* port = openPort();
+        QList<QByteArray> writtenAtChange;
+        const auto note = [&] { writtenAtChange << port->m_written; };
+        for (QLineEdit* field : window->findChildren<QLineEdit*>()) {
+            connect(field, &QLineEdit::textChanged, this, note);
+        }
+        for (QSlider* slider : window->findChildren<QSlider*>()) {
+            connect(slider, &QSlider::valueChanged, this, note);
+        }
+        const QByteArray run = hex(kExampleRun);
+        if (oneRead) {
+            port->inject(run);
+        } else {
+            for (const char byte : run) {
+                port->inject(QByteArray(1, byte));
+            }
+        }
+        QCOMPARE(port->m_written, hex("60"));
+        QVERIFY(!writtenAtChange.isEmpty());
+        QCOMPARE(writtenAtChange.first(), oneRead ? hex("60") : QByteArray());
+        for (QObject* watched : window->findChildren<QWidget*>()) {
+            disconnect(watched, nullptr, this, nullptr);
+        }
+    }
+
     void slidersOnlyDisplay() {
         FakeSerialPort* port = openPort();
         port->inject(hex(kExampleRun));
