@@ -87,12 +87,14 @@ class KitProcess {
     qint64 pid() const { return m_process.processId(); }
     bool running() const { return m_process.state() == QProcess::Running; }
     // True when the program ended normally with status 0 within `ms`; the event loop spins.
-    bool endsCleanly(int ms = 10000);
+    // The waits are long because a sanitizer build on a busy machine starts and ends slowly;
+    // they end as soon as what they wait for happens.
+    bool endsCleanly(int ms = 20000);
     // Stays running for `ms` while the event loop spins.
     bool staysRunning(int ms);
     // The visible window titled `title` on the display, waiting up to `ms` for it; 0 when it
     // never came or the program ended.
-    qulonglong waitForWindow(const QString& title, int ms = 15000) const;
+    qulonglong waitForWindow(const QString& title, int ms = 30000) const;
 
   private:
     bool waitUntilCatching(int signal, int timeoutMs);
