@@ -57,6 +57,13 @@ QList<QWidget*> tabStops(QWidget& window) {
     return stops;
 }
 
+// Shows the window and makes it the active one, as a technician's click would.
+bool showActive(QWidget& window) {
+    window.show();
+    QApplication::setActiveWindow(&window);
+    return QTest::qWaitForWindowActive(&window);
+}
+
 }  // namespace
 
 // Each window worked from the keyboard alone.
@@ -76,9 +83,7 @@ class KeyboardTest : public QObject {
         QFETCH(QString, kind);
         AllWindows all;
         std::unique_ptr<QWidget> window = all.build(kind);
-        window->show();
-        QApplication::setActiveWindow(window.get());
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QVERIFY(showActive(*window));
         const QList<QWidget*> stops = tabStops(*window);
         QVERIFY(!stops.isEmpty());
 
@@ -124,9 +129,7 @@ class KeyboardTest : public QObject {
         QFETCH(QString, kind);
         AllWindows all;
         std::unique_ptr<QWidget> window = all.build(kind);
-        window->show();
-        QApplication::setActiveWindow(window.get());
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QVERIFY(showActive(*window));
         for (const QShortcut* shortcut : window->findChildren<QShortcut*>()) {
             QVERIFY(shortcut->key() != kSystemClose);
         }
