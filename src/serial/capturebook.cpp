@@ -4,12 +4,12 @@
 
 namespace pellix {
 
-CaptureBook::CaptureBook() {
+CaptureBook::CaptureBook(std::optional<CaptureClock> given) {
     m_clock.start();
-    const CaptureClock clock{
+    const CaptureClock clock = given.value_or(CaptureClock{
         [this] { return m_clock.nsecsElapsed() / 1000; },
         [] { return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString(); },
-    };
+    });
     for (int i = 0; i < kCaptureSources; ++i) {
         const auto source = static_cast<CaptureSource>(i);
         m_captures[index(source)] = std::make_unique<Capture>(title(source).toStdString(), clock);

@@ -20,7 +20,8 @@ inline constexpr int kCaptureSources = 4;
 // window being built takes the capture named by building().
 class CaptureBook {
   public:
-    CaptureBook();
+    // Without a clock the book keeps its own: monotonic time since it was made, and UTC.
+    explicit CaptureBook(std::optional<CaptureClock> clock = std::nullopt);
 
     Capture& capture(CaptureSource source) { return *m_captures[index(source)]; }
     static QString title(CaptureSource source);

@@ -3,22 +3,16 @@
 #include <sstream>
 #include <streambuf>
 
+#include "manualclock.h"
 #include "serial/capture.h"
 #include "serial/captureformat.h"
 
 using namespace pellix;
+using pellix::test::ManualClock;
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-// A clock the test moves by hand.
-struct ManualClock {
-    std::int64_t micros = 1'000'000;
-    CaptureClock clock() {
-        return {[this] { return micros; }, [] { return std::string("2026-12-08T21:00:00Z"); }};
-    }
-};
 
 std::string text(const Bytes& bytes) {
     return {bytes.begin(), bytes.end()};

@@ -17,6 +17,7 @@
 #include "app/trafficopener.h"
 #include "app/windowregistry.h"
 #include "fakes.h"
+#include "manualclock.h"
 #include "serial/capturebook.h"
 #include "serial/captureformat.h"
 #include "traffic/trafficmodel.h"
@@ -127,7 +128,8 @@ class TrafficWindowTest : public QObject {
     }
 
     void rowsShowTheCapture() {
-        CaptureBook book;
+        ManualClock clock;
+        CaptureBook book(clock.clock());
         Capture& capture = book.capture(CaptureSource::CnyTester);
         TrafficModel model;
         model.setCapture(&capture);
@@ -180,7 +182,8 @@ class TrafficWindowTest : public QObject {
         QFETCH(bool, rx);
         QFETCH(bool, other);
         QFETCH(QString, directions);
-        CaptureBook book;
+        ManualClock clock;
+        CaptureBook book(clock.clock());
         exchange(book.capture(CaptureSource::CnyTester));
         TrafficWindow window(book);
         window.showSource(CaptureSource::CnyTester);
@@ -196,7 +199,8 @@ class TrafficWindowTest : public QObject {
 
     // Hours of traffic: the rows stop at their bound, the newest kept.
     void rowsAreBounded() {
-        CaptureBook book;
+        ManualClock clock;
+        CaptureBook book(clock.clock());
         Capture& capture = book.capture(CaptureSource::HardwareTest);
         TrafficModel model;
         model.setCapture(&capture);
@@ -217,7 +221,8 @@ class TrafficWindowTest : public QObject {
 
     // Pause holds the rows where they are; resuming brings what came meanwhile.
     void pauseAndResume() {
-        CaptureBook book;
+        ManualClock clock;
+        CaptureBook book(clock.clock());
         Capture& capture = book.capture(CaptureSource::CnyTester);
         TrafficWindow window(book);
         window.showSource(CaptureSource::CnyTester);
@@ -232,7 +237,8 @@ class TrafficWindowTest : public QObject {
     }
 
     void copyAndClear() {
-        CaptureBook book;
+        ManualClock clock;
+        CaptureBook book(clock.clock());
         Capture& capture = book.capture(CaptureSource::CnyTester);
         exchange(capture);
         TrafficWindow window(book);
@@ -258,7 +264,8 @@ class TrafficWindowTest : public QObject {
     // "Save Capture As..." writes the ring through a file that replaces the target only once
     // complete; a folder that does not exist leaves nothing behind.
     void saveCaptureAs() {
-        CaptureBook book;
+        ManualClock clock;
+        CaptureBook book(clock.clock());
         exchange(book.capture(CaptureSource::CnyTester));
         TrafficWindow window(book);
         window.showSource(CaptureSource::CnyTester);
@@ -277,7 +284,8 @@ class TrafficWindowTest : public QObject {
 
     // Every event is in the file as soon as the next one happens; stopping writes the last.
     void recordToFile() {
-        CaptureBook book;
+        ManualClock clock;
+        CaptureBook book(clock.clock());
         Capture& capture = book.capture(CaptureSource::CoinSetting);
         TrafficWindow window(book);
         QTemporaryDir dir;
@@ -309,7 +317,8 @@ class TrafficWindowTest : public QObject {
     // F12 in a tool window opens the one Traffic window on that window's capture; the launcher
     // offers it in its context menu.
     void openedWithF12AndFromTheLauncher() {
-        CaptureBook book;
+        ManualClock clock;
+        CaptureBook book(clock.clock());
         TrafficOpener opener(book);
         QWidget tool;
         opener.addShortcut(&tool, CaptureSource::HardwareTest);
