@@ -6,7 +6,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config clang-format
+    build-essential cmake ninja-build pkg-config clang-format ccache
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
     qt6-qpa-plugins libbenchmark-dev libx11-dev
     xvfb xauth x11-utils xdotool imagemagick fonts-noto-cjk
