@@ -149,12 +149,9 @@ int runTool(int argc, char** argv, const char* device, bool listener, bool captu
     test::RecordingHost host;
     CoinSettingState state;
     CaptureBook book;
-    CoinSettingWindow* window = nullptr;
-    {
-        BuildingScope building(capture ? &book : nullptr, CaptureSource::CoinSetting);
-        services.services.captures = capture ? &book : nullptr;
-        window = CoinSettingWindow::create(services.services, host, state, {});
-    }
+    CoinSettingWindow* window =
+        CoinSettingWindow::create(services.services, host, state, {},
+                                  capture ? &book.capture(CaptureSource::CoinSetting) : nullptr);
     if (window == nullptr || !services.messages.m_shown.isEmpty()) {
         std::fprintf(stderr, "the window did not open %s\n", device);
         return 1;

@@ -50,7 +50,6 @@ double floodMBps(bool capture, CaptureBook& book) {
     for (int round = 0; round < 5; ++round) {
         Capture& cap = book.capture(CaptureSource::CnyTester);
         cap.clear();
-        cap.setEnabled(capture);
         FloodListener window;
         cny::CnyNotes notes(window);
         notes.setSink(capture ? &cap : nullptr);

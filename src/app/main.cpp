@@ -73,7 +73,7 @@ int main(int argc, char* argv[]) {
     ComPortMap comPorts(settings, discovery);
     QtSerialPortFactory ports(comPorts);
     CaptureBook captures;
-    Services services{settings, messages, clipboard, folder, instance, ports, &captures};
+    Services services{settings, messages, clipboard, folder, instance, ports};
     TrafficOpener traffic(captures);
 
     // A broken installation shows as empty pictures and a manual error much later; name the
@@ -88,24 +88,29 @@ int main(int argc, char* argv[]) {
     CoinSettingState coinSettingState;
 
     WindowRegistry registry;
-    registry.setFactory(WindowKind::CoinSetting,
-                        traffic.building(CaptureSource::CoinSetting, [&](WindowHost& host) {
-                            return CoinSettingWindow::create(services, host, coinSettingState);
-                        }));
+    registry.setFactory(
+        WindowKind::CoinSetting,
+        traffic.building(CaptureSource::CoinSetting, [&](WindowHost& host, Capture* capture) {
+            return CoinSettingWindow::create(services, host, coinSettingState,
+                                             CoinSettingWindow::quitProgram, capture);
+        }));
     registry.setFactory(WindowKind::Manual,
                         [&](WindowHost& host) { return new ManualWindow(services, host); });
-    registry.setFactory(WindowKind::Simulation,
-                        traffic.building(CaptureSource::Simulation, [&](WindowHost& host) {
-                            return new SimulationWindow(services, host, simulationState);
-                        }));
-    registry.setFactory(WindowKind::CnyTester,
-                        traffic.building(CaptureSource::CnyTester, [&](WindowHost& host) {
-                            return new CnyTesterWindow(services, host, cnyState);
-                        }));
-    registry.setFactory(WindowKind::HardwareTest,
-                        traffic.building(CaptureSource::HardwareTest, [&](WindowHost& host) {
-                            return new HardwareTestWindow(services, host);
-                        }));
+    registry.setFactory(
+        WindowKind::Simulation,
+        traffic.building(CaptureSource::Simulation, [&](WindowHost& host, Capture* capture) {
+            return new SimulationWindow(services, host, simulationState, capture);
+        }));
+    registry.setFactory(
+        WindowKind::CnyTester,
+        traffic.building(CaptureSource::CnyTester, [&](WindowHost& host, Capture* capture) {
+            return new CnyTesterWindow(services, host, cnyState, capture);
+        }));
+    registry.setFactory(
+        WindowKind::HardwareTest,
+        traffic.building(CaptureSource::HardwareTest, [&](WindowHost& host, Capture* capture) {
+            return new HardwareTestWindow(services, host, capture);
+        }));
 
     LauncherWindow launcher(registry, folder);
     registry.setLauncher(&launcher);

@@ -30,15 +30,12 @@ class TrafficOpener {
     // The launcher's context menu entry ("Traffic", F12).
     QAction* launcherAction(QWidget* launcher);
 
-    // Builds a window with its serial link capturing into `source`'s capture, and gives it F12.
+    // A window factory that hands `build` the capture of `source` for the window's serial link
+    // and gives the built window F12.
     template <typename Build>
     auto building(CaptureSource source, Build build) {
         return [this, source, build](auto& host) -> QWidget* {
-            QWidget* window = nullptr;
-            {
-                BuildingScope scope(&m_book, source);
-                window = build(host);
-            }
+            QWidget* window = build(host, &m_book.capture(source));
             if (window) {
                 addShortcut(window, source);
             }

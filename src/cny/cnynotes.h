@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "capture/notesink.h"
 #include "cny/cnysession.h"
-#include "serial/capture.h"
 
 namespace pellix::cny {
 

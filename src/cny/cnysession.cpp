@@ -26,7 +26,7 @@ FeedResult Session::feed(std::span<const std::uint8_t> bytes) {
     for (std::uint8_t byte : bytes) {
         m_assembler.feed(byte, m_view);
     }
-    return {bytes.size(), false};
+    return {};
 }
 
 }  // namespace pellix::cny

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <span>
 
+#include "capture/capture.h"
 #include "cny/cnylogmodel.h"
 #include "cny/cnylogview.h"
 #include "common/settingskeys.h"
@@ -127,11 +128,11 @@ QString askSavePathWithDialog(QWidget* parent) {
 }  // namespace
 
 CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState& state,
-                                 QWidget* parent)
-    : QWidget(parent, kFixedToolWindowFlags),
+                                 Capture* capture)
+    : QWidget(nullptr, kFixedToolWindowFlags),
       m_services(services),
       m_host(host),
-      m_line(new SerialLinePort(services, SerialLinkPolicy{}, {}, this)),
+      m_line(new SerialLinePort(services, SerialLinkPolicy{}, {}, capture, this)),
       m_link(&m_line->link()),
       m_session(state.assembler, *m_line, m_notes),
       m_askSavePath(askSavePathWithDialog) {
@@ -139,7 +140,7 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
                 toQString(cny::kWindowIconFile));
     useDialogFont(*this);
 
-    m_notes.setSink(m_link->capture());
+    m_notes.setSink(capture);
     m_line->setEngine(&m_session);
 
     for (int i = 0; i < cny::kCommands; ++i) {

@@ -25,6 +25,8 @@ class QTimer;
 
 namespace pellix {
 
+class Capture;
+
 class CnyLogView;
 class LockedComboBox;
 class SerialLink;
@@ -47,7 +49,7 @@ class CnyTesterWindow final : public QWidget, private cny::SessionView {
     using SavePathAsker = std::function<QString(QWidget* parent)>;
 
     CnyTesterWindow(Services& services, WindowHost& host, CnyState& state,
-                    QWidget* parent = nullptr);
+                    Capture* capture = nullptr);
 
     SerialLink& link() { return *m_link; }
     CnyLogModel& logModel() { return *m_logModel; }

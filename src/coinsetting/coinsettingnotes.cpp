@@ -19,7 +19,7 @@ void CoinSettingNotes::note(std::string_view text) {
     }
 }
 
-void CoinSettingNotes::stageNow(ReceiveStage stage) {
+void CoinSettingNotes::stageChanged(ReceiveStage stage) {
     if (stage != m_stage) {
         m_stage = stage;
         m_text.assign("stage ").append(stageName(stage));

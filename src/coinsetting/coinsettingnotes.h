@@ -1,7 +1,9 @@
 #pragma once
 
+#include "capture/notesink.h"
 #include "coinsetting/coinsettingprotocol.h"
-#include "serial/capture.h"
+
+#include <string>
 
 namespace pellix {
 
@@ -15,13 +17,11 @@ class CoinSettingNotes final : public CoinSettingView {
     explicit CoinSettingNotes(CoinSettingView& window) : m_window(window) {}
     void setSink(NoteSink* sink) { m_sink = sink; }
 
-    // Called after each received byte and each save: notes the stage when it moved.
-    void stageNow(ReceiveStage stage);
-
     void showStatus(StatusColour colour, std::string_view text) override;
     void setChannelText(int channelIndex, std::string_view text) override;
     void unlockInputs() override { m_window.unlockInputs(); }
     void showReceiveError(std::string_view message) override;
+    void stageChanged(ReceiveStage stage) override;
 
   private:
     void note(std::string_view text);

@@ -32,7 +32,7 @@ namespace texts = coinsettingtexts;
 void CoinSettingProtocol::load() {
     m_byteCounter = 0;
     m_view.showStatus(StatusColour::Blue, texts::kSwitchOn);
-    m_state.receiveStage = ReceiveStage::WaitStart;
+    setStage(ReceiveStage::WaitStart);
 }
 
 FeedResult CoinSettingProtocol::feed(std::span<const std::uint8_t> bytes) {
@@ -40,10 +40,10 @@ FeedResult CoinSettingProtocol::feed(std::span<const std::uint8_t> bytes) {
         m_stop = false;
         HandleReceivedByte(bytes[i]);
         if (m_stop) {
-            return {i + 1, true};
+            return {true};
         }
     }
-    return {bytes.size(), false};
+    return {};
 }
 
 void CoinSettingProtocol::timeoutExpired(std::size_t timeout) {
@@ -71,14 +71,14 @@ void CoinSettingProtocol::HandleReceivedByte(std::uint8_t byte) {
         case ReceiveStage::WaitStart:
             if (byte == kStartByte) {
                 m_view.showStatus(StatusColour::Blue, texts::kBlockStarted);
-                m_state.receiveStage = ReceiveStage::Header;
+                setStage(ReceiveStage::Header);
                 m_byteCounter = 1;
             }
             break;
         case ReceiveStage::Header:
             ++m_byteCounter;
             if (m_byteCounter == 4) {
-                m_state.receiveStage = ReceiveStage::SkipPart;
+                setStage(ReceiveStage::SkipPart);
                 m_byteCounter = 0;
                 m_skipLength = byte;
                 // Hoppers always send N >= 1; with N = 0 there is nothing to skip, and waiting
@@ -99,8 +99,7 @@ void CoinSettingProtocol::HandleReceivedByte(std::uint8_t byte) {
             break;
         case ReceiveStage::ChecksumByte:
             if (byte == (m_dataSum & 0xFFu)) {
-                m_state.receiveStage =
-                    m_state.savePending ? ReceiveStage::WaitStart : ReceiveStage::WaitReady;
+                setStage(m_state.savePending ? ReceiveStage::WaitStart : ReceiveStage::WaitReady);
                 m_blockReceived = true;
             } else {
                 m_view.showStatus(StatusColour::Red, texts::kChecksumError);
@@ -111,7 +110,7 @@ void CoinSettingProtocol::HandleReceivedByte(std::uint8_t byte) {
         case ReceiveStage::WaitReady:
             if (byte == kReadyByte) {
                 send(kReadyByte);
-                m_state.receiveStage = ReceiveStage::WaitEntry;
+                setStage(ReceiveStage::WaitEntry);
             } else {
                 m_view.showStatus(StatusColour::Red, texts::kCommunicationError);
                 ResetReceiver();
@@ -132,7 +131,7 @@ void CoinSettingProtocol::HandleReceivedByte(std::uint8_t byte) {
                 // time-out runs for them. They are a whole block of their own: a save pressed
                 // in the middle of a block must not shift them by the bytes already counted.
                 clearCoinData();
-                m_state.receiveStage = ReceiveStage::CoinData;
+                setStage(ReceiveStage::CoinData);
                 m_saveConfirmed = true;
             } else {
                 m_view.showStatus(StatusColour::Red, texts::kSaveFailed);
@@ -143,11 +142,18 @@ void CoinSettingProtocol::HandleReceivedByte(std::uint8_t byte) {
 }
 
 void CoinSettingProtocol::beginCoinData() {
-    m_state.receiveStage = ReceiveStage::CoinData;
+    setStage(ReceiveStage::CoinData);
     clearCoinData();
     m_state.savePending = false;
     m_blockReceived = false;
     m_line.startTimeout(kBlockTimeout);
+}
+
+void CoinSettingProtocol::setStage(ReceiveStage stage) {
+    if (stage != m_state.receiveStage) {
+        m_state.receiveStage = stage;
+        m_view.stageChanged(stage);
+    }
 }
 
 void CoinSettingProtocol::clearCoinData() {
@@ -173,12 +179,12 @@ void CoinSettingProtocol::takeCoinByte(std::uint8_t byte) {
     }
     if (m_dataCount == kCoinDataBytes) {
         m_dataCount = 0;
-        m_state.receiveStage = ReceiveStage::ChecksumByte;
+        setStage(ReceiveStage::ChecksumByte);
     }
 }
 
 void CoinSettingProtocol::ResetReceiver() {
-    m_state.receiveStage = ReceiveStage::WaitStart;
+    setStage(ReceiveStage::WaitStart);
     m_line.discardInput();
     m_stop = true;
     m_byteCounter = 0;
@@ -192,7 +198,7 @@ void CoinSettingProtocol::SendSettings(const CoinNumbers& values) {
         send(static_cast<std::uint8_t>(value / 256));
         send(static_cast<std::uint8_t>(value % 256));
     }
-    m_state.receiveStage = ReceiveStage::WaitSaveAck;
+    setStage(ReceiveStage::WaitSaveAck);
     m_state.savePending = true;
     m_line.startTimeout(kSaveTimeout);
 }
@@ -203,7 +209,7 @@ void CoinSettingProtocol::blockTimerExpired() {
     }
     // The stage is set before the box comes up: bytes read while it is open start afresh, and
     // so do the coin data counts of the block cut short.
-    m_state.receiveStage = ReceiveStage::WaitStart;
+    setStage(ReceiveStage::WaitStart);
     clearCoinData();
     m_view.showReceiveError(texts::kReceiveError);
 }

@@ -44,6 +44,8 @@ class CoinSettingView {
     virtual void showReceiveError(std::string_view message) = 0;
     // The save time-out has run: the inputs locked by the save are given back.
     virtual void unlockInputs() = 0;
+    // The receiver moved on; nothing on screen shows it, the capture notes it.
+    virtual void stageChanged(ReceiveStage) {}
 
   protected:
     ~CoinSettingView() = default;
@@ -88,6 +90,7 @@ class CoinSettingProtocol final : public LineEngine {
     bool SaveConfirmed() const { return m_saveConfirmed; }
 
   private:
+    void setStage(ReceiveStage stage);
     void beginCoinData();
     // DataCount, PairCount, PairValue and DataSum back to the start of a block's coin data.
     void clearCoinData();

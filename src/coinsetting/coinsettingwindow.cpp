@@ -20,6 +20,7 @@
 #include <string>
 #include <utility>
 
+#include "capture/capture.h"
 #include "coinsetting/coinsettinginput.h"
 #include "coinsetting/coinsettingtexts.h"
 #include "coinsetting/settingfile.h"
@@ -56,8 +57,9 @@ const QColor kRed(255, 0, 0);
 
 CoinSettingWindow* CoinSettingWindow::create(Services& services, WindowHost& host,
                                              CoinSettingState& state,
-                                             const std::function<void()>& endProgram) {
-    auto* window = new CoinSettingWindow(services, host, state);
+                                             const std::function<void()>& endProgram,
+                                             Capture* capture) {
+    auto* window = new CoinSettingWindow(services, host, state, capture);
     if (window->unloadedAtLoad()) {
         delete window;
         if (endProgram) {
@@ -73,19 +75,19 @@ void CoinSettingWindow::quitProgram() {
 }
 
 CoinSettingWindow::CoinSettingWindow(Services& services, WindowHost& host, CoinSettingState& state,
-                                     QWidget* parent)
-    : QWidget(parent, kFixedToolWindowFlags),
+                                     Capture* capture)
+    : QWidget(nullptr, kFixedToolWindowFlags),
       m_services(services),
       m_host(host),
       m_line(new SerialLinePort(services, SerialLinkPolicy{kInitialPortNumber, true},
-                                kCoinSettingTimeouts, this)),
+                                kCoinSettingTimeouts, capture, this)),
       m_link(&m_line->link()),
       m_protocol(state, *m_line, m_notes) {
     setUpWindow(*this, QStringLiteral("Form1"), toQString(texts::kCaption), services.folder,
                 toQString(texts::kIconFile));
 
-    m_notes.setSink(m_link->capture());
-    m_line->setNotedEngine(m_protocol, [this] { m_notes.stageNow(m_protocol.stage()); });
+    m_notes.setSink(capture);
+    m_line->setEngine(&m_protocol);
     connect(m_line, &SerialLinePort::batchHandled, this, &CoinSettingWindow::showHeld);
 
     buildControls();
@@ -339,7 +341,6 @@ void CoinSettingWindow::onSave() {
         case SaveCheck::Outcome::Send:
             // Stays locked until the save timer, whatever the hopper answers meanwhile.
             m_protocol.SendSettings(check.values);
-            m_notes.stageNow(m_protocol.stage());
             return;
     }
 }

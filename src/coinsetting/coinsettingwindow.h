@@ -18,6 +18,8 @@ class QPushButton;
 
 namespace pellix {
 
+class Capture;
+
 class FileDialogs;
 class LockedComboBox;
 class SerialLink;
@@ -35,12 +37,13 @@ class CoinSettingWindow final : public QWidget, private CoinSettingView {
     // window unloads itself while loading (storing its port number as every unload does), this
     // returns nullptr and `endProgram` ends the program.
     static CoinSettingWindow* create(Services& services, WindowHost& host, CoinSettingState& state,
-                                     const std::function<void()>& endProgram = quitProgram);
+                                     const std::function<void()>& endProgram = quitProgram,
+                                     Capture* capture = nullptr);
     static void quitProgram();
 
     // Prefer create(); a window built directly that refused to run reports unloadedAtLoad().
     CoinSettingWindow(Services& services, WindowHost& host, CoinSettingState& state,
-                      QWidget* parent = nullptr);
+                      Capture* capture = nullptr);
     ~CoinSettingWindow() override;
 
     bool unloadedAtLoad() const { return m_unloadedAtLoad; }

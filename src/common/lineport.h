@@ -9,7 +9,6 @@ namespace pellix {
 
 // What an engine did with a batch of received bytes.
 struct FeedResult {
-    std::size_t consumed = 0;
     // The engine dropped the waiting input or the line went away: the rest of the batch is
     // thrown away unread, as if it had still been waiting in the port.
     bool stop = false;

@@ -11,6 +11,7 @@
 #include <string>
 #include <utility>
 
+#include "capture/capture.h"
 #include "common/codepage.h"
 #include "hwtest/flashpanel.h"
 #include "hwtest/hwtestlayout.h"
@@ -60,11 +61,11 @@ QString receivedCharacter(std::uint8_t byte) {
 
 }  // namespace
 
-HardwareTestWindow::HardwareTestWindow(Services& services, WindowHost& host, QWidget* parent)
-    : QWidget(parent, Qt::Window),
+HardwareTestWindow::HardwareTestWindow(Services& services, WindowHost& host, Capture* capture)
+    : QWidget(nullptr, Qt::Window),
       m_services(services),
       m_host(host),
-      m_line(new SerialLinePort(services, SerialLinkPolicy{}, {}, this)),
+      m_line(new SerialLinePort(services, SerialLinkPolicy{}, {}, capture, this)),
       m_link(&m_line->link()),
       m_notes(*this, *m_line),
       m_receiver(m_notes, m_notes) {
@@ -72,8 +73,8 @@ HardwareTestWindow::HardwareTestWindow(Services& services, WindowHost& host, QWi
                 toQString(texts::kWindowIconFile));
     useDialogFont(*this);
 
-    m_notes.setSink(m_link->capture());
-    m_line->setNotedEngine(m_receiver, [this] { m_notes.stateNow(m_receiver.state()); });
+    m_notes.setSink(capture);
+    m_line->setEngine(&m_receiver);
     connect(m_link, &SerialLink::batchDelivered, this, &HardwareTestWindow::showPending);
 
     buildIdentityAndPort();

@@ -18,6 +18,8 @@ class QStatusBar;
 
 namespace pellix {
 
+class Capture;
+
 class LockedComboBox;
 class SerialLink;
 class SerialLinePort;
@@ -39,7 +41,7 @@ class TestResultRows;
 class HardwareTestWindow final : public QWidget, private hwtest::TestStreamView {
     Q_OBJECT
   public:
-    HardwareTestWindow(Services& services, WindowHost& host, QWidget* parent = nullptr);
+    HardwareTestWindow(Services& services, WindowHost& host, Capture* capture = nullptr);
     ~HardwareTestWindow() override;
 
     SerialLink& link() { return *m_link; }

@@ -63,7 +63,8 @@ void HwTestNotes::note(std::string_view text) {
     }
 }
 
-void HwTestNotes::stateNow(TestStreamState state) {
+void HwTestNotes::stateChanged(TestStreamState state) {
+    m_window.stateChanged(state);
     if (m_field && !inRecord(state)) {
         endField();
     }

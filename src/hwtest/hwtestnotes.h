@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "capture/notesink.h"
 #include "hwtest/teststreamreceiver.h"
-#include "serial/capture.h"
 
 namespace pellix::hwtest {
 
@@ -17,9 +17,6 @@ class HwTestNotes final : public TestStreamView, public LinePort {
     HwTestNotes(TestStreamView& window, LinePort& line) : m_window(window), m_line(line) {}
     void setSink(NoteSink* sink) { m_sink = sink; }
 
-    // Called after each fed byte: a record field is noted once the receiver has left it.
-    void stateNow(TestStreamState state);
-
     void firstChecksumByte(std::uint8_t byte) override;
     void secondChecksumByte(std::uint8_t byte) override;
     void versionCharacter(std::uint8_t byte) override;
@@ -28,6 +25,8 @@ class HwTestNotes final : public TestStreamView, public LinePort {
     void setResult(TestItem item, TestResult result) override;
     void recordTextByte(FlashField field, std::uint8_t byte) override;
     void showSerialNumber(std::string_view text) override;
+    // A record field is noted once the receiver has left it.
+    void stateChanged(TestStreamState state) override;
 
     // LinePort: what the line took is noted by the request it belongs to.
     bool send(std::span<const std::uint8_t> bytes) override;

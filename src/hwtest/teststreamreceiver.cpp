@@ -55,10 +55,10 @@ FeedResult TestStreamReceiver::feed(std::span<const std::uint8_t> bytes) {
         m_stop = false;
         feed(bytes[i]);
         if (m_stop) {
-            return {i + 1, true};
+            return {true};
         }
     }
-    return {bytes.size(), false};
+    return {};
 }
 
 void TestStreamReceiver::send(std::uint8_t byte) {
@@ -68,6 +68,14 @@ void TestStreamReceiver::send(std::uint8_t byte) {
 }
 
 void TestStreamReceiver::feed(std::uint8_t b) {
+    const TestStreamState before = m_state;
+    handle(b);
+    if (m_state != before) {
+        m_view.stateChanged(m_state);
+    }
+}
+
+void TestStreamReceiver::handle(std::uint8_t b) {
     using S = TestStreamState;
 
     // A motor result byte: 3D pass, 3B fail and on to `next`; anything else undetermined and
@@ -275,7 +283,10 @@ void TestStreamReceiver::endSensorCycles() {
 }
 
 void TestStreamReceiver::resetReceiver() {
-    m_state = TestStreamState::WaitHeader;
+    if (m_state != TestStreamState::WaitHeader) {
+        m_state = TestStreamState::WaitHeader;
+        m_view.stateChanged(m_state);
+    }
     m_positionCount = 0;
 }
 

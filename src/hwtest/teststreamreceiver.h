@@ -89,6 +89,8 @@ class TestStreamView {
     virtual void recordTextByte(FlashField field, std::uint8_t byte) = 0;
     // The serial number of a received record as its 8-digit text; replaces the box.
     virtual void showSerialNumber(std::string_view text) = 0;
+    // The receiver moved to another state; nothing on screen shows it, the capture notes it.
+    virtual void stateChanged(TestStreamState) {}
 };
 
 // Follows the stream a hopper sends in hardware test mode, one byte at a time, and sends the
@@ -119,6 +121,7 @@ class TestStreamReceiver final : public LineEngine {
     FirmwareVariant firmwareVariant() const { return m_variant; }
 
   private:
+    void handle(std::uint8_t byte);
     void recordText(FlashField field, std::uint8_t byte, TestStreamState next);
     void endSensorCycles();
 

@@ -47,7 +47,6 @@ class InstanceLock {
 };
 
 class SerialPortFactory;
-class CaptureBook;
 
 // Everything a window needs from the platform, handed down from main (or from a test).
 struct Services {
@@ -57,8 +56,6 @@ struct Services {
     ProgramFolder& folder;
     InstanceLock& instance;
     SerialPortFactory& ports;
-    // Traffic captures of the tool windows' ports; none in tests that do not look at them.
-    CaptureBook* captures = nullptr;
 };
 
 }  // namespace pellix

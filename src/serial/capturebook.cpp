@@ -35,14 +35,4 @@ QString CaptureBook::title(CaptureSource source) {
     return {};
 }
 
-void CaptureBook::setBuilding(const CaptureSource* source) {
-    m_building = source ? std::optional(*source) : std::nullopt;
-}
-
-void CaptureBook::setEnabled(bool on) {
-    for (auto& capture : m_captures) {
-        capture->setEnabled(on);
-    }
-}
-
 }  // namespace pellix

@@ -2,13 +2,12 @@
 
 #include <QTimer>
 
-#include "serial/capture.h"
-
 namespace pellix {
 
 SerialLinePort::SerialLinePort(Services& services, SerialLinkPolicy policy,
-                               std::span<const LineTimeout> timeouts, QObject* parent)
-    : QObject(parent), m_link(new SerialLink(services, policy, this)) {
+                               std::span<const LineTimeout> timeouts, Capture* capture,
+                               QObject* parent)
+    : QObject(parent), m_link(new SerialLink(services, policy, capture, this)) {
     m_link->setObjectName(QStringLiteral("MSComm1"));
     m_link->setReceiver([this](std::span<const std::uint8_t> bytes) { return feed(bytes); });
     for (std::size_t i = 0; i < timeouts.size(); ++i) {
@@ -30,18 +29,9 @@ SerialLinePort::SerialLinePort(Services& services, SerialLinkPolicy policy,
 
 SerialLinePort::~SerialLinePort() = default;
 
-void SerialLinePort::setNotedEngine(LineEngine& engine, std::function<void()> afterEach) {
-    if (m_link->capture() == nullptr) {
-        setEngine(&engine);
-        return;
-    }
-    m_bytewise = std::make_unique<BytewiseEngine>(engine, std::move(afterEach));
-    setEngine(m_bytewise.get());
-}
-
 FeedResult SerialLinePort::feed(std::span<const std::uint8_t> bytes) {
     if (m_engine == nullptr) {
-        return {bytes.size(), false};
+        return {};
     }
     m_feeding = true;
     const FeedResult result = m_engine->feed(bytes);

@@ -2,8 +2,6 @@
 
 #include <QObject>
 
-#include <functional>
-#include <memory>
 #include <span>
 #include <vector>
 
@@ -14,25 +12,22 @@ class QTimer;
 
 namespace pellix {
 
-class BytewiseEngine;
-
 // The line port of one tool window: owns the window's SerialLink and one single-shot QTimer per
 // time-out of its engine (named after the timer control). Received bytes go from the link to
 // the engine and the engine's answers back to the link, never through the window.
 class SerialLinePort final : public QObject, public LinePort {
     Q_OBJECT
   public:
+    // `capture`, when given, records the port's traffic; the engine's notes go there too, made
+    // by whoever builds the window from the engine's view events.
     SerialLinePort(Services& services, SerialLinkPolicy policy,
-                   std::span<const LineTimeout> timeouts = {}, QObject* parent = nullptr);
+                   std::span<const LineTimeout> timeouts = {}, Capture* capture = nullptr,
+                   QObject* parent = nullptr);
     ~SerialLinePort() override;
 
     SerialLink& link() { return *m_link; }
     // Bytes received before an engine is set are read and dropped.
     void setEngine(LineEngine* engine) { m_engine = engine; }
-    // Sets `engine` and, when the link is captured, calls `afterEach` after every byte and
-    // time-out it handles, so notes that follow the engine's state see each state a batch passes
-    // through.
-    void setNotedEngine(LineEngine& engine, std::function<void()> afterEach);
     // Stops every time-out, e.g. when the window closes.
     void stopTimeouts();
     // True while the engine handles a batch of received bytes: a window holds what it is told
@@ -54,7 +49,6 @@ class SerialLinePort final : public QObject, public LinePort {
 
     SerialLink* m_link = nullptr;
     LineEngine* m_engine = nullptr;
-    std::unique_ptr<BytewiseEngine> m_bytewise;
     std::vector<QTimer*> m_timers;
     bool m_feeding = false;
 };

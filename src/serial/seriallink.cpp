@@ -2,9 +2,8 @@
 
 #include <QTimer>
 
+#include "capture/capture.h"
 #include "platform/services.h"
-#include "serial/capture.h"
-#include "serial/capturebook.h"
 #include "serial/reconnectwatch.h"
 
 namespace pellix {
@@ -20,16 +19,15 @@ std::string settingsText(const LineSettings& s) {
 }  // namespace
 namespace texts = serialtexts;
 
-SerialLink::SerialLink(Services& services, SerialLinkPolicy policy, QObject* parent)
+SerialLink::SerialLink(Services& services, SerialLinkPolicy policy, Capture* capture,
+                       QObject* parent)
     : QObject(parent),
       m_services(services),
       m_policy(policy),
       m_port(services.ports.create()),
+      m_capture(capture),
       m_portNumber(policy.initialPortNumber),
       m_reconnect(new ReconnectWatch(services.ports, this)) {
-    if (services.captures) {
-        m_capture = services.captures->building();
-    }
     connect(m_port.get(), &SerialPort::readyRead, this, &SerialLink::drain);
     connect(m_port.get(), &SerialPort::deviceLost, this, &SerialLink::onDeviceLost);
     connect(m_reconnect, &ReconnectWatch::deviceBack, this, &SerialLink::onDeviceBack);
@@ -37,10 +35,6 @@ SerialLink::SerialLink(Services& services, SerialLinkPolicy policy, QObject* par
 
 SerialLink::~SerialLink() {
     Close();
-}
-
-QString SerialLink::deviceFor(int portNumber) const {
-    return m_services.ports.deviceFor(portNumber);
 }
 
 PortTarget SerialLink::target(int portNumber) const {

@@ -38,7 +38,8 @@ enum class SelectResult {
 class SerialLink : public QObject {
     Q_OBJECT
   public:
-    SerialLink(Services& services, SerialLinkPolicy policy, QObject* parent = nullptr);
+    SerialLink(Services& services, SerialLinkPolicy policy, Capture* capture = nullptr,
+               QObject* parent = nullptr);
     ~SerialLink() override;
 
     SelectResult SelectPort(int chooserPosition);
@@ -53,10 +54,9 @@ class SerialLink : public QObject {
     bool IsOpen() const;
     int PortNumber() const { return m_portNumber; }
     LineSettings Settings() const { return m_settings; }
-    QString deviceFor(int portNumber) const;
     PortTarget target(int portNumber) const;
     std::vector<PortTarget> targets(int count) const;
-    // Where this port's traffic is recorded; none unless the window was built with one.
+    // Where this port's traffic is recorded; none unless the window was given one.
     Capture* capture() const { return m_capture; }
 
     // Takes every batch read; a stop result drops the rest of the batch and ends the reading.

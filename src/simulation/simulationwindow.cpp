@@ -7,6 +7,7 @@
 #include <QStatusBar>
 #include <QStyle>
 
+#include "capture/capture.h"
 #include "platform/services.h"
 #include "serial/seriallineport.h"
 #include "simulation/simulationtexts.h"
@@ -38,15 +39,15 @@ QLabel* fixedPicture(QWidget* parent, const QString& name, const QString& spoken
 }  // namespace
 
 SimulationWindow::SimulationWindow(Services& services, WindowHost& host, SimulationState& state,
-                                   QWidget* parent)
-    : QWidget(parent, kFixedToolWindowFlags),
+                                   Capture* capture)
+    : QWidget(nullptr, kFixedToolWindowFlags),
       m_services(services),
       m_host(host),
       m_state(state),
-      m_line(new SerialLinePort(services, SerialLinkPolicy{}, {}, this)),
+      m_line(new SerialLinePort(services, SerialLinkPolicy{}, {}, capture, this)),
       m_link(&m_line->link()),
       m_hostEngine(*m_line, *this) {
-    m_hostEngine.setNotes(m_link->capture());
+    m_hostEngine.setNotes(capture);
     setUpWindow(*this, QStringLiteral("Form3"), toQString(texts::kCaption), services.folder,
                 toQString(texts::kIconFile));
 

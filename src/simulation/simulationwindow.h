@@ -10,6 +10,8 @@ class QPushButton;
 
 namespace pellix {
 
+class Capture;
+
 class LockedComboBox;
 class SerialLink;
 class SerialLinePort;
@@ -29,7 +31,7 @@ class SimulationWindow final : public QWidget, private tzv::HostView {
     Q_OBJECT
   public:
     SimulationWindow(Services& services, WindowHost& host, SimulationState& state,
-                     QWidget* parent = nullptr);
+                     Capture* capture = nullptr);
 
     SerialLink& link() { return *m_link; }
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "capture/notesink.h"
 #include "common/lineport.h"
-#include "serial/capture.h"
 
 namespace pellix::tzv {
 

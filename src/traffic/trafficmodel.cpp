@@ -1,6 +1,6 @@
 #include "traffic/trafficmodel.h"
 
-#include "serial/captureformat.h"
+#include "capture/captureformat.h"
 
 namespace pellix {
 namespace {

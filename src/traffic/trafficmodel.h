@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <deque>
 
-#include "serial/capture.h"
+#include "capture/capture.h"
 
 namespace pellix {
 

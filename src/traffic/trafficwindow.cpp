@@ -19,8 +19,8 @@
 #include <set>
 #include <sstream>
 
+#include "capture/captureformat.h"
 #include "platform/atomicsave.h"
-#include "serial/captureformat.h"
 
 namespace pellix {
 namespace {

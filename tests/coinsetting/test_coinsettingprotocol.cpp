@@ -72,9 +72,6 @@ class Recorder final : public CoinSettingView, public LinePort {
                 // A stop comes with a discard and drops the rest of the batch.
                 const FeedResult result = protocol.feed(batch);
                 QCOMPARE(result.stop, discarded);
-                if (!result.stop) {
-                    QCOMPARE(result.consumed, batch.size());
-                }
             }
         }
     }

@@ -15,11 +15,11 @@ namespace pellix::test {
 // empty when the load failed.
 struct CoinSettingOnPty {
     explicit CoinSettingOnPty(const QString& device, CaptureBook* book = nullptr) {
-        s.services.captures = book;
         s.settings.setValue(QStringLiteral("Setting/COMPORT"), QStringLiteral("3"));
         s.settings.setValue(QStringLiteral("Ports/COM3"), device);
-        BuildingScope building(book, CaptureSource::CoinSetting);
-        window.reset(CoinSettingWindow::create(s.services, host, state, [] {}));
+        window.reset(CoinSettingWindow::create(
+            s.services, host, state, [] {},
+            book ? &book->capture(CaptureSource::CoinSetting) : nullptr));
     }
 
     PtyServices s;

@@ -8,13 +8,13 @@
 #include <functional>
 #include <sstream>
 
+#include "capture/captureformat.h"
 #include "cny/cnylogmodel.h"
 #include "cny/cnytesterwindow.h"
 #include "coinsettingonpty.h"
 #include "ptyhopper.h"
 #include "ptyreplay.h"
 #include "serial/capturebook.h"
-#include "serial/captureformat.h"
 #include "serial/seriallink.h"
 #include "widgets/lockedcombobox.h"
 #include "windowtesting.h"
@@ -65,15 +65,11 @@ void coinSettingSession(const QString& device, CaptureBook* book,
 void cnySession(const QString& device, CaptureBook* book, const std::function<void()>& hopperStarts,
                 Screens& screens) {
     PtyServices s;
-    s.services.captures = book;
     s.settings.setValue(QStringLiteral("Ports/COM3"), device);
     RecordingHost host;
     CnyState state;
-    std::unique_ptr<CnyTesterWindow> window;
-    {
-        BuildingScope building(book, CaptureSource::CnyTester);
-        window = std::make_unique<CnyTesterWindow>(s.services, host, state);
-    }
+    auto window = std::make_unique<CnyTesterWindow>(
+        s.services, host, state, book ? &book->capture(CaptureSource::CnyTester) : nullptr);
     CnyLogModel& log = window->logModel();
     auto* statusBox = window->findChild<QLineEdit*>(QStringLiteral("Text2"));
     auto* remainBox = window->findChild<QLineEdit*>(QStringLiteral("Text3"));

@@ -11,9 +11,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "capture/captureformat.h"
 #include "fakes.h"
 #include "serial/capturebook.h"
-#include "serial/captureformat.h"
 #include "serial/reconnectwatch.h"
 #include "serial/seriallineport.h"
 #include "serial/seriallink.h"
@@ -118,7 +118,7 @@ struct RecordingEngine final : LineEngine {
         for (std::size_t i = 0; i < taken; ++i) {
             fed << bytes[i];
         }
-        return {taken, stop};
+        return {stop};
     }
     void timeoutExpired(std::size_t timeout) override { expired << timeout; }
 };
@@ -184,7 +184,7 @@ class SerialLinkTest : public QObject {
             for (std::uint8_t b : bytes) {
                 received << b;
             }
-            return FeedResult{bytes.size(), false};
+            return FeedResult{};
         });
         pty.send(QByteArray::fromHex("0501020400ff"));
         QTRY_COMPARE(received.size(), 6);
@@ -290,10 +290,7 @@ class SerialLinkTest : public QObject {
         s.settings.setValue(QStringLiteral("Ports/COM4"), node.path);
         // The link records its traffic as in the program, to see the replug in its capture.
         CaptureBook book;
-        s.services.captures = &book;
-        std::optional<BuildingScope> building(std::in_place, &book, CaptureSource::CnyTester);
-        SerialLink link(s.services, {});
-        building.reset();
+        SerialLink link(s.services, {}, &book.capture(CaptureSource::CnyTester));
         link.Configure(LineSettings{19200, Parity::Even, 8, 2});
         QCOMPARE(link.SelectPort(3), SelectResult::Opened);
         auto* watch = link.findChild<QTimer*>(QStringLiteral("ReconnectTimer"));
@@ -339,7 +336,7 @@ class SerialLinkTest : public QObject {
             for (std::uint8_t b : bytes) {
                 received << b;
             }
-            return FeedResult{bytes.size(), false};
+            return FeedResult{};
         });
         pty->send(QByteArray::fromHex("5a"));
         QTRY_COMPARE(received, QList<int>{0x5A});
@@ -488,10 +485,10 @@ class SerialLinkTest : public QObject {
                 received << bytes[i];
                 if (bytes[i] == 0xEE) {
                     link.DiscardInput();  // as a receiver reset does in the middle of a batch
-                    return FeedResult{i + 1, true};
+                    return FeedResult{true};
                 }
             }
-            return FeedResult{bytes.size(), false};
+            return FeedResult{};
         });
         pty.send(QByteArray::fromHex("01eeaabbcc"));
         QTRY_VERIFY(!received.isEmpty() && received.last() == 0xEE);
@@ -510,7 +507,7 @@ class SerialLinkTest : public QObject {
     void linePortTimeoutsAreNamedOneShots() {
         TestServices s;
         QObject window;
-        auto* line = new SerialLinePort(s.services, {}, kTimeouts, &window);
+        auto* line = new SerialLinePort(s.services, {}, kTimeouts, nullptr, &window);
         RecordingEngine engine;
         line->setEngine(&engine);
         auto* first = window.findChild<QTimer*>(QStringLiteral("TimerA"));

@@ -38,7 +38,8 @@ struct AllWindows {
     }
     static QStringList withTraffic() { return kinds() << QStringLiteral("traffic"); }
 
-    std::unique_ptr<QWidget> build(const QString& kind) {
+    // A tool window records its traffic into `capture` when given one.
+    std::unique_ptr<QWidget> build(const QString& kind, Capture* capture = nullptr) {
         if (kind == QLatin1String("launcher")) {
             return std::make_unique<LauncherWindow>(registry, ts.folder);
         }
@@ -49,16 +50,16 @@ struct AllWindows {
             return std::make_unique<ManualWindow>(ts.services, host);
         }
         if (kind == QLatin1String("coin number setting")) {
-            return std::unique_ptr<QWidget>(
-                CoinSettingWindow::create(ts.services, host, coinSettingState, [] {}));
+            return std::unique_ptr<QWidget>(CoinSettingWindow::create(
+                ts.services, host, coinSettingState, [] {}, capture));
         }
         if (kind == QLatin1String("protocol simulation")) {
-            return std::make_unique<SimulationWindow>(ts.services, host, simulationState);
+            return std::make_unique<SimulationWindow>(ts.services, host, simulationState, capture);
         }
         if (kind == QLatin1String("cny tester")) {
-            return std::make_unique<CnyTesterWindow>(ts.services, host, cnyState);
+            return std::make_unique<CnyTesterWindow>(ts.services, host, cnyState, capture);
         }
-        return std::make_unique<HardwareTestWindow>(ts.services, host);
+        return std::make_unique<HardwareTestWindow>(ts.services, host, capture);
     }
 };
 

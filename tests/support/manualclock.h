@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "serial/capture.h"
+#include "capture/capture.h"
 
 namespace pellix::test {
 

@@ -16,10 +16,10 @@
 #include "app/launcherwindow.h"
 #include "app/trafficopener.h"
 #include "app/windowregistry.h"
+#include "capture/captureformat.h"
 #include "fakes.h"
 #include "manualclock.h"
 #include "serial/capturebook.h"
-#include "serial/captureformat.h"
 #include "traffic/trafficmodel.h"
 #include "traffic/trafficwindow.h"
 #include "widgets/lockedcombobox.h"
@@ -92,12 +92,8 @@ class TrafficWindowTest : public QObject {
         QFETCH(QString, button);
         QFETCH(QString, note);
         AllWindows all;
-        all.ts.services.captures = &all.captures;
-        std::unique_ptr<QWidget> window;
-        {
-            BuildingScope building(&all.captures, static_cast<CaptureSource>(source));
-            window = all.build(kind);
-        }
+        std::unique_ptr<QWidget> window =
+            all.build(kind, &all.captures.capture(static_cast<CaptureSource>(source)));
         QVERIFY(window);
         if (!chooser.isEmpty()) {
             auto* ports = window->findChild<LockedComboBox*>(chooser);

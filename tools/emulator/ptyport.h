@@ -35,7 +35,6 @@ class PtyPort : public QObject {
     void unplug();
     bool plugged() const { return m_master >= 0; }
     // Whether a program has the far end open (always true for a serial device).
-    bool farEndOpen() const { return m_farEndOpen; }
 
     // The slave's path (changes at every plug) and the link to it (never changes).
     QString path() const { return m_path; }

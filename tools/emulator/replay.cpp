@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <istream>
 
-#include "serial/captureformat.h"
+#include "capture/captureformat.h"
 
 namespace pellix::emulator {
 

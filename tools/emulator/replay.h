@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/capture.h"
+#include "capture/capture.h"
 
 namespace pellix::emulator {
 
@@ -56,7 +56,6 @@ class Replayer {
     // "step 4 (+0000.012345): expected TX 82, got 83 at byte 1"
     const std::optional<std::string>& mismatch() const { return m_mismatch; }
     std::size_t stepsDone() const { return m_next; }
-    std::size_t stepCount() const { return m_script.steps.size(); }
     std::uint64_t toolBytes() const { return m_toolBytes; }
 
   private:

@@ -1,4 +1,4 @@
-#include "serial/captureformat.h"
+#include "capture/captureformat.h"
 
 #include <array>
 #include <charconv>

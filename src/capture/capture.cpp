@@ -1,4 +1,4 @@
-#include "serial/capture.h"
+#include "capture/capture.h"
 
 #include <algorithm>
 
@@ -22,13 +22,11 @@ void CaptureRing::push(CaptureEvent event) {
     m_bytesUsed += cost(event);
     m_events.push_back(std::move(event));
     ++m_nextSequence;
-    ++m_revision;
     trim();
 }
 
 void CaptureRing::newestChanged(std::size_t oldCost) {
     m_bytesUsed = m_bytesUsed - oldCost + cost(m_events.back());
-    ++m_revision;
     trim();
 }
 
@@ -36,7 +34,6 @@ void CaptureRing::clear() {
     m_dropped += m_events.size();
     m_events.clear();
     m_bytesUsed = 0;
-    ++m_revision;
 }
 
 void CaptureRing::trim() {
@@ -66,9 +63,6 @@ void Capture::add(CaptureKind kind, std::string data, std::string note) {
 }
 
 void Capture::opened(std::string_view port, std::string_view device, std::string_view settings) {
-    if (!m_enabled) {
-        return;
-    }
     const std::string wall = m_clock.wallClock();
     if (!m_started) {
         // Times count from the first opening; later openings keep the same origin so one
@@ -87,38 +81,28 @@ void Capture::opened(std::string_view port, std::string_view device, std::string
 }
 
 void Capture::reopened(std::string_view device) {
-    if (m_enabled) {
-        add(CaptureKind::Reopen, std::string(device));
-    }
+    add(CaptureKind::Reopen, std::string(device));
 }
 
 void Capture::settingsChanged(std::string_view settings) {
-    if (m_enabled) {
-        m_header.settings = settings;
-        add(CaptureKind::Line, std::string(settings));
-    }
+    m_header.settings = settings;
+    add(CaptureKind::Line, std::string(settings));
 }
 
 void Capture::closed() {
-    if (m_enabled) {
-        add(CaptureKind::Close, {});
-    }
+    add(CaptureKind::Close, {});
 }
 
 void Capture::lost() {
-    if (m_enabled) {
-        add(CaptureKind::Lost, {});
-    }
+    add(CaptureKind::Lost, {});
 }
 
 void Capture::discarded(std::size_t bytes) {
-    if (m_enabled) {
-        add(CaptureKind::Discard, std::to_string(bytes));
-    }
+    add(CaptureKind::Discard, std::to_string(bytes));
 }
 
 void Capture::chunk(CaptureKind direction, std::span<const std::uint8_t> bytes) {
-    if (!m_enabled || bytes.empty()) {
+    if (bytes.empty()) {
         return;
     }
     const std::int64_t t = now();
@@ -143,7 +127,7 @@ void Capture::chunk(CaptureKind direction, std::span<const std::uint8_t> bytes) 
 }
 
 void Capture::note(std::string_view text) {
-    if (!m_enabled || text.empty()) {
+    if (text.empty()) {
         return;
     }
     // A note made while handling a chunk explains it; one made later (a time-out) stands alone.
@@ -173,22 +157,6 @@ void Capture::addSink(CaptureSink* sink) {
 
 void Capture::removeSink(CaptureSink* sink) {
     m_sinks.erase(std::remove(m_sinks.begin(), m_sinks.end(), sink), m_sinks.end());
-}
-
-FeedResult BytewiseEngine::feed(std::span<const std::uint8_t> bytes) {
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const FeedResult one = m_engine.feed(bytes.subspan(i, 1));
-        m_afterEach();
-        if (one.stop) {
-            return {i + 1, true};
-        }
-    }
-    return {bytes.size(), false};
-}
-
-void BytewiseEngine::timeoutExpired(std::size_t timeout) {
-    m_engine.timeoutExpired(timeout);
-    m_afterEach();
 }
 
 }  // namespace pellix

@@ -4,6 +4,8 @@
 
 #include <functional>
 
+#include "capture/capture.h"
+#include "capture/captureformat.h"
 #include "cny/cnyframe.h"
 #include "cny/cnynotes.h"
 #include "cny/cnyreplyassembler.h"
@@ -12,8 +14,6 @@
 #include "common/lineport.h"
 #include "hwtest/hwtestnotes.h"
 #include "hwtest/teststreamreceiver.h"
-#include "serial/capture.h"
-#include "serial/captureformat.h"
 #include "simulation/tzvsimulation.h"
 
 using namespace pellix;
@@ -132,31 +132,19 @@ class CaptureNotesTest : public QObject {
         stored[0] = 1000;
         CoinNumbers saved{};
         saved[1] = 256;
-        // With notes the protocol is fed through the byte-by-byte engine, as in a captured
-        // window; the window and the line must see exactly what they see without it.
-        const auto run = [&](CoinWindow& shown, CoinSettingView& window, CoinSettingNotes* notes) {
+        // With notes the protocol talks to the window through them, as in a captured window; the
+        // window and the line must see exactly what they see without them.
+        const auto run = [&](CoinWindow& shown, CoinSettingView& window) {
             CoinSettingState state;
             Line line;
             line.calls = &shown.calls;
             CoinSettingProtocol protocol(state, line, window);
-            BytewiseEngine bytewise(protocol, [&] {
-                if (notes) {
-                    notes->stageNow(protocol.stage());
-                }
-            });
-            LineEngine& engine = notes ? static_cast<LineEngine&>(bytewise) : protocol;
             protocol.load();
             const auto feed = [&](const Bytes& bytes) {
-                const FeedResult result = engine.feed(bytes);
-                shown.calls.push_back("fed " + std::to_string(result.consumed) +
-                                      (result.stop ? " stop" : ""));
+                const FeedResult result = protocol.feed(bytes);
+                shown.calls.push_back(result.stop ? "fed, stop" : "fed");
             };
-            const auto save = [&] {
-                protocol.SendSettings(saved);
-                if (notes) {
-                    notes->stageNow(protocol.stage());
-                }
-            };
+            const auto save = [&] { protocol.SendSettings(saved); };
             feed(cat({settingsBlock(stored), {0x82, 0x83}}));
             save();
             Bytes refreshed = settingsBlock(saved);
@@ -167,12 +155,12 @@ class CaptureNotesTest : public QObject {
             feed({0x55, 0x3A, 0x00});
         };
         CoinWindow plain;
-        run(plain, plain, nullptr);
+        run(plain, plain);
         CoinWindow window;
         CoinSettingNotes notes(window);
         Notes sink;
         notes.setSink(&sink);
-        run(window, notes, &notes);
+        run(window, notes);
         QVERIFY(window.calls == plain.calls);
 
         Calls expected{"status \"Switch on Pellix\"",
@@ -254,8 +242,8 @@ class CaptureNotesTest : public QObject {
             {0x46, 0x46, 0x46, 0x58, 0x05, 0x7B},
             record,
         });
-        // With notes the receiver talks to the window and the line through them and is fed
-        // byte by byte, as in a captured window.
+        // With notes the receiver talks to the window and the line through them, as in a
+        // captured window.
         const auto run = [&](HwWindow& shown, Notes* sink) {
             Line line;
             line.calls = &shown.calls;
@@ -264,11 +252,9 @@ class CaptureNotesTest : public QObject {
             hwtest::TestStreamReceiver receiver(
                 sink ? static_cast<LinePort&>(notes) : line,
                 sink ? static_cast<hwtest::TestStreamView&>(notes) : shown);
-            BytewiseEngine bytewise(receiver, [&] { notes.stateNow(receiver.state()); });
-            LineEngine& engine = sink ? static_cast<LineEngine&>(bytewise) : receiver;
             const std::size_t split = 20;
-            engine.feed(std::span(stream).first(split));
-            engine.feed(std::span(stream).subspan(split));
+            receiver.feed(std::span(stream).first(split));
+            receiver.feed(std::span(stream).subspan(split));
             receiver.sendReadFlashRequest();
             hwtest::FlashRecord written;
             written.softwareVersion = "W";

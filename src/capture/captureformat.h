@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "serial/capture.h"
+#include "capture/capture.h"
 
 namespace pellix {
 
@@ -47,7 +47,6 @@ class CaptureReader {
     Result next(CaptureEvent& event);
 
     const CaptureHeader& header() const { return m_header; }
-    int lineNumber() const { return m_lineNumber; }
     // "line 12: bad byte 'G1'"
     const std::string& error() const { return m_error; }
     std::size_t bufferSize() const { return m_line.size(); }

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/lineport.h"
+#include "capture/notesink.h"
 
 namespace pellix {
 
@@ -59,8 +59,6 @@ class CaptureRing {
     std::uint64_t firstSequence() const { return m_nextSequence - m_events.size(); }
     std::uint64_t nextSequence() const { return m_nextSequence; }
     std::uint64_t dropped() const { return m_dropped; }
-    // Counts every change, so a view can tell that the newest event grew.
-    std::uint64_t revision() const { return m_revision; }
     const CaptureEvent& at(std::uint64_t sequence) const {
         return m_events[static_cast<std::size_t>(sequence - firstSequence())];
     }
@@ -77,32 +75,6 @@ class CaptureRing {
     std::size_t m_bytesUsed = 0;
     std::uint64_t m_nextSequence = 0;
     std::uint64_t m_dropped = 0;
-    std::uint64_t m_revision = 0;
-};
-
-// Where the engines' notes go; the capture of the window's port implements it.
-class NoteSink {
-  public:
-    virtual void note(std::string_view text) = 0;
-
-  protected:
-    ~NoteSink() = default;
-};
-
-// Sits between a captured line port and its engine: hands the engine one byte at a time and
-// calls `afterEach` after every byte and time-out, so notes that follow the engine's state see
-// each state a batch passes through. An uncaptured port feeds its engine directly.
-class BytewiseEngine final : public LineEngine {
-  public:
-    BytewiseEngine(LineEngine& engine, std::function<void()> afterEach)
-        : m_engine(engine), m_afterEach(std::move(afterEach)) {}
-
-    FeedResult feed(std::span<const std::uint8_t> bytes) override;
-    void timeoutExpired(std::size_t timeout) override;
-
-  private:
-    LineEngine& m_engine;
-    std::function<void()> m_afterEach;
 };
 
 // Told of every change, in order: a recorder writes them to a file as they happen.
@@ -158,9 +130,6 @@ class Capture final : public NoteSink {
     // Attached to the newest chunk when that is the newest event, else an event of its own.
     void note(std::string_view text) override;
 
-    // Off: nothing is recorded (the cost of the line without capture).
-    void setEnabled(bool on) { m_enabled = on; }
-    bool enabled() const { return m_enabled; }
     void clear() { m_ring.clear(); }
 
     void addSink(CaptureSink* sink);
@@ -184,7 +153,6 @@ class Capture final : public NoteSink {
     // One past the sequence number of the newest chunk event, to tell it is still the newest.
     std::uint64_t m_lastChunkSequence = 0;
     bool m_started = false;
-    bool m_enabled = true;
 };
 
 }  // namespace pellix
