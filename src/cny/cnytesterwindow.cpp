@@ -26,6 +26,7 @@
 #include "common/text.h"
 #include "platform/atomicsave.h"
 #include "platform/services.h"
+#include "serial/portchooser.h"
 #include "serial/seriallineport.h"
 #include "serial/seriallink.h"
 #include "widgets/formwidgets.h"

@@ -29,6 +29,7 @@
 #include "common/text.h"
 #include "platform/filedialogs.h"
 #include "platform/services.h"
+#include "serial/portchooser.h"
 #include "serial/seriallineport.h"
 #include "serial/seriallink.h"
 #include "widgets/formwidgets.h"

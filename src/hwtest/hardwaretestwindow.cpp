@@ -18,6 +18,7 @@
 #include "hwtest/hwtesttexts.h"
 #include "hwtest/testresultrows.h"
 #include "platform/services.h"
+#include "serial/portchooser.h"
 #include "serial/seriallineport.h"
 #include "serial/seriallink.h"
 #include "widgets/artwork.h"

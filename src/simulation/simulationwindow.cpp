@@ -9,6 +9,7 @@
 
 #include "capture/capture.h"
 #include "platform/services.h"
+#include "serial/portchooser.h"
 #include "serial/seriallineport.h"
 #include "simulation/simulationtexts.h"
 #include "widgets/artwork.h"

@@ -7,7 +7,6 @@
 namespace pellix {
 
 class Clipboard;
-class SerialLink;
 
 // A drop-down list whose entries can only be picked: typed characters are discarded, with or
 // without Alt, Ctrl or AltGr (arrow keys, Page Up/Down, Home/End and the mouse still choose).
@@ -32,9 +31,5 @@ class LockedComboBox : public QComboBox {
   private:
     Clipboard* m_clipboard = nullptr;
 };
-
-// Fills a port chooser with "COM1" .. "COM<count>", each entry's tooltip naming the device it
-// opens, and shows "COM1" with no entry chosen.
-void fillPortChooser(LockedComboBox& chooser, const SerialLink& link, int count);
 
 }  // namespace pellix
