@@ -102,28 +102,31 @@ void Capture::discarded(std::size_t bytes) {
 }
 
 void Capture::chunk(CaptureKind direction, std::span<const std::uint8_t> bytes) {
-    if (bytes.empty()) {
-        return;
-    }
     const std::int64_t t = now();
-    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    if (!m_ring.empty()) {
-        CaptureEvent& last = m_ring.newest();
-        if (last.kind == direction && last.note.empty() && t - m_lastChunk < kMergeGapMicros &&
-            m_ring.nextSequence() == m_lastChunkSequence) {
-            const std::size_t before = CaptureRing::cost(last);
-            last.data.append(text);
-            m_lastChunk = t;
-            for (CaptureSink* sink : m_sinks) {
-                sink->bytesAppended(direction, t, bytes);
+    while (!bytes.empty()) {
+        if (!m_ring.empty()) {
+            CaptureEvent& last = m_ring.newest();
+            if (last.kind == direction && last.note.empty() && t - m_lastChunk < kMergeGapMicros &&
+                m_ring.nextSequence() == m_lastChunkSequence && last.data.size() < kMaxChunkBytes) {
+                const auto part =
+                    bytes.first(std::min(bytes.size(), kMaxChunkBytes - last.data.size()));
+                const std::size_t before = CaptureRing::cost(last);
+                last.data.append(reinterpret_cast<const char*>(part.data()), part.size());
+                m_lastChunk = t;
+                for (CaptureSink* sink : m_sinks) {
+                    sink->bytesAppended(direction, t, part);
+                }
+                m_ring.newestChanged(before);
+                bytes = bytes.subspan(part.size());
+                continue;
             }
-            m_ring.newestChanged(before);
-            return;
         }
+        const auto part = bytes.first(std::min(bytes.size(), kMaxChunkBytes));
+        add(direction, std::string(reinterpret_cast<const char*>(part.data()), part.size()));
+        m_lastChunk = t;
+        m_lastChunkSequence = m_ring.nextSequence();
+        bytes = bytes.subspan(part.size());
     }
-    add(direction, std::string(text));
-    m_lastChunk = t;
-    m_lastChunkSequence = m_ring.nextSequence();
 }
 
 void Capture::note(std::string_view text) {
@@ -133,7 +136,8 @@ void Capture::note(std::string_view text) {
     // A note made while handling a chunk explains it; one made later (a time-out) stands alone.
     const std::int64_t t = now();
     if (!m_ring.empty() && m_ring.nextSequence() == m_lastChunkSequence &&
-        t - m_lastChunk < kMergeGapMicros) {
+        t - m_lastChunk < kMergeGapMicros &&
+        m_ring.newest().note.size() + text.size() < kMaxNoteLength) {
         CaptureEvent& last = m_ring.newest();
         const std::size_t before = CaptureRing::cost(last);
         if (!last.note.empty()) {
@@ -146,7 +150,7 @@ void Capture::note(std::string_view text) {
         m_ring.newestChanged(before);
         return;
     }
-    add(CaptureKind::Note, {}, std::string(text));
+    add(CaptureKind::Note, {}, std::string(text.substr(0, kMaxNoteLength)));
 }
 
 void Capture::addSink(CaptureSink* sink) {

@@ -116,6 +116,11 @@ class Capture final : public NoteSink {
     // Chunks of one direction closer than this to the previous one, with nothing between
     // them, are one line: the one-byte writes of a frame, the bytes of one burst.
     static constexpr std::int64_t kMergeGapMicros = 2000;
+    // A burst is cut into lines of at most this many bytes, and a line takes notes up to this
+    // many characters (more go on lines of their own), so no line grows without bound: a view
+    // lays out each line whole, and a reader keeps one line buffer of fixed size.
+    static constexpr std::size_t kMaxChunkBytes = 4096;
+    static constexpr std::size_t kMaxNoteLength = 4096;
 
     Capture(std::string window, CaptureClock clock, std::size_t capBytes = kDefaultCapBytes);
 

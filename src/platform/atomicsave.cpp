@@ -51,6 +51,9 @@ constexpr const char* kOldKept = "The file that was there is unchanged.";
             return QString::fromLatin1(kFolder);
         case EIO:
             return QString::fromLatin1(kDiskError);
+        case ENODEV:
+        case ENXIO:
+            return QString::fromLatin1(kNotAFile);
         default:
             return QString::fromLatin1(kOther).arg(QString::fromLocal8Bit(std::strerror(error)));
     }
@@ -192,6 +195,10 @@ QString saveWithQt(const QString& path, const QByteArray& bytes) {
 #endif
 
 }  // namespace
+
+QString fileErrorReason(int error) {
+    return reasonFor(error);
+}
 
 QString saveFileAtomically(const QString& path, const QByteArray& bytes) {
 #ifdef Q_OS_UNIX

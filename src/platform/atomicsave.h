@@ -25,4 +25,7 @@ class QtAtomicSave final : public AtomicSave {
 // Only a regular file (or a name not yet taken) is replaced; a folder, a named pipe or a
 // device keeps its place and the save fails.
 QString saveFileAtomically(const QString& path, const QByteArray& bytes);
+
+// A system error number (errno) as the same plain words a failed save gives.
+QString fileErrorReason(int error);
 }  // namespace pellix

@@ -150,7 +150,13 @@ QVariant TrafficModel::data(const QModelIndex& index, int role) const {
         return {};
     }
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) {
-        return cellText(event(index.row()), index.column());
+        // A view lays out the whole text of a cell on every repaint, however little of it
+        // shows: a long chunk is cut here, and Copy still takes all of it.
+        const QString text = cellText(event(index.row()), index.column());
+        if (text.size() > kShownLength) {
+            return text.left(kShownLength) + QChar(0x2026);
+        }
+        return text;
     }
     if (role == Qt::TextAlignmentRole && index.column() == Time) {
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);

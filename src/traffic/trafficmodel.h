@@ -17,6 +17,8 @@ class TrafficModel final : public QAbstractTableModel {
   public:
     enum Column { Time, Direction, Hex, Chars, Note, kColumns };
     static constexpr int kMaxRows = 50'000;
+    // Characters of a cell shown in the view; longer texts end in an ellipsis.
+    static constexpr int kShownLength = 512;
 
     struct Filter {
         bool tx = true;

@@ -21,6 +21,7 @@
 
 #include "capture/captureformat.h"
 #include "platform/atomicsave.h"
+#include "serial/capturefile.h"
 
 namespace pellix {
 namespace {
@@ -142,8 +143,8 @@ TrafficWindow::TrafficWindow(CaptureBook& book, QWidget* parent)
     m_recordFlush = new QTimer(this);
     m_recordFlush->setInterval(kRefreshMs);
     connect(m_recordFlush, &QTimer::timeout, this, [this] {
-        if (m_recorder) {
-            m_recorder->flush();
+        if (m_recording && !m_recording->flush()) {
+            stopRecording();  // says why on the status line
         }
     });
 
@@ -163,6 +164,7 @@ void TrafficWindow::onSourcePicked(int index) {
     if (index < 0) {
         return;
     }
+    m_message.clear();
     m_source = static_cast<CaptureSource>(index);
     m_model->setCapture(&m_book.capture(m_source));
     if (m_follow->isChecked()) {
@@ -172,6 +174,7 @@ void TrafficWindow::onSourcePicked(int index) {
 }
 
 void TrafficWindow::onFilterChanged() {
+    m_message.clear();
     m_model->setFilter({m_tx->isChecked(), m_rx->isChecked(), m_other->isChecked()});
     updateStatus();
 }
@@ -190,10 +193,18 @@ void TrafficWindow::updateStatus() {
     const CaptureRing& ring = m_book.capture(m_source).ring();
     QString text =
         QStringLiteral("%1 events held, %2 dropped").arg(ring.size()).arg(ring.dropped());
-    if (m_recorder) {
-        text += QStringLiteral("; recording to %1").arg(m_recordPath);
+    if (m_recording) {
+        text += QStringLiteral("; recording to %1").arg(m_recording->path());
+    }
+    if (!m_message.isEmpty()) {
+        text = m_message + QStringLiteral(" (") + text + QLatin1Char(')');
     }
     m_status->setText(text);
+}
+
+void TrafficWindow::tell(const QString& message) {
+    m_message = message;
+    updateStatus();
 }
 
 QString TrafficWindow::copySelection() {
@@ -213,6 +224,7 @@ QString TrafficWindow::copySelection() {
 }
 
 void TrafficWindow::onClear() {
+    m_message.clear();
     m_book.capture(m_source).clear();
     m_model->clearRows();
     updateStatus();
@@ -226,9 +238,11 @@ bool TrafficWindow::saveTo(const QString& path) {
     const QString error =
         saveFileAtomically(path, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
     if (!error.isEmpty()) {
-        m_status->setText(error);
+        tell(QStringLiteral("Could not save %1: %2").arg(path, error));
         return false;
     }
+    m_message.clear();
+    updateStatus();
     return true;
 }
 
@@ -241,14 +255,13 @@ void TrafficWindow::onSaveAs() {
 
 bool TrafficWindow::startRecording(const QString& path) {
     stopRecording();
-    m_recordFile.open(path.toStdString(), std::ios::out | std::ios::app | std::ios::binary);
-    if (!m_recordFile) {
+    QString error;
+    m_recording = CaptureFile::start(m_book.capture(m_source), path, error);
+    if (!m_recording) {
+        tell(QStringLiteral("Could not record to %1: %2").arg(path, error));
         return false;
     }
-    m_recordedCapture = &m_book.capture(m_source);
-    m_recordPath = path;
-    m_recorder = std::make_unique<CaptureRecorder>(m_recordFile, m_recordedCapture->header());
-    m_recordedCapture->addSink(m_recorder.get());
+    m_message.clear();
     m_recordFlush->start();
     {
         const QSignalBlocker block(m_record);
@@ -259,15 +272,16 @@ bool TrafficWindow::startRecording(const QString& path) {
 }
 
 void TrafficWindow::stopRecording() {
-    if (!m_recorder) {
+    if (!m_recording) {
         return;
     }
     m_recordFlush->stop();
-    m_recordedCapture->removeSink(m_recorder.get());
-    m_recorder->flush();
-    m_recorder.reset();
-    m_recordFile.close();
-    m_recordedCapture = nullptr;
+    const bool written = m_recording->flush();
+    if (!written) {
+        m_message = QStringLiteral("Recording to %1 stopped: %2")
+                        .arg(m_recording->path(), m_recording->error());
+    }
+    m_recording.reset();
     if (m_record->isChecked()) {
         const QSignalBlocker block(m_record);
         m_record->setChecked(false);
@@ -277,6 +291,7 @@ void TrafficWindow::stopRecording() {
 
 void TrafficWindow::onRecordToggled(bool on) {
     if (!on) {
+        m_message.clear();
         stopRecording();
         return;
     }
@@ -284,9 +299,6 @@ void TrafficWindow::onRecordToggled(bool on) {
     if (path.isEmpty() || !startRecording(path)) {
         const QSignalBlocker block(m_record);
         m_record->setChecked(false);
-        if (!path.isEmpty()) {
-            m_status->setText(QStringLiteral("Could not open %1").arg(path));
-        }
     }
 }
 

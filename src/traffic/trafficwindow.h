@@ -3,7 +3,6 @@
 #include <QString>
 #include <QWidget>
 
-#include <fstream>
 #include <functional>
 #include <memory>
 
@@ -19,7 +18,7 @@ class QTimer;
 
 namespace pellix {
 
-class CaptureRecorder;
+class CaptureFile;
 class Clipboard;
 
 // The "Traffic" window: one tool window's capture as rows (time since the port was first
@@ -42,12 +41,13 @@ class TrafficWindow final : public QWidget {
     void setAskFileName(AskFileName ask) { m_ask = std::move(ask); }
 
     // Writes the capture's ring to `path` through the atomic save: the file is replaced only
-    // when complete. A failure is told on the status line.
+    // when complete. A failure is told on the status line, naming the file, until the next
+    // action.
     bool saveTo(const QString& path);
-    // Appends every event from now on to `path`, one flushed line each.
+    // Records every event from now on into `path`, which starts afresh, one line each.
     bool startRecording(const QString& path);
     void stopRecording();
-    bool recording() const { return static_cast<bool>(m_recorder); }
+    bool recording() const { return static_cast<bool>(m_recording); }
     // Copies the selected rows as tab-separated lines; returns the text.
     QString copySelection();
     // One timer tick: takes what is new and scrolls to it when following.
@@ -63,6 +63,8 @@ class TrafficWindow final : public QWidget {
     void onSaveAs();
     void onRecordToggled(bool on);
     void updateStatus();
+    // A failure stays on the status line until the technician does something else.
+    void tell(const QString& message);
 
     CaptureBook& m_book;
     CaptureSource m_source = CaptureSource::CoinSetting;
@@ -80,10 +82,8 @@ class TrafficWindow final : public QWidget {
     QTimer* m_recordFlush = nullptr;
     AskFileName m_ask;
 
-    std::ofstream m_recordFile;
-    QString m_recordPath;
-    std::unique_ptr<CaptureRecorder> m_recorder;
-    Capture* m_recordedCapture = nullptr;
+    std::unique_ptr<CaptureFile> m_recording;
+    QString m_message;
 };
 
 }  // namespace pellix

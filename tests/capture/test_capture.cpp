@@ -124,6 +124,56 @@ class CaptureTest : public QObject {
         QCOMPARE(ring.bytesUsed(), CaptureRing::cost(ring.newest()));
     }
 
+    // Exactly at the cap nothing goes; one byte over, the oldest does.
+    void ringAtItsCapExactly() {
+        const CaptureEvent event{0, CaptureKind::Rx, "ab", {}};
+        CaptureRing ring(3 * CaptureRing::cost(event));
+        for (int i = 0; i < 3; ++i) {
+            ring.push(event);
+        }
+        QCOMPARE(ring.size(), std::size_t{3});
+        QCOMPARE(ring.bytesUsed(), ring.capBytes());
+        ring.push(event);
+        QCOMPARE(ring.size(), std::size_t{3});
+        QCOMPARE(ring.dropped(), std::uint64_t{1});
+    }
+
+    // A burst with no gap and a flood of notes are cut into lines of bounded length, and every
+    // line the writer makes is one the reader takes, bytes and notes complete.
+    void burstsAreCutIntoLinesAReaderTakes() {
+        ManualClock clock;
+        Capture capture("CNY mode tester", clock.clock());
+        capture.opened("COM3", "/dev/pts/7", "9600,E,8,1");
+        Bytes burst(3 * Capture::kMaxChunkBytes + 100);
+        for (std::size_t i = 0; i < burst.size(); ++i) {
+            burst[i] = static_cast<std::uint8_t>(i);
+        }
+        capture.received(std::span(burst).first(10));
+        capture.received(std::span(burst).subspan(10));
+        std::string notes;
+        for (int i = 0; i < 2000; ++i) {
+            capture.note("NO ERROR");
+            notes.append(notes.empty() ? "" : " | ").append("NO ERROR");
+        }
+        std::stringstream file;
+        writeCapture(file, capture.header(), capture.ring());
+        CaptureReader reader(file);
+        CaptureEvent event;
+        std::string bytes;
+        std::string readNotes;
+        while (reader.next(event) == CaptureReader::Result::Event) {
+            QVERIFY(event.data.size() <= Capture::kMaxChunkBytes);
+            QVERIFY(event.note.size() <= Capture::kMaxNoteLength);
+            bytes += isTraffic(event.kind) ? event.data : std::string();
+            if (!event.note.empty()) {
+                readNotes.append(readNotes.empty() ? "" : " | ").append(event.note);
+            }
+        }
+        QVERIFY2(reader.error().empty(), reader.error().c_str());
+        QCOMPARE(bytes, std::string(burst.begin(), burst.end()));
+        QCOMPARE(readNotes, notes);
+    }
+
     // Writes close together become one line; notes made while handling them attach to it;
     // anything between, a long pause or a change of direction starts a new line.
     void chunksMergeAndNotesAttach() {

@@ -2,14 +2,20 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <fstream>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sstream>
 
 #include "allwindows.h"
@@ -276,6 +282,11 @@ class TrafficWindowTest : public QObject {
         QCOMPARE(events[2].note, std::string("NO ERROR"));
         QVERIFY(!window.saveTo(dir.filePath(QStringLiteral("missing/cny.txt"))));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("cny.txt")});
+        // The failure names the file and outlasts the status line's refresh.
+        window.refresh();
+        auto* status = window.findChild<QLabel*>(QStringLiteral("status"));
+        QVERIFY2(status->text().contains(QStringLiteral("missing/cny.txt")),
+                 qPrintable(status->text()));
     }
 
     // Every event is in the file as soon as the next one happens; stopping writes the last.
@@ -303,11 +314,90 @@ class TrafficWindowTest : public QObject {
         QCOMPARE(events[2].kind, CaptureKind::Tx);
         capture.closed();
         QCOMPARE(readFile(path, &error).size(), std::size_t{3});
+        // A second recording starts the file afresh, so it stays one run a reader takes.
+        clock.micros += 5'000'000;
+        record->click();
+        capture.sent(Bytes{0x60});
+        record->click();
+        const auto again = readFile(path, &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(again.size(), std::size_t{1});
         // A file that cannot be opened leaves the button up.
         window.setAskFileName([&](const QString&) { return dir.filePath("no/such/file"); });
         record->click();
         QVERIFY(!record->isChecked());
         QVERIFY(!window.recording());
+    }
+
+    // Recording never blocks on a pipe and never claims to record what is not written: a pipe
+    // or a device is refused at once, a file that stops taking bytes ends the recording; each
+    // says so with the file's name until the next action.
+    void recordingFailuresAreTold_data() {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("named pipe nobody reads") << QStringLiteral("fifo");
+        QTest::newRow("device") << QStringLiteral("/dev/full");
+        QTest::newRow("folder") << QStringLiteral(".");
+        QTest::newRow("file size limit reached") << QStringLiteral("limit");
+    }
+    void recordingFailuresAreTold() {
+        QFETCH(QString, target);
+        ManualClock clock;
+        CaptureBook book(clock.clock());
+        Capture& capture = book.capture(CaptureSource::CoinSetting);
+        TrafficWindow window(book);
+        QTemporaryDir dir;
+        QString path = target.startsWith('/') ? target : dir.filePath(target);
+        if (target == QLatin1String("fifo")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        }
+        struct rlimit old {};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        const bool limited = target == QLatin1String("limit");
+        if (limited) {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const struct rlimit low { 4096, old.rlim_max };
+            ::setrlimit(RLIMIT_FSIZE, &low);
+        }
+        window.setAskFileName([&](const QString&) { return path; });
+        window.findChild<QPushButton*>(QStringLiteral("record"))->click();
+        if (limited) {
+            QVERIFY(window.recording());
+            capture.opened("COM1", "/dev/pts/1", "9600,E,8,1");
+            for (int i = 0; i < 200; ++i) {
+                capture.note("a note long enough to fill the allowed size soon");
+            }
+            QTRY_VERIFY(!window.recording());
+            ::setrlimit(RLIMIT_FSIZE, &old);
+        }
+        QVERIFY(!window.recording());
+        QVERIFY(!window.findChild<QPushButton*>(QStringLiteral("record"))->isChecked());
+        window.refresh();
+        const QString status = window.findChild<QLabel*>(QStringLiteral("status"))->text();
+        QVERIFY2(status.contains(path), qPrintable(status));
+        QVERIFY2(!status.contains(QStringLiteral("recording to")), qPrintable(status));
+    }
+
+    // A name that is not valid UTF-8 comes back from the dialog with U+FFFD in it; recording
+    // goes into the file that name stands for, as a save does, not into a new file beside it.
+    void recordingKeepsTheFileSystemsName() {
+        ManualClock clock;
+        CaptureBook book(clock.clock());
+        TrafficWindow window(book);
+        QTemporaryDir dir;
+        const QByteArray native = QFile::encodeName(dir.path()) + "/caf\xe9.txt";
+        std::ofstream(native.constData()) << "old";
+        window.setAskFileName(
+            [&](const QString&) { return dir.path() + QStringLiteral("/caf\uFFFD.txt"); });
+        window.findChild<QPushButton*>(QStringLiteral("record"))->click();
+        QVERIFY(window.recording());
+        window.stopRecording();
+        std::ifstream in(native.constData());
+        std::string first;
+        std::getline(in, first);
+        QCOMPARE(first.substr(0, 2), std::string("# "));
+        // Qt lists no name that is not valid UTF-8, so the folder must be empty once it is gone.
+        QCOMPARE(::unlink(native.constData()), 0);
+        QVERIFY(QDir(dir.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System));
     }
 
     // F12 in a tool window opens the one Traffic window on that window's capture; the launcher
