@@ -1,5 +1,7 @@
 #include "cny/cnynotes.h"
 
+#include "common/text.h"
+
 namespace pellix::cny {
 
 void CnyNotes::note(std::string_view text) {
@@ -32,6 +34,26 @@ void CnyNotes::logReply(const Frame& frame, LogMessage message) {
                                               : logMessageText(message));
     m_text.append(m_boxes);
     m_boxes.clear();
+    note(m_text);
+}
+
+void CnyNotes::frameDropped(const Frame& frame, std::size_t length, std::uint8_t expectedChecksum) {
+    m_window.frameDropped(frame, length, expectedChecksum);
+    if (length < frame.size()) {
+        m_text.assign("frame dropped: address ").append(hexDigits(frame[2], 2));
+        m_text.append(" is not 00 to 03");
+    } else {
+        m_text.assign("frame dropped: checksum ").append(hexDigits(frame[5], 2));
+        m_text.append(", the bytes sum to ").append(hexDigits(expectedChecksum, 2));
+    }
+    note(m_text);
+}
+
+void CnyNotes::replyMissing(LogMessage command) {
+    m_window.replyMissing(command);
+    m_text.assign("no reply to ").append(logMessageText(command));
+    m_text.append(" within ").append(std::to_string(kSessionTimeouts[kReplyTimeout].milliseconds));
+    m_text.append(" ms");
     note(m_text);
 }
 

@@ -21,6 +21,9 @@ class CnyNotes final : public SessionView {
     void showStatus(std::string_view text) override;
     void showRemainCoin(std::string_view text) override;
     void logReply(const Frame& frame, LogMessage message) override;
+    void frameDropped(const Frame& frame, std::size_t length,
+                      std::uint8_t expectedChecksum) override;
+    void replyMissing(LogMessage command) override;
 
   private:
     void note(std::string_view text);

@@ -21,7 +21,7 @@ namespace pellix::cny {
 // A state's value is its receive position: where in the frame its byte is stored.
 static_assert(static_cast<std::size_t>(ReplyAssembler::State::ChecksumByte) + 1 == Frame{}.size());
 
-void ReplyAssembler::feed(std::uint8_t byte, ReplyListener& listener) {
+bool ReplyAssembler::feed(std::uint8_t byte, ReplyListener& listener) {
     m_frame[static_cast<std::size_t>(m_state)] = byte;
     listener.byteListed(byte);
     switch (m_state) {
@@ -38,6 +38,7 @@ void ReplyAssembler::feed(std::uint8_t byte, ReplyListener& listener) {
                 m_state = State::CodeByte;
             } else {
                 m_state = State::WaitStart;
+                listener.frameDropped(m_frame, 3, 0);
             }
             break;
         case State::CodeByte:
@@ -59,9 +60,12 @@ void ReplyAssembler::feed(std::uint8_t byte, ReplyListener& listener) {
                     listener.showRemainCoin(*reply.remainCoin);
                 }
                 listener.logReply(m_frame, reply.message);
+                return true;
             }
+            listener.frameDropped(m_frame, m_frame.size(), static_cast<std::uint8_t>(m_checksum));
             break;
     }
+    return false;
 }
 
 }  // namespace pellix::cny

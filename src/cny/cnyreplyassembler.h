@@ -18,6 +18,11 @@ class ReplyListener {
     virtual void showRemainCoin(std::string_view text) = 0;
     // An accepted reply; `message` may be LogMessage::None.
     virtual void logReply(const Frame& frame, LogMessage message) = 0;
+    // A frame was given up after its first `length` bytes: an address above 3 (length 3) or a
+    // checksum that does not match (length 6, `expectedChecksum` what the sum gives). Nothing on
+    // screen shows it; the capture notes it.
+    virtual void frameDropped(const Frame&, std::size_t /*length*/,
+                              std::uint8_t /*expectedChecksum*/) {}
 
   protected:
     ~ReplyListener() = default;
@@ -38,7 +43,8 @@ class ReplyAssembler {
         ChecksumByte,
     };
 
-    void feed(std::uint8_t byte, ReplyListener& listener);
+    // True when `byte` completed a reply that was accepted.
+    bool feed(std::uint8_t byte, ReplyListener& listener);
 
     State state() const { return m_state; }
 

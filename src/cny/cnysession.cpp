@@ -20,13 +20,23 @@ void Session::sendCommand(Command command, std::uint8_t address, std::string_vie
         }
     }
     m_view.logCommand(transmit, commandMessage(command));
+    m_awaiting = commandMessage(command);
+    m_line.startTimeout(kReplyTimeout);
 }
 
 FeedResult Session::feed(std::span<const std::uint8_t> bytes) {
     for (std::uint8_t byte : bytes) {
-        m_assembler.feed(byte, m_view);
+        if (m_assembler.feed(byte, m_view)) {
+            m_line.stopTimeout(kReplyTimeout);
+        }
     }
     return {};
+}
+
+void Session::timeoutExpired(std::size_t timeout) {
+    if (timeout == kReplyTimeout) {
+        m_view.replyMissing(m_awaiting);
+    }
 }
 
 }  // namespace pellix::cny

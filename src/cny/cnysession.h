@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -19,10 +20,18 @@ class SessionView : public ReplyListener {
     virtual void logCommand(const Frame& frame, LogMessage message) = 0;
     // The payout box holds no count from 0 to 255; nothing was sent.
     virtual void showCountRangeError() = 0;
+    // No reply was accepted within kReplyTimeout of the command; nothing on screen shows it,
+    // the capture notes it.
+    virtual void replyMissing(LogMessage /*command*/) {}
 
   protected:
     ~SessionView() = default;
 };
+
+// The session's one time-out: how long after a command a missing reply is noted. A hopper
+// answers within a few milliseconds; a second covers a slow adapter with room to spare.
+inline constexpr std::size_t kReplyTimeout = 0;
+inline constexpr std::array<LineTimeout, 1> kSessionTimeouts = {{{"ReplyTimer", 1000}}};
 
 // One CNY mode session over the line: builds, writes and logs the technician's commands and
 // hands the hopper's replies to the assembler, which outlives the window.
@@ -35,9 +44,10 @@ class Session final : public LineEngine {
     void sendCommand(Command command, std::uint8_t address, std::string_view payoutText);
 
     FeedResult feed(std::span<const std::uint8_t> bytes) override;
-    void timeoutExpired(std::size_t) override {}
+    void timeoutExpired(std::size_t timeout) override;
 
   private:
+    LogMessage m_awaiting = LogMessage::None;
     ReplyAssembler& m_assembler;
     LinePort& m_line;
     SessionView& m_view;

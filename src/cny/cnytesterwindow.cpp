@@ -133,7 +133,8 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
     : QWidget(nullptr, kFixedToolWindowFlags),
       m_services(services),
       m_host(host),
-      m_line(new SerialLinePort(services, SerialLinkPolicy{}, {}, capture, this)),
+      m_line(
+          new SerialLinePort(services, SerialLinkPolicy{}, cny::kSessionTimeouts, capture, this)),
       m_link(&m_line->link()),
       m_session(state.assembler, *m_line, m_notes),
       m_askSavePath(askSavePathWithDialog) {

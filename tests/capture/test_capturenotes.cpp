@@ -186,12 +186,14 @@ class CaptureNotesTest : public QObject {
         QCOMPARE(sink.m_notes, expected);
     }
 
-    // Replies of each kind, one split over two feeds, a bad checksum (no note) and a command.
+    // Replies of each kind, one split over two feeds, frames dropped for their checksum and
+    // their address, a command and a time-out with no reply after it.
     void cnySession() {
         const Bytes stream = cat({
             bytesOf(cny::replyFrame(0, cny::kStatusReply, 0x00)),
             bytesOf(cny::replyFrame(1, cny::kAckReply, 12)),
             {0x05, 0x01, 0x00, 0x04, 0x00, 0x0B},  // checksum off by one
+            {0x05, 0x01, 0x07},                    // no such address
             bytesOf(cny::replyFrame(0, cny::kNakReply, 0)),
             bytesOf(cny::replyFrame(2, 0x55, 0)),
         });
@@ -205,6 +207,7 @@ class CaptureNotesTest : public QObject {
             const std::size_t split = 9;
             session.feed(std::span(stream).first(split));
             session.feed(std::span(stream).subspan(split));
+            session.timeoutExpired(cny::kReplyTimeout);
         };
         CnyWindow plain;
         run(plain, plain);
@@ -218,8 +221,11 @@ class CaptureNotesTest : public QObject {
             "STATUS QUERY",
             "NO ERROR | Status \"No Error\"",
             "RESPONSE ACK OR REMAIN COIN | Remain Coin \" 12\"",
+            "frame dropped: checksum 0B, the bytes sum to 0A",
+            "frame dropped: address 07 is not 00 to 03",
             "RESPONSE NAK | Status \"Command deny\" | Remain Coin \" 0\"",
             "reply, no message",
+            "no reply to STATUS QUERY within 1000 ms",
         };
         QCOMPARE(sink.m_notes, expected);
     }
