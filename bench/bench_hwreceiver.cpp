@@ -29,11 +29,10 @@ struct Counter : pellix::hwtest::TestStreamView, pellix::LinePort {
     std::uint64_t textBytes = 0;
     std::uint64_t serials = 0;
     std::uint64_t other = 0;
-    void firstChecksumByte(std::uint8_t) override { ++other; }
-    void secondChecksumByte(std::uint8_t) override { ++other; }
-    void versionCharacter(std::uint8_t) override { ++other; }
+    void showChecksum(std::string_view) override { ++other; }
+    void appendSoftwareText(std::string_view) override { ++other; }
     void firmwareVariantDecided(FirmwareVariant) override { ++other; }
-    void showDipSwitchState(std::uint8_t) override { ++dip; }
+    void showDipSwitches(const pellix::hwtest::DipSwitches&) override { ++dip; }
     void setResult(TestItem item, TestResult) override {
         if (item == TestItem::PrismSensor) {
             ++prism;
@@ -41,7 +40,7 @@ struct Counter : pellix::hwtest::TestStreamView, pellix::LinePort {
             ++other;
         }
     }
-    void recordTextByte(FlashField, std::uint8_t) override { ++textBytes; }
+    void appendRecordText(FlashField, std::string_view) override { ++textBytes; }
     void showSerialNumber(std::string_view) override { ++serials; }
     bool send(std::span<const std::uint8_t> bytes) override {
         other += bytes.size();

@@ -26,20 +26,32 @@ struct Checker : TestStreamView, pellix::LinePort {
     void log(std::uint32_t kind, std::uint32_t a = 0, std::uint32_t b = 0) {
         calls.push_back(kind << 16 | a << 8 | b);
     }
-    void firstChecksumByte(std::uint8_t b) override { log(1, b); }
-    void secondChecksumByte(std::uint8_t b) override { log(2, b); }
-    void versionCharacter(std::uint8_t b) override { log(3, b); }
+    // A character arrives whole: one to three bytes of UTF-8.
+    void logCharacter(std::uint32_t kind, std::uint32_t a, std::string_view c) {
+        FUZZ_CHECK(!c.empty() && c.size() <= 3);
+        for (char byte : c) {
+            log(kind, a, static_cast<std::uint8_t>(byte));
+        }
+    }
+    void showChecksum(std::string_view text) override {
+        FUZZ_CHECK(text.size() == 4 || text.size() == 6);
+        log(1, static_cast<std::uint8_t>(text.back()), static_cast<std::uint32_t>(text.size()));
+    }
+    void appendSoftwareText(std::string_view c) override { logCharacter(3, 0, c); }
     void firmwareVariantDecided(FirmwareVariant v) override {
         FUZZ_CHECK(v != FirmwareVariant::Undecided);
         log(4, static_cast<std::uint32_t>(v));
     }
-    void showDipSwitchState(std::uint8_t b) override { log(5, b); }
+    void showDipSwitches(const DipSwitches& on) override {
+        log(5, static_cast<std::uint32_t>(on[0] | on[1] << 1 | on[2] << 2 | on[3] << 3));
+    }
     void setResult(TestItem item, TestResult result) override {
         log(6, static_cast<std::uint32_t>(item), static_cast<std::uint32_t>(result));
     }
-    void recordTextByte(FlashField field, std::uint8_t b) override {
-        log(7, static_cast<std::uint32_t>(field), b);
-        FUZZ_CHECK(isShownRecordByte(b));
+    void appendRecordText(FlashField field, std::string_view c) override {
+        logCharacter(7, static_cast<std::uint32_t>(field), c);
+        // 0x00 and 0xFF never reach the boxes.
+        FUZZ_CHECK(c != std::string_view("\0", 1) && c != "\xC3\xBF");
         FUZZ_CHECK(field != FlashField::SerialNumber && field != FlashField::CompanyMode &&
                    field != FlashField::AddressMode && field != FlashField::EncryptionMode);
     }

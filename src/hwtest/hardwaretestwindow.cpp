@@ -12,7 +12,6 @@
 #include <utility>
 
 #include "capture/capture.h"
-#include "common/codepage.h"
 #include "hwtest/flashpanel.h"
 #include "hwtest/hwtestlayout.h"
 #include "hwtest/hwtesttexts.h"
@@ -53,13 +52,6 @@ QPushButton* button(QWidget* parent, const QString& name, std::string_view text,
     return addButton(parent, name, toQString(text), rect);
 }
 
-// A text byte from the hopper as the character it stands for.
-QString receivedCharacter(std::uint8_t byte) {
-    std::string character;
-    appendWindows1252(character, byte);
-    return QString::fromStdString(character);
-}
-
 }  // namespace
 
 HardwareTestWindow::HardwareTestWindow(Services& services, WindowHost& host, Capture* capture)
@@ -76,7 +68,7 @@ HardwareTestWindow::HardwareTestWindow(Services& services, WindowHost& host, Cap
 
     m_notes.setSink(capture);
     m_line->setEngine(&m_receiver);
-    connect(m_link, &SerialLink::batchDelivered, this, &HardwareTestWindow::showPending);
+    connect(m_line, &SerialLinePort::batchHandled, this, &HardwareTestWindow::showPending);
 
     buildIdentityAndPort();
     buildDipSwitches();
@@ -281,20 +273,14 @@ void HardwareTestWindow::say(std::string_view message) {
     m_services.messages.show(toQString(message), toQString(message), MessageIcon::Information);
 }
 
-void HardwareTestWindow::firstChecksumByte(std::uint8_t byte) {
-    m_pending.checksum = QString::fromStdString(hwtest::checksumFirstText(byte));
+void HardwareTestWindow::showChecksum(std::string_view text) {
+    m_pending.checksum = toQString(text);
 }
 
-void HardwareTestWindow::secondChecksumByte(std::uint8_t byte) {
-    const QString current = m_pending.checksum.value_or(m_checksum->text());
-    m_pending.checksum =
-        QString::fromStdString(hwtest::checksumSecondText(current.toStdString(), byte));
-}
-
-void HardwareTestWindow::versionCharacter(std::uint8_t byte) {
+void HardwareTestWindow::appendSoftwareText(std::string_view character) {
     // Nothing is gathered beyond what the box can still take.
     if (m_software->text().size() + m_pending.software.size() < m_software->maxLength()) {
-        m_pending.software += receivedCharacter(byte);
+        m_pending.software += toQString(character);
     }
 }
 
@@ -302,18 +288,18 @@ void HardwareTestWindow::firmwareVariantDecided(hwtest::FirmwareVariant) {
     // The variant only steers the receiver through the rest of the stream; nothing shows it.
 }
 
-void HardwareTestWindow::showDipSwitchState(std::uint8_t byte) {
-    m_pending.dipSwitches = byte;
+void HardwareTestWindow::showDipSwitches(const hwtest::DipSwitches& on) {
+    m_pending.dipSwitches = on;
 }
 
 void HardwareTestWindow::setResult(hwtest::TestItem item, hwtest::TestResult result) {
     m_pending.results[static_cast<std::size_t>(item)] = result;
 }
 
-void HardwareTestWindow::recordTextByte(FlashField field, std::uint8_t byte) {
+void HardwareTestWindow::appendRecordText(FlashField field, std::string_view character) {
     QString& text = m_pending.recordText[static_cast<std::size_t>(field)];
     if (text.size() < m_flash->recordTextRoom(field)) {
-        text += receivedCharacter(byte);
+        text += toQString(character);
     }
 }
 
@@ -330,9 +316,8 @@ void HardwareTestWindow::showPending() {
         m_checksum->setText(*pending.checksum);
     }
     if (pending.dipSwitches) {
-        const std::array<std::uint8_t, 4> values = hwtest::dipSwitchValues(*pending.dipSwitches);
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            m_switches[i]->setValue(values[i]);
+        for (std::size_t i = 0; i < pending.dipSwitches->size(); ++i) {
+            m_switches[i]->setValue((*pending.dipSwitches)[i]);
         }
     }
     for (std::size_t i = 0; i < pending.results.size(); ++i) {

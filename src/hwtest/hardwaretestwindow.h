@@ -72,13 +72,12 @@ class HardwareTestWindow final : public QWidget, private hwtest::TestStreamView 
     void say(std::string_view message);
 
     // hwtest::TestStreamView
-    void firstChecksumByte(std::uint8_t byte) override;
-    void secondChecksumByte(std::uint8_t byte) override;
-    void versionCharacter(std::uint8_t byte) override;
+    void showChecksum(std::string_view text) override;
+    void appendSoftwareText(std::string_view character) override;
     void firmwareVariantDecided(hwtest::FirmwareVariant variant) override;
-    void showDipSwitchState(std::uint8_t byte) override;
+    void showDipSwitches(const hwtest::DipSwitches& on) override;
     void setResult(hwtest::TestItem item, hwtest::TestResult result) override;
-    void recordTextByte(hwtest::FlashField field, std::uint8_t byte) override;
+    void appendRecordText(hwtest::FlashField field, std::string_view character) override;
     void showSerialNumber(std::string_view text) override;
 
     Services& m_services;
@@ -104,7 +103,7 @@ class HardwareTestWindow final : public QWidget, private hwtest::TestStreamView 
     struct Pending {
         QString software;                 // appended to Text1
         std::optional<QString> checksum;  // replaces Text2
-        std::optional<std::uint8_t> dipSwitches;
+        std::optional<hwtest::DipSwitches> dipSwitches;
         std::array<std::optional<hwtest::TestResult>, hwtest::kTestItemCount> results{};
         std::array<QString, hwtest::FlashRecord::kLayout.size()> recordText{};  // appended
         std::optional<QString> serialNumber;

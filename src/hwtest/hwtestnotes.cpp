@@ -31,14 +31,22 @@ std::string_view fieldName(FlashField field) {
     return kNames[static_cast<std::size_t>(field)];
 }
 
-// Text bytes are shown as they are when printable, else as \xNN.
-void appendByte(std::string& out, std::uint8_t byte) {
-    if (byte >= 0x20 && byte < 0x7F) {
-        out.push_back(static_cast<char>(byte));
+// A received character as it is, or as \xNN when it is a control character (C0, DEL or C1).
+void appendCharacter(std::string& out, std::string_view character) {
+    const auto first = static_cast<std::uint8_t>(character.empty() ? 0 : character[0]);
+    const auto second = static_cast<std::uint8_t>(character.size() > 1 ? character[1] : 0);
+    int control = -1;
+    if (character.size() == 1 && (first < 0x20 || first == 0x7F)) {
+        control = first;
+    } else if (character.size() == 2 && first == 0xC2 && second < 0xA0) {
+        control = second;
+    }
+    if (control < 0) {
+        out.append(character);
         return;
     }
     char hex[8];
-    std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+    std::snprintf(hex, sizeof hex, "\\x%02X", control);
     out.append(hex);
 }
 
@@ -78,21 +86,18 @@ void HwTestNotes::endField() {
     }
 }
 
-void HwTestNotes::firstChecksumByte(std::uint8_t byte) {
-    m_window.firstChecksumByte(byte);
-    m_checksum = checksumFirstText(byte);
+void HwTestNotes::showChecksum(std::string_view text) {
+    m_window.showChecksum(text);
+    // Noted once both bytes are in ("0x1F2E"); the software text starts after it.
+    if (text.size() == 6) {
+        note(std::string("checksum ").append(text));
+        m_software.clear();
+    }
 }
 
-void HwTestNotes::secondChecksumByte(std::uint8_t byte) {
-    m_window.secondChecksumByte(byte);
-    m_checksum = checksumSecondText(m_checksum, byte);
-    note("checksum " + m_checksum);
-    m_software.clear();
-}
-
-void HwTestNotes::versionCharacter(std::uint8_t byte) {
-    m_window.versionCharacter(byte);
-    appendByte(m_software, byte);
+void HwTestNotes::appendSoftwareText(std::string_view character) {
+    m_window.appendSoftwareText(character);
+    appendCharacter(m_software, character);
 }
 
 void HwTestNotes::firmwareVariantDecided(FirmwareVariant variant) {
@@ -100,12 +105,11 @@ void HwTestNotes::firmwareVariantDecided(FirmwareVariant variant) {
     note("software \"" + m_software + "\", variant " + std::string(variantName(variant)));
 }
 
-void HwTestNotes::showDipSwitchState(std::uint8_t byte) {
-    m_window.showDipSwitchState(byte);
-    const auto values = dipSwitchValues(byte);
+void HwTestNotes::showDipSwitches(const DipSwitches& on) {
+    m_window.showDipSwitches(on);
     std::string text = "DIP";
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        text.append(" SW").append(std::to_string(i + 1)).append(values[i] ? " ON" : " OFF");
+    for (std::size_t i = 0; i < on.size(); ++i) {
+        text.append(" SW").append(std::to_string(i + 1)).append(on[i] ? " ON" : " OFF");
     }
     note(text);
 }
@@ -118,13 +122,13 @@ void HwTestNotes::setResult(TestItem item, TestResult result) {
     note(std::string(testItemName(item)).append(" ").append(word));
 }
 
-void HwTestNotes::recordTextByte(FlashField field, std::uint8_t byte) {
-    m_window.recordTextByte(field, byte);
+void HwTestNotes::appendRecordText(FlashField field, std::string_view character) {
+    m_window.appendRecordText(field, character);
     if (m_field != field) {
         endField();
         m_field = field;
     }
-    appendByte(m_fieldText, byte);
+    appendCharacter(m_fieldText, character);
 }
 
 void HwTestNotes::showSerialNumber(std::string_view text) {

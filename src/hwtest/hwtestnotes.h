@@ -17,13 +17,12 @@ class HwTestNotes final : public TestStreamView, public LinePort {
     HwTestNotes(TestStreamView& window, LinePort& line) : m_window(window), m_line(line) {}
     void setSink(NoteSink* sink) { m_sink = sink; }
 
-    void firstChecksumByte(std::uint8_t byte) override;
-    void secondChecksumByte(std::uint8_t byte) override;
-    void versionCharacter(std::uint8_t byte) override;
+    void showChecksum(std::string_view text) override;
+    void appendSoftwareText(std::string_view character) override;
     void firmwareVariantDecided(FirmwareVariant variant) override;
-    void showDipSwitchState(std::uint8_t byte) override;
+    void showDipSwitches(const DipSwitches& on) override;
     void setResult(TestItem item, TestResult result) override;
-    void recordTextByte(FlashField field, std::uint8_t byte) override;
+    void appendRecordText(FlashField field, std::string_view character) override;
     void showSerialNumber(std::string_view text) override;
     // A record field is noted once the receiver has left it.
     void stateChanged(TestStreamState state) override;
@@ -43,7 +42,6 @@ class HwTestNotes final : public TestStreamView, public LinePort {
     TestStreamView& m_window;
     LinePort& m_line;
     NoteSink* m_sink = nullptr;
-    std::string m_checksum;
     std::string m_software;
     std::optional<FlashField> m_field;
     std::string m_fieldText;

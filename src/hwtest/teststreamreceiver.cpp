@@ -18,6 +18,7 @@
 
 #include <utility>
 
+#include "common/codepage.h"
 #include "common/text.h"
 
 namespace pellix::hwtest {
@@ -77,152 +78,62 @@ void TestStreamReceiver::feed(std::uint8_t b) {
 
 void TestStreamReceiver::handle(std::uint8_t b) {
     using S = TestStreamState;
-
-    // A motor result byte: 3D pass, 3B fail and on to `next`; anything else undetermined and
-    // back to waiting for a header.
-    const auto motorResult = [&](TestItem item, S next) {
-        if (b == kPass || b == kFailOrClear) {
-            m_view.setResult(item, passOrFail(b == kPass));
-            m_state = next;
-        } else {
-            m_view.setResult(item, TestResult::Undetermined);
-            m_state = S::WaitHeader;
-        }
-    };
-
     switch (m_state) {
         case S::WaitHeader:
-            if (b == kHeaderMarker) {
-                m_state = S::ChecksumFirst;
-            }
+            waitHeader(b);
             break;
         case S::ChecksumFirst:
-            m_view.firstChecksumByte(b);
-            m_state = S::ChecksumSecond;
-            break;
         case S::ChecksumSecond:
-            m_view.secondChecksumByte(b);
-            m_state = S::VersionLength;
+            checksumByte(b);
             break;
         case S::VersionLength:
-            m_versionLength = b;
-            m_positionCount = 0;
-            m_state = S::VersionText;
+            versionLength(b);
             break;
         case S::VersionText:
-            ++m_positionCount;
-            m_softwareText.append(b);
-            m_view.versionCharacter(b);
-            // The length byte counts the closing colon; 0, 1 and 2 all still take one
-            // character, because the test comes after the character is taken.
-            if (m_positionCount >= static_cast<int>(m_versionLength) - 1) {
-                m_positionCount = 0;
-                m_state = S::WaitVersionEnd;
-            }
+            versionText(b);
             break;
         case S::WaitVersionEnd:
-            if (b == kHeaderMarker) {
-                m_variant = m_softwareText.variant();
-                m_view.firmwareVariantDecided(m_variant);
-                const bool lateHeader =
-                    m_variant == FirmwareVariant::HEarly || m_variant == FirmwareVariant::HLate;
-                m_state = lateHeader ? S::WaitPrompt : S::SkipBlock;
-            }
+            waitVersionEnd(b);
             break;
         case S::SkipBlock:
-            ++m_positionCount;
-            if (m_positionCount >= kSkipBlockLength) {
-                m_state = S::DipStatus;
-            }
+            skipBlock();
             break;
         case S::DipStatus:
-            m_view.showDipSwitchState(b);
-            m_state = S::WaitPrompt;
+            dipSwitches(b, S::WaitPrompt);
             break;
         case S::WaitPrompt:
-            if (b == kPrompt) {
-                send(kPromptReply);
-                m_state = S::WaitSecondPrompt;
-            }
+            waitPrompt(b);
             break;
         case S::WaitSecondPrompt:
             m_state = b == kPrompt ? S::MotorForwardResult : S::WaitHeader;
             break;
         case S::MotorForwardResult:
-            motorResult(TestItem::MotorForward, S::MotorReverseResult);
+            motorResult(b, TestItem::MotorForward, S::MotorReverseResult);
             break;
         case S::MotorReverseResult:
-            motorResult(TestItem::MotorReverse, S::MotorStopResult);
+            motorResult(b, TestItem::MotorReverse, S::MotorStopResult);
             break;
         case S::MotorStopResult:
-            motorResult(TestItem::MotorStop, S::ShaftCheck);
+            motorResult(b, TestItem::MotorStop, S::ShaftCheck);
             m_cycleCount = 0;
             m_shaftCount = 0;
             m_emptyCount = 0;
             m_fillerCount = 0;
             break;
         case S::ShaftCheck:
-            ++m_cycleCount;
-            if (b == kShaft) {
-                ++m_shaftCount;
-                m_state = S::EmptyCheck;
-            } else if (b == kFailOrClear) {
-                m_shaftCount = 0;
-                m_state = S::EmptyCheck;
-            } else {
-                m_state = S::WaitHeader;
-            }
+            shaftCheck(b);
             break;
         case S::EmptyCheck:
-            if (b == kEmpty) {
-                ++m_emptyCount;
-            } else if (b == kFailOrClear) {
-                m_emptyCount = 0;
-            } else {
-                m_state = S::WaitHeader;
-                break;
-            }
-            ++m_fillerCount;
-            if (m_cycleCount >= kSensorCycles) {
-                endSensorCycles();
-            } else if (m_variant == FirmwareVariant::BEarly) {
-                if (m_fillerCount >= kBEarlyEmptyBytes) {
-                    m_fillerCount = 0;
-                    m_state = S::CycleFiller;
-                }
-            } else if (m_variant == FirmwareVariant::HEarly) {
-                m_fillerCount = 0;
-                m_state = S::CycleFiller;
-            } else {
-                m_state = S::ShaftCheck;
-            }
+            emptyCheck(b);
             break;
         case S::CycleFiller:
-            if (m_variant == FirmwareVariant::HEarly) {
-                ++m_fillerCount;
-                if (m_fillerCount >= kHEarlyFillerBytes) {
-                    m_state = S::ShaftCheck;
-                }
-            } else {
-                m_state = S::ShaftCheck;
-            }
+            cycleFiller();
             break;
         case S::Monitor:
-            if (b == kDipFollows) {
-                m_state = S::DipUpdate;
-            } else if (b == kPrism) {
-                ++m_prismCount;
-                if (m_prismCount >= kPrismPassCount) {
-                    m_view.setResult(TestItem::PrismSensor, TestResult::Pass);
-                    m_prismCount = 0;
-                }
-            } else if (b == FlashRecord::kFrameStart) {
-                m_state = S::RecordSoftwareVersion;
-            }
+            monitor(b);
             break;
         case S::DipUpdate:
-            m_view.showDipSwitchState(b);
-            m_state = S::Monitor;
+            dipSwitches(b, S::Monitor);
             break;
         case S::RecordSoftwareVersion:
             recordText(FlashField::SoftwareVersion, b, S::RecordProductCode);
@@ -234,23 +145,10 @@ void TestStreamReceiver::handle(std::uint8_t b) {
             recordText(FlashField::ManufacturerId, b, S::RecordSerial);
             break;
         case S::RecordSerial:
-            m_serialBytes[m_fieldCount] = b;
-            ++m_fieldCount;
-            if (m_fieldCount >= kSerialBytes) {
-                std::array<char, FlashRecord::kSerialDigits> digits{};
-                formatSerialNumber(m_serialBytes[0], m_serialBytes[1], m_serialBytes[2], digits);
-                m_view.showSerialNumber(std::string_view(digits.data(), digits.size()));
-                m_fieldCount = 0;
-                m_state = S::RecordModes;
-            }
+            recordSerial(b);
             break;
         case S::RecordModes:
-            // The mode bytes are not shown: the lists keep what the operator chose.
-            ++m_fieldCount;
-            if (m_fieldCount >= kModeBytes) {
-                m_fieldCount = 0;
-                m_state = S::RecordBuildCode;
-            }
+            recordModes();
             break;
         case S::RecordBuildCode:
             recordText(FlashField::BuildCode, b, S::RecordCategoryId);
@@ -264,10 +162,176 @@ void TestStreamReceiver::handle(std::uint8_t b) {
     }
 }
 
+void TestStreamReceiver::waitHeader(std::uint8_t b) {
+    if (b == kHeaderMarker) {
+        m_state = TestStreamState::ChecksumFirst;
+    }
+}
+
+// "0x" and the two checksum bytes as upper-case hexadecimal digits, shown as they come.
+void TestStreamReceiver::checksumByte(std::uint8_t b) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    const bool first = m_state == TestStreamState::ChecksumFirst;
+    if (first) {
+        m_checksumText.assign("0x");
+    }
+    m_checksumText.push_back(kDigits[b >> 4]);
+    m_checksumText.push_back(kDigits[b & 0x0F]);
+    m_view.showChecksum(m_checksumText);
+    m_state = first ? TestStreamState::ChecksumSecond : TestStreamState::VersionLength;
+}
+
+void TestStreamReceiver::versionLength(std::uint8_t b) {
+    m_versionLength = b;
+    m_positionCount = 0;
+    m_state = TestStreamState::VersionText;
+}
+
+void TestStreamReceiver::versionText(std::uint8_t b) {
+    ++m_positionCount;
+    m_softwareText.append(b);
+    m_character.clear();
+    appendWindows1252(m_character, b);
+    m_view.appendSoftwareText(m_character);
+    // The length byte counts the closing colon; 0, 1 and 2 all still take one character,
+    // because the test comes after the character is taken.
+    if (m_positionCount >= static_cast<int>(m_versionLength) - 1) {
+        m_positionCount = 0;
+        m_state = TestStreamState::WaitVersionEnd;
+    }
+}
+
+void TestStreamReceiver::waitVersionEnd(std::uint8_t b) {
+    if (b != kHeaderMarker) {
+        return;
+    }
+    m_variant = m_softwareText.variant();
+    m_view.firmwareVariantDecided(m_variant);
+    const bool lateHeader =
+        m_variant == FirmwareVariant::HEarly || m_variant == FirmwareVariant::HLate;
+    m_state = lateHeader ? TestStreamState::WaitPrompt : TestStreamState::SkipBlock;
+}
+
+void TestStreamReceiver::skipBlock() {
+    ++m_positionCount;
+    if (m_positionCount >= kSkipBlockLength) {
+        m_state = TestStreamState::DipStatus;
+    }
+}
+
+void TestStreamReceiver::dipSwitches(std::uint8_t b, TestStreamState next) {
+    m_view.showDipSwitches(dipSwitchValues(b));
+    m_state = next;
+}
+
+void TestStreamReceiver::waitPrompt(std::uint8_t b) {
+    if (b == kPrompt) {
+        send(kPromptReply);
+        m_state = TestStreamState::WaitSecondPrompt;
+    }
+}
+
+// 3D pass, 3B fail and on to `next`; anything else undetermined and back to a header.
+void TestStreamReceiver::motorResult(std::uint8_t b, TestItem item, TestStreamState next) {
+    if (b == kPass || b == kFailOrClear) {
+        m_view.setResult(item, passOrFail(b == kPass));
+        m_state = next;
+    } else {
+        m_view.setResult(item, TestResult::Undetermined);
+        m_state = TestStreamState::WaitHeader;
+    }
+}
+
+void TestStreamReceiver::shaftCheck(std::uint8_t b) {
+    ++m_cycleCount;
+    if (b == kShaft) {
+        ++m_shaftCount;
+        m_state = TestStreamState::EmptyCheck;
+    } else if (b == kFailOrClear) {
+        m_shaftCount = 0;
+        m_state = TestStreamState::EmptyCheck;
+    } else {
+        m_state = TestStreamState::WaitHeader;
+    }
+}
+
+void TestStreamReceiver::emptyCheck(std::uint8_t b) {
+    if (b == kEmpty) {
+        ++m_emptyCount;
+    } else if (b == kFailOrClear) {
+        m_emptyCount = 0;
+    } else {
+        m_state = TestStreamState::WaitHeader;
+        return;
+    }
+    ++m_fillerCount;
+    if (m_cycleCount >= kSensorCycles) {
+        endSensorCycles();
+    } else if (m_variant == FirmwareVariant::BEarly) {
+        if (m_fillerCount >= kBEarlyEmptyBytes) {
+            m_fillerCount = 0;
+            m_state = TestStreamState::CycleFiller;
+        }
+    } else if (m_variant == FirmwareVariant::HEarly) {
+        m_fillerCount = 0;
+        m_state = TestStreamState::CycleFiller;
+    } else {
+        m_state = TestStreamState::ShaftCheck;
+    }
+}
+
+void TestStreamReceiver::cycleFiller() {
+    if (m_variant == FirmwareVariant::HEarly) {
+        ++m_fillerCount;
+        if (m_fillerCount >= kHEarlyFillerBytes) {
+            m_state = TestStreamState::ShaftCheck;
+        }
+    } else {
+        m_state = TestStreamState::ShaftCheck;
+    }
+}
+
+void TestStreamReceiver::monitor(std::uint8_t b) {
+    if (b == kDipFollows) {
+        m_state = TestStreamState::DipUpdate;
+    } else if (b == kPrism) {
+        ++m_prismCount;
+        if (m_prismCount >= kPrismPassCount) {
+            m_view.setResult(TestItem::PrismSensor, TestResult::Pass);
+            m_prismCount = 0;
+        }
+    } else if (b == FlashRecord::kFrameStart) {
+        m_state = TestStreamState::RecordSoftwareVersion;
+    }
+}
+
+void TestStreamReceiver::recordSerial(std::uint8_t b) {
+    m_serialBytes[m_fieldCount] = b;
+    ++m_fieldCount;
+    if (m_fieldCount >= kSerialBytes) {
+        std::array<char, FlashRecord::kSerialDigits> digits{};
+        formatSerialNumber(m_serialBytes[0], m_serialBytes[1], m_serialBytes[2], digits);
+        m_view.showSerialNumber(std::string_view(digits.data(), digits.size()));
+        m_fieldCount = 0;
+        m_state = TestStreamState::RecordModes;
+    }
+}
+
+void TestStreamReceiver::recordModes() {
+    // The mode bytes are not shown: the lists keep what the operator chose.
+    ++m_fieldCount;
+    if (m_fieldCount >= kModeBytes) {
+        m_fieldCount = 0;
+        m_state = TestStreamState::RecordBuildCode;
+    }
+}
+
 void TestStreamReceiver::recordText(FlashField field, std::uint8_t byte, TestStreamState next) {
     ++m_fieldCount;
     if (isShownRecordByte(byte)) {
-        m_view.recordTextByte(field, byte);
+        m_character.clear();
+        appendWindows1252(m_character, byte);
+        m_view.appendRecordText(field, m_character);
     }
     if (m_fieldCount >= fieldLength(field)) {
         m_fieldCount = 0;
@@ -310,18 +374,8 @@ std::vector<FieldMessage> TestStreamReceiver::writeFlash(const FlashRecord& reco
     return std::move(write.messages);
 }
 
-std::string checksumFirstText(std::uint8_t byte) {
-    return "0x" + hexDigits(byte, 2);
-}
-
-std::string checksumSecondText(std::string_view current, std::uint8_t byte) {
-    std::string text(current);
-    text += hexDigits(byte, 2);
-    return text;
-}
-
-std::array<std::uint8_t, 4> dipSwitchValues(std::uint8_t byte) {
-    std::array<std::uint8_t, 4> values{};
+DipSwitches dipSwitchValues(std::uint8_t byte) {
+    DipSwitches values{};
     for (std::uint8_t i = 0; i < values.size(); ++i) {
         values[i] = Bit_judge(i, byte);
     }

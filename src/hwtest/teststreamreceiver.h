@@ -63,30 +63,32 @@ enum class TestStreamState : std::uint8_t {
     RecordHopperCoin,
 };
 
-// The receiver's view port: what the test stream tells the window to show, in stream order. The
-// PC's bytes go out through the receiver's line port, never through the view. Every call happens
-// inside feed() or one of the send operations, on the caller's thread.
+// The four DIP switches, SW1 first: 1 for ON, 0 for OFF.
+using DipSwitches = std::array<std::uint8_t, 4>;
+
+// The receiver's view port: what the test stream tells the window to show, in stream order and
+// already decoded. The PC's bytes go out through the receiver's line port, never through the
+// view. Every call happens inside feed() or one of the send operations, on the caller's thread.
 class TestStreamView {
   public:
     virtual ~TestStreamView() = default;
 
-    // Header checksum: the first byte starts a new checksum text, the second completes it
-    // (see checksumFirstText / checksumSecondText).
-    virtual void firstChecksumByte(std::uint8_t byte) = 0;
-    virtual void secondChecksumByte(std::uint8_t byte) = 0;
-    // One character of the software text, every byte including 0x00 and 0xFF; appended to the
-    // software box through the code page (appendWindows1252).
-    virtual void versionCharacter(std::uint8_t byte) = 0;
+    // The header checksum as the box shows it: "0x0F" after its first byte, "0x0F10" once the
+    // second came.
+    virtual void showChecksum(std::string_view text) = 0;
+    // One character of the software text in UTF-8, from every byte including 0x00 and 0xFF
+    // (read through the single-byte code page); appended to the software box.
+    virtual void appendSoftwareText(std::string_view character) = 0;
     // The header has ended and the variant of the whole software text since the last
     // clearSoftwareText() is decided.
     virtual void firmwareVariantDecided(FirmwareVariant variant) = 0;
-    // The DIP switch byte, at the end of the early block and after every 0x58 in the monitor
-    // phase (see dipSwitchValues).
-    virtual void showDipSwitchState(std::uint8_t byte) = 0;
+    // The DIP switch state, at the end of the early block and after every 0x58 in the monitor
+    // phase.
+    virtual void showDipSwitches(const DipSwitches& on) = 0;
     virtual void setResult(TestItem item, TestResult result) = 0;
-    // A byte of a received flash record's text field, only the bytes to show: the receiver
-    // already drops 0x00 and 0xFF. Appended to the field's box through the code page.
-    virtual void recordTextByte(FlashField field, std::uint8_t byte) = 0;
+    // One character in UTF-8 of a received flash record's text field, only the ones to show
+    // (0x00 and 0xFF are dropped); appended to the field's box.
+    virtual void appendRecordText(FlashField field, std::string_view character) = 0;
     // The serial number of a received record as its 8-digit text; replaces the box.
     virtual void showSerialNumber(std::string_view text) = 0;
     // The receiver moved to another state; nothing on screen shows it, the capture notes it.
@@ -121,7 +123,23 @@ class TestStreamReceiver final : public LineEngine {
     FirmwareVariant firmwareVariant() const { return m_variant; }
 
   private:
+    // The dispatcher: one function below per state (or a few alike).
     void handle(std::uint8_t byte);
+    void waitHeader(std::uint8_t byte);
+    void checksumByte(std::uint8_t byte);
+    void versionLength(std::uint8_t byte);
+    void versionText(std::uint8_t byte);
+    void waitVersionEnd(std::uint8_t byte);
+    void skipBlock();
+    void dipSwitches(std::uint8_t byte, TestStreamState next);
+    void waitPrompt(std::uint8_t byte);
+    void motorResult(std::uint8_t byte, TestItem item, TestStreamState next);
+    void shaftCheck(std::uint8_t byte);
+    void emptyCheck(std::uint8_t byte);
+    void cycleFiller();
+    void monitor(std::uint8_t byte);
+    void recordSerial(std::uint8_t byte);
+    void recordModes();
     void recordText(FlashField field, std::uint8_t byte, TestStreamState next);
     void endSensorCycles();
 
@@ -142,14 +160,12 @@ class TestStreamReceiver final : public LineEngine {
     std::uint8_t m_prismCount = 0;
     std::uint8_t m_fieldCount = 0;
     std::array<std::uint8_t, 6> m_serialBytes{};
+    // Short enough to stay in the strings' own storage: no allocation per byte.
+    std::string m_checksumText;
+    std::string m_character;
 };
 
-// "0x" and the first checksum byte as two upper-case hexadecimal digits ("0x0F").
-std::string checksumFirstText(std::uint8_t byte);
-// The checksum text so far followed by the second byte's two digits ("0x0F" -> "0x0F10").
-std::string checksumSecondText(std::string_view current, std::uint8_t byte);
-
-// The four DIP switch slider values (SW1 .. SW4), 1 for ON and 0 for OFF, bit 0 = SW1.
-std::array<std::uint8_t, 4> dipSwitchValues(std::uint8_t byte);
+// The DIP switch state a byte carries, bit 0 = SW1.
+DipSwitches dipSwitchValues(std::uint8_t byte);
 
 }  // namespace pellix::hwtest

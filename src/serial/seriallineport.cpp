@@ -10,6 +10,7 @@ SerialLinePort::SerialLinePort(Services& services, SerialLinkPolicy policy,
     : QObject(parent), m_link(new SerialLink(services, policy, capture, this)) {
     m_link->setObjectName(QStringLiteral("MSComm1"));
     m_link->setReceiver([this](std::span<const std::uint8_t> bytes) { return feed(bytes); });
+    connect(m_link, &SerialLink::batchDelivered, this, &SerialLinePort::batchHandled);
     for (std::size_t i = 0; i < timeouts.size(); ++i) {
         auto* timer = new QTimer(this);
         timer->setObjectName(QString::fromUtf8(timeouts[i].name.data(),
@@ -36,7 +37,6 @@ FeedResult SerialLinePort::feed(std::span<const std::uint8_t> bytes) {
     m_feeding = true;
     const FeedResult result = m_engine->feed(bytes);
     m_feeding = false;
-    emit batchHandled();
     return result;
 }
 

@@ -30,8 +30,8 @@ class SerialLinePort final : public QObject, public LinePort {
     void setEngine(LineEngine* engine) { m_engine = engine; }
     // Stops every time-out, e.g. when the window closes.
     void stopTimeouts();
-    // True while the engine handles a batch of received bytes: a window holds what it is told
-    // to show until batchHandled, so the engine's answers go out before any display work.
+    // True while the engine handles received bytes: a window holds what it is told to show
+    // until batchHandled, so the engine's answers go out before any display work.
     bool feeding() const { return m_feeding; }
 
     // LinePort
@@ -42,6 +42,8 @@ class SerialLinePort final : public QObject, public LinePort {
     void stopTimeout(std::size_t timeout) override;
 
   signals:
+    // Everything the port had waiting went through the engine: the one moment a window shows
+    // what the batch changed.
     void batchHandled();
 
   private:

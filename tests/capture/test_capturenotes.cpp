@@ -77,16 +77,19 @@ struct CnyWindow final : cny::SessionView {
 };
 
 struct HwWindow final : hwtest::TestStreamView {
-    void firstChecksumByte(std::uint8_t b) override { add("sum1", b); }
-    void secondChecksumByte(std::uint8_t b) override { add("sum2", b); }
-    void versionCharacter(std::uint8_t b) override { add("char", b); }
+    void showChecksum(std::string_view t) override { calls.push_back("sum " + std::string(t)); }
+    void appendSoftwareText(std::string_view c) override {
+        calls.push_back("char " + std::string(c));
+    }
     void firmwareVariantDecided(hwtest::FirmwareVariant v) override { add("variant", int(v)); }
-    void showDipSwitchState(std::uint8_t b) override { add("dip", b); }
+    void showDipSwitches(const hwtest::DipSwitches& on) override {
+        add("dip", on[0] | on[1] << 1 | on[2] << 2 | on[3] << 3);
+    }
     void setResult(hwtest::TestItem i, hwtest::TestResult r) override {
         add("result", int(i) * 10 + int(r));
     }
-    void recordTextByte(hwtest::FlashField f, std::uint8_t b) override {
-        add("field" + std::to_string(int(f)), b);
+    void appendRecordText(hwtest::FlashField f, std::string_view c) override {
+        calls.push_back("field" + std::to_string(int(f)) + " " + std::string(c));
     }
     void showSerialNumber(std::string_view t) override { calls.push_back(std::string(t)); }
     void add(const std::string& what, int value) {

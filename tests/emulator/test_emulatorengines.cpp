@@ -121,17 +121,12 @@ class HardwareTestScreen final : public hwtest::TestStreamView {
     QString productCode;
     QString serial;
 
-    void firstChecksumByte(std::uint8_t b) override {
-        checksum = text(hwtest::checksumFirstText(b));
-    }
-    void secondChecksumByte(std::uint8_t b) override {
-        checksum = text(hwtest::checksumSecondText(checksum.toStdString(), b));
-    }
-    void versionCharacter(std::uint8_t b) override { software += QChar(b); }
+    void showChecksum(std::string_view t) override { checksum = text(t); }
+    void appendSoftwareText(std::string_view c) override { software += text(c); }
     void firmwareVariantDecided(hwtest::FirmwareVariant) override {}
-    void showDipSwitchState(std::uint8_t b) override {
+    void showDipSwitches(const hwtest::DipSwitches& on) override {
         dip.clear();
-        for (std::uint8_t v : hwtest::dipSwitchValues(b)) {
+        for (std::uint8_t v : on) {
             dip += QString::number(v);
         }
     }
@@ -139,9 +134,9 @@ class HardwareTestScreen final : public hwtest::TestStreamView {
         static const char* const kNames[] = {"P", "F", "U"};
         results[static_cast<std::size_t>(item)] = kNames[static_cast<int>(result)];
     }
-    void recordTextByte(hwtest::FlashField field, std::uint8_t b) override {
+    void appendRecordText(hwtest::FlashField field, std::string_view c) override {
         if (field == hwtest::FlashField::ProductCode) {
-            productCode += QChar(b);
+            productCode += text(c);
         }
     }
     void showSerialNumber(std::string_view t) override { serial = text(t); }

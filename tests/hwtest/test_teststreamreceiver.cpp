@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "common/codepage.h"
 #include "feed.h"
 #include "hwtest/hwtesttexts.h"
 #include "hwtest/teststreamreceiver.h"
@@ -59,31 +60,42 @@ QString hex2(std::uint8_t b) {
 class Recorder : public TestStreamView, public pellix::LinePort {
   public:
     QStringList events;
+    QStringList checksums;  // as the box shows them
     Bytes sent;
 
-    void firstChecksumByte(std::uint8_t b) override { add("checksum1 " + hex2(b)); }
-    void secondChecksumByte(std::uint8_t b) override { add("checksum2 " + hex2(b)); }
-    void versionCharacter(std::uint8_t b) override { addCharacter("version ", b); }
+    // Rows name the byte each event came from, so they read like the stream.
+    void showChecksum(std::string_view text) override {
+        checksums << QString::fromLatin1(text);
+        const QString digits = QString::fromLatin1(text.substr(text.size() - 2));
+        add((text.size() == 4 ? "checksum1 " : "checksum2 ") + digits);
+    }
+    void appendSoftwareText(std::string_view c) override { addCharacter("version ", byteOf(c)); }
     void firmwareVariantDecided(FirmwareVariant v) override {
         add(QString("variant ") + kVariantNames[static_cast<int>(v)]);
     }
-    void showDipSwitchState(std::uint8_t b) override { add("dip " + hex2(b)); }
+    void showDipSwitches(const DipSwitches& on) override {
+        add("dip " + hex2(static_cast<std::uint8_t>(on[0] | on[1] << 1 | on[2] << 2 | on[3] << 3)));
+    }
     void setResult(TestItem item, TestResult result) override {
         add(QString("%1 %2").arg(kItemNames[static_cast<int>(item)],
                                  kResultNames[static_cast<int>(result)]));
     }
-    void recordTextByte(FlashField field, std::uint8_t b) override {
-        addCharacter(QString(kFieldNames[static_cast<int>(field)]) + " ", b);
+    void appendRecordText(FlashField field, std::string_view c) override {
+        addCharacter(QString(kFieldNames[static_cast<int>(field)]) + " ", byteOf(c));
     }
     void showSerialNumber(std::string_view text) override {
         add("serial " + QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
     }
     bool send(std::span<const std::uint8_t> bytes) override {
+        if (lineGone) {
+            return false;
+        }
         for (std::uint8_t b : bytes) {
             sendByte(b);
         }
         return true;
     }
+    bool lineGone = false;
     void discardInput() override {}
     void startTimeout(std::size_t) override {}
     void stopTimeout(std::size_t) override {}
@@ -93,6 +105,9 @@ class Recorder : public TestStreamView, public pellix::LinePort {
     }
 
   private:
+    static std::uint8_t byteOf(std::string_view character) {
+        return pellix::encodeWindows1252(character).bytes.at(0);
+    }
     void add(const QString& line) {
         events << line;
         m_joining.clear();
@@ -424,6 +439,19 @@ class TestStreamReceiverTest : public QObject {
         QCOMPARE(outcome.mid(eventsOf(prefix).size()), expected);
     }
 
+    // The prompt's answer cannot go out: the batch stops right after the prompt, and the next
+    // batch is read whole, not cut after its first byte.
+    void failedAnswerStopsOnlyItsOwnBatch() {
+        Recorder recorder;
+        TestStreamReceiver receiver(recorder, recorder);
+        recorder.lineGone = true;
+        QVERIFY(receiver.feed(header("TD3&H53") + Bytes{0x3C, 0x3C, 0x3D}).stop);
+        QCOMPARE(receiver.state(), TestStreamState::WaitSecondPrompt);
+        recorder.lineGone = false;
+        QVERIFY(!receiver.feed(Bytes{0x3C, 0x3D, 0x3B}).stop);
+        QCOMPARE(receiver.state(), TestStreamState::MotorStopResult);
+    }
+
     // The length byte counts the closing colon; the text takes at least one character, and
     // characters beyond the length are ignored until the colon.
     void versionText_data() {
@@ -470,7 +498,7 @@ class TestStreamReceiverTest : public QObject {
         QTest::newRow("Generic 34 then DIP")
             << "Generic" << 34 << QStringList{"dip 0A", "send 60", "state WaitSecondPrompt"};
         QTest::newRow("Generic 33: 0A ends the block, 3C is the DIP byte")
-            << "Generic" << 33 << QStringList{"dip 3C", "state WaitPrompt"};
+            << "Generic" << 33 << QStringList{"dip 0C", "state WaitPrompt"};
         QTest::newRow("HEarly has no block: its first 3C is the prompt")
             << "HEarly" << 34
             << QStringList{"send 60", "MotorForward Undetermined", "state WaitHeader"};
@@ -505,7 +533,7 @@ class TestStreamReceiverTest : public QObject {
             << QStringList{"PrismSensor Pass", "state Monitor"};
         QTest::newRow("DIP updates, any byte after 58")
             << "HLate" << bytesFromHex("58 05 58 58 58 46 46 46 46")
-            << QStringList{"dip 05", "dip 58", "dip 46", "PrismSensor Pass", "state Monitor"};
+            << QStringList{"dip 05", "dip 08", "dip 06", "PrismSensor Pass", "state Monitor"};
         QTest::newRow("record with 58 and 7B inside")
             << "HEarly" << record("A\x58\x7B", {0x7B, 0x58, 0x00}, "X{") + bytesFromHex("46 46 46")
             << QStringList{"SoftwareVersion AX{", "serial 00022651", "HopperCoin X{",
@@ -653,11 +681,11 @@ class TestStreamReceiverTest : public QObject {
         QFETCH(int, second);
         QFETCH(QString, afterFirst);
         QFETCH(QString, expected);
-        const std::string shown = checksumFirstText(static_cast<std::uint8_t>(first));
-        QCOMPARE(QString::fromStdString(shown), afterFirst);
-        QCOMPARE(
-            QString::fromStdString(checksumSecondText(shown, static_cast<std::uint8_t>(second))),
-            expected);
+        Recorder recorder;
+        TestStreamReceiver receiver(recorder, recorder);
+        receiver.feed(
+            Bytes{0x3A, static_cast<std::uint8_t>(first), static_cast<std::uint8_t>(second)});
+        QCOMPARE(recorder.checksums, (QStringList{afterFirst, expected}));
     }
 
     void dipSwitches_data() {
