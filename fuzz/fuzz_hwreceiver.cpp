@@ -110,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t at = 0; at < stream.size(); at += chunk) {
         chunked.feed(stream.subspan(at, std::min(chunk, stream.size() - at)));
         if (resetAfter(at)) {
-            chunked.resetReceiver();
+            chunked.restartAtHeader();
         }
     }
     Checker byteWise;
@@ -120,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t chunkStart = at - at % chunk;
         const bool lastOfChunk = (at + 1) % chunk == 0 || at + 1 == stream.size();
         if (lastOfChunk && resetAfter(chunkStart)) {
-            single.resetReceiver();
+            single.restartAtHeader();
         }
     }
     FUZZ_CHECK(inChunks.calls == byteWise.calls);

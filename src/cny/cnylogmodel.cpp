@@ -7,13 +7,10 @@
 #include <array>
 
 #include "common/text.h"
+#include "platform/qttext.h"
 
 namespace pellix {
 namespace {
-
-QString fromView(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Cells are painted far more often than rows are added; build each possible text once.
 const std::array<QString, 256>& byteCells() {
@@ -31,7 +28,7 @@ const std::array<QString, cny::kLogMessageTexts.size()>& messageCells() {
     static const auto cells = [] {
         std::array<QString, cny::kLogMessageTexts.size()> out;
         for (std::size_t i = 0; i < out.size(); ++i) {
-            out[i] = fromView(cny::kLogMessageTexts[i]);
+            out[i] = toQString(cny::kLogMessageTexts[i]);
         }
         return out;
     }();
@@ -53,10 +50,10 @@ void CnyLogModel::InitLogGrid() {
 
 void CnyLogModel::AddLogRow(Direction direction, const cny::Frame& frame, cny::LogMessage message) {
     const Entry entry{direction, frame, message};
-    AddLogRows({&entry, 1});
+    addLogRows({&entry, 1});
 }
 
-void CnyLogModel::AddLogRows(std::span<const Entry> entries) {
+void CnyLogModel::addLogRows(std::span<const Entry> entries) {
     if (entries.empty()) {
         return;
     }
@@ -100,7 +97,7 @@ int CnyLogModel::columnCount(const QModelIndex& parent) const {
 
 QString CnyLogModel::cellText(const Row& row, int column) const {
     if (column == 0) {
-        return fromView(row.direction == Direction::Tx ? cny::kTx : cny::kRx);
+        return toQString(row.direction == Direction::Tx ? cny::kTx : cny::kRx);
     }
     if (column <= static_cast<int>(row.frame.size())) {
         return byteCells()[row.frame[static_cast<std::size_t>(column - 1)]];
@@ -121,13 +118,13 @@ QVariant CnyLogModel::headerData(int section, Qt::Orientation orientation, int r
         section >= kColumns) {
         return {};
     }
-    return fromView(cny::kLogHeaders[static_cast<std::size_t>(section)]);
+    return toQString(cny::kLogHeaders[static_cast<std::size_t>(section)]);
 }
 
 QByteArray CnyLogModel::csv() const {
     QStringList header;
     for (std::string_view h : cny::kLogHeaders) {
-        header << fromView(h);
+        header << toQString(h);
     }
     QByteArray out = header.join(QLatin1Char(',')).toUtf8() + "\r\n";
     for (const Row& row : m_rows) {

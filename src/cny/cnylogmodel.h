@@ -43,7 +43,7 @@ class CnyLogModel final : public QAbstractTableModel {
     };
     // Several rows at once, in order, as one insertion for the views: the same log as adding
     // them one by one, for a fraction of the view's work.
-    void AddLogRows(std::span<const Entry> entries);
+    void addLogRows(std::span<const Entry> entries);
 
     int frameCount() const { return static_cast<int>(m_rows.size()); }
     // How many of the newest frames are always kept.

@@ -330,7 +330,7 @@ void CnyTesterWindow::onLogBeat() {
 }
 
 void CnyTesterWindow::showWaitingRows() {
-    m_logModel->AddLogRows(m_waitingRows);
+    m_logModel->addLogRows(m_waitingRows);
     m_waitingRows.clear();
     if (m_logModel->scrollsToNewest()) {
         m_log->scrollToNewestSoon();

@@ -16,16 +16,13 @@
 #include "platform/atomicsave.h"
 #include "platform/filedialogs.h"
 #include "platform/filenames.h"
+#include "platform/qttext.h"
 #include "platform/services.h"
 
 namespace pellix {
 namespace {
 
 namespace texts = coinsettingtexts;
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 #ifdef Q_OS_WIN
 // The current folder of the drive `letter` names, empty when there is no such drive.
@@ -52,7 +49,7 @@ QString currentFolderOfDrive(QChar letter) {
 // Where the dialog starts, as a name it shows: the folder and the TXT pattern.
 QString dialogStartName(const QString& remembered) {
     return QDir::toNativeSeparators(
-        QDir(settingDialogFolder(remembered)).filePath(qs(texts::kStartPattern)));
+        QDir(settingDialogFolder(remembered)).filePath(toQString(texts::kStartPattern)));
 }
 
 // "Save_path": the chosen file's folder followed by the pattern, in the system's own spelling.
@@ -64,7 +61,7 @@ QString savePathValue(const QString& chosen) {
     if (folder.isEmpty()) {
         folder = QFileInfo(chosen).absolutePath();
     }
-    return QDir::toNativeSeparators(QDir(folder).filePath(qs(texts::kSavePathPattern)));
+    return QDir::toNativeSeparators(QDir(folder).filePath(toQString(texts::kSavePathPattern)));
 }
 
 }  // namespace
@@ -99,15 +96,15 @@ QString SettingFileCommands::startName(const char* key) const {
 }
 
 void SettingFileCommands::load() {
-    const QString chosen = m_dialogs->openFileName(qs(texts::kLoadTitle), qs(texts::kFileFilter),
-                                                   startName(keys::kLoadPath));
+    const QString chosen = m_dialogs->openFileName(
+        toQString(texts::kLoadTitle), toQString(texts::kFileFilter), startName(keys::kLoadPath));
     if (chosen.isEmpty()) {
         return;
     }
     const QFileInfo info(chosen);
     // Looked up by the file system's own bytes: a name that is not valid UTF-8 still exists.
     if (fileKind(chosen) == FileKind::Missing) {
-        m_services.messages.show(qs(texts::kFileMissing), qs(texts::kErrorTitle),
+        m_services.messages.show(toQString(texts::kFileMissing), toQString(texts::kErrorTitle),
                                  MessageIcon::Exclamation);
         return;
     }
@@ -134,14 +131,14 @@ void SettingFileCommands::load() {
         m_boxes.setText(i, QString::fromLatin1(content.boxes[static_cast<std::size_t>(i)]));
     }
     if (content.end == LoadEnd::NotDigits) {
-        m_services.messages.show(qs(texts::kUnableToLoad), QLatin1String(keys::kApplicationTitle),
-                                 MessageIcon::Exclamation);
+        m_services.messages.show(toQString(texts::kUnableToLoad),
+                                 QLatin1String(keys::kApplicationTitle), MessageIcon::Exclamation);
     }
 }
 
 void SettingFileCommands::save() {
-    const QString chosen = m_dialogs->saveFileName(qs(texts::kSaveTitle), qs(texts::kFileFilter),
-                                                   startName(keys::kSavePath));
+    const QString chosen = m_dialogs->saveFileName(
+        toQString(texts::kSaveTitle), toQString(texts::kFileFilter), startName(keys::kSavePath));
     if (chosen.isEmpty()) {
         return;
     }
@@ -156,8 +153,8 @@ void SettingFileCommands::save() {
         saveFileAtomically(chosen, QByteArray::fromStdString(settingFileText(texts)));
     if (!reason.isEmpty()) {
         m_services.messages.show(
-            qs(texts::kUnableToSave).arg(QDir::toNativeSeparators(chosen), reason),
-            qs(texts::kErrorTitle), MessageIcon::Exclamation);
+            toQString(texts::kUnableToSave).arg(QDir::toNativeSeparators(chosen), reason),
+            toQString(texts::kErrorTitle), MessageIcon::Exclamation);
     }
 }
 

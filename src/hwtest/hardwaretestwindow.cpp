@@ -201,7 +201,7 @@ void HardwareTestWindow::load() {
         coinSetting->setWindowIcon(
             artworkIcon(m_services.folder.filePath(toQString(texts::kCoinSettingIconFile))));
     }
-    m_receiver.resetReceiver();
+    m_receiver.restartAtHeader();
     m_flash->chooseFirstModes();
     m_results->showAllNotTested();
 }
@@ -216,7 +216,7 @@ void HardwareTestWindow::onPortPicked(int position) {
 void HardwareTestWindow::onReset() {
     showPending();
     // Ready for the next hopper: its header is read afresh and its software text starts empty.
-    m_receiver.resetReceiver();
+    m_receiver.restartAtHeader();
     m_receiver.clearSoftwareText();
     hideFlashPanel();
     m_software->clear();

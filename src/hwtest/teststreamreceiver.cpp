@@ -346,7 +346,7 @@ void TestStreamReceiver::endSensorCycles() {
     m_state = TestStreamState::Monitor;
 }
 
-void TestStreamReceiver::resetReceiver() {
+void TestStreamReceiver::restartAtHeader() {
     if (m_state != TestStreamState::WaitHeader) {
         m_state = TestStreamState::WaitHeader;
         m_view.stateChanged(m_state);

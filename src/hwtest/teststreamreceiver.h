@@ -109,7 +109,7 @@ class TestStreamReceiver final : public LineEngine {
 
     // Back to WaitHeader with the position count at 0. Every other count and the variant stay
     // as they are; the grammar clears them where it needs them cleared.
-    void resetReceiver();
+    void restartAtHeader();
     // The software box was emptied: the next variant is decided on the new text alone.
     void clearSoftwareText();
 

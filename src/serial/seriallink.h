@@ -46,7 +46,6 @@ class SerialLink : public QObject {
     // Sets the line parameters; an open port takes them at once.
     void Configure(const LineSettings& settings);
     bool WriteBytes(std::span<const std::uint8_t> bytes);
-    bool writeByte(std::uint8_t byte) { return WriteBytes(std::span(&byte, 1)); }
     int BytesAvailable() const;
     void DiscardInput();
     void Close();

@@ -16,10 +16,6 @@ constexpr int kDialogFontPoints = 8;
 
 }  // namespace
 
-QString toQString(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 void setUpWindow(QWidget& window, const QString& name, const QString& title,
                  const ProgramFolder& folder, const QString& iconFile) {
     window.setObjectName(name);

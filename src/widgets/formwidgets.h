@@ -11,6 +11,8 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/qttext.h"
+
 class QGroupBox;
 class QStatusBar;
 
@@ -27,9 +29,6 @@ inline constexpr Qt::WindowFlags kFixedToolWindowFlags =
 
 // Pixels kept between a caption and the control beside it.
 inline constexpr int kCaptionGapPixels = 4;
-
-// Texts are kept as UTF-8 in each subsystem's texts header.
-QString toQString(std::string_view text);
 
 // Names a window and gives it its title and its icon, read from the program folder
 // (`iconFile` as "\\Name.ico").

@@ -128,7 +128,7 @@ class CnyLogModelTest : public QObject {
             for (int i = 0; i < frames; ++i) {
                 entries.push_back({Direction::Tx, numbered(i), cny::LogMessage::None});
                 if (static_cast<int>(entries.size()) == batch || i == frames - 1) {
-                    model.AddLogRows(entries);
+                    model.addLogRows(entries);
                     entries.clear();
                 }
             }

@@ -1,16 +1,9 @@
 #include <QTest>
 
 #include "common/codepage.h"
+#include "platform/qttext.h"
 
 using namespace pellix;
-
-namespace {
-
-QString qs(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
-
-}  // namespace
 
 class CodePageTest : public QObject {
     Q_OBJECT
@@ -20,7 +13,7 @@ class CodePageTest : public QObject {
         for (int b = 0; b < 256; ++b) {
             const auto byte = static_cast<std::uint8_t>(b);
             const std::string text = decodeWindows1252(std::span<const std::uint8_t>(&byte, 1));
-            QCOMPARE(qs(text).toUcs4().size(), 1);
+            QCOMPARE(toQString(text).toUcs4().size(), 1);
             const Windows1252Text back = encodeWindows1252(text);
             QVERIFY2(back.complete(), qPrintable(QString::number(b, 16)));
             QCOMPARE(back.bytes, std::vector<std::uint8_t>{byte});
@@ -120,7 +113,7 @@ class CodePageTest : public QObject {
             appendUtf8(utf8, c);
         }
         QCOMPARE(utf8ToCharacters(utf8), characters);
-        QCOMPARE(qs(utf8).toUcs4(), QList<uint>(characters.begin(), characters.end()));
+        QCOMPARE(toQString(utf8).toUcs4(), QList<uint>(characters.begin(), characters.end()));
 
         std::string bad;
         appendUtf8(bad, 0xD800);
@@ -130,7 +123,7 @@ class CodePageTest : public QObject {
 
     void decodeText() {
         const std::vector<std::uint8_t> bytes = {'P', 'X', 0x80, 0x93, 0xE9, 0x94, 0x00};
-        QCOMPARE(qs(decodeWindows1252(bytes)), QString::fromUtf8("PX€“é”") + QChar(0));
+        QCOMPARE(toQString(decodeWindows1252(bytes)), QString::fromUtf8("PX€“é”") + QChar(0));
     }
 };
 

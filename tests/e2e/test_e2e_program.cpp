@@ -6,6 +6,7 @@
 #include "coinsetting/coinsettingtexts.h"
 #include "hwtest/hwtesttexts.h"
 #include "kitprocess.h"
+#include "platform/qttext.h"
 #include "widgets/twips.h"
 
 using namespace pellix;
@@ -15,10 +16,6 @@ namespace {
 
 const QString kLauncher = QStringLiteral("HOPPER SW TOOL");
 const QString kErrorBox = QStringLiteral("Error");
-
-QString fromView(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Where the technician clicks the launcher's image button `index`.
 QPoint imageButton(int index) {
@@ -68,9 +65,9 @@ class ProgramEndToEnd : public QObject {
         QTest::addColumn<QString>("shownAfter");
         QTest::newRow("manual without its instruction file") << int(kManual) << kLauncher;
         QTest::newRow("coin number setting whose remembered port is missing")
-            << int(kCoinSetting) << fromView(coinsettingtexts::kCaption);
+            << int(kCoinSetting) << toQString(coinsettingtexts::kCaption);
         QTest::newRow("hardware test, coin number setting port missing in the background")
-            << int(kHardwareTest) << fromView(hwtest::texts::kWindowTitle);
+            << int(kHardwareTest) << toQString(hwtest::texts::kWindowTitle);
     }
     void failedLoadKeepsTheProgramRunning() {
         QFETCH(int, button);

@@ -3,16 +3,14 @@
 #include "feed.h"
 #include "hwtest/flashrecord.h"
 #include "hwtest/hwtesttexts.h"
+#include "platform/qttext.h"
 
 using namespace pellix::hwtest;
 using pellix::test::Bytes;
 using pellix::test::bytesFromHex;
+using pellix::toQString;
 
 namespace {
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Fields as the window would hand them over: the example record of the write rules with the
 // given changes.
@@ -84,7 +82,7 @@ const char* const kFieldNames[] = {
 // A message as "<field>: <text>", so a row checks which field it names as well as what it says
 // (three fields share one text).
 QString message(FlashField field, std::string_view text) {
-    return QString(kFieldNames[static_cast<int>(field)]) + ": " + qs(text);
+    return QString(kFieldNames[static_cast<int>(field)]) + ": " + toQString(text);
 }
 
 QStringList messageTexts(const std::vector<FieldMessage>& messages) {
@@ -322,16 +320,16 @@ class FlashRecordTest : public QObject {
         record[98] = 'c';
         record[104] = 'h';
         const FlashRecord r = FlashRecord::decode(std::span<const std::uint8_t, 105>(record));
-        QCOMPARE(qs(r.softwareVersion), QString("ABC"));
-        QCOMPARE(qs(r.productCode), QString());
-        QCOMPARE(qs(r.manufacturerId), QString::fromUtf8("€\u0081"));
-        QCOMPARE(qs(r.serialNumber), QString("12345678"));
+        QCOMPARE(toQString(r.softwareVersion), QString("ABC"));
+        QCOMPARE(toQString(r.productCode), QString());
+        QCOMPARE(toQString(r.manufacturerId), QString::fromUtf8("€\u0081"));
+        QCOMPARE(toQString(r.serialNumber), QString("12345678"));
         QCOMPARE(r.companyMode, 7);
         QCOMPARE(r.addressMode, 1);
         QCOMPARE(r.encryptionMode, 255);
-        QCOMPARE(qs(r.buildCode), QString("b"));
-        QCOMPARE(qs(r.categoryId), QString("c"));
-        QCOMPARE(qs(r.hopperCoin), QString("h"));
+        QCOMPARE(toQString(r.buildCode), QString("b"));
+        QCOMPARE(toQString(r.categoryId), QString("c"));
+        QCOMPARE(toQString(r.hopperCoin), QString("h"));
     }
 
     // ÿ is 0xFF, which reads back as erased flash: it is written, and dropped when shown.
@@ -342,7 +340,7 @@ class FlashRecordTest : public QObject {
         QCOMPARE(write.frame[1 + 99 + 1], std::uint8_t{0xFF});
         const auto record =
             std::span<const std::uint8_t>(write.frame).subspan<1, FlashRecord::kSize>();
-        QCOMPARE(qs(FlashRecord::decode(record).hopperCoin), QString("ab"));
+        QCOMPARE(toQString(FlashRecord::decode(record).hopperCoin), QString("ab"));
     }
 
     void serialNumberText_data() {
@@ -358,7 +356,8 @@ class FlashRecordTest : public QObject {
     void serialNumberText() {
         QFETCH(Bytes, bytes);
         QFETCH(QString, expected);
-        QCOMPARE(qs(pellix::hwtest::serialNumberText(bytes[0], bytes[1], bytes[2])), expected);
+        QCOMPARE(toQString(pellix::hwtest::serialNumberText(bytes[0], bytes[1], bytes[2])),
+                 expected);
     }
 };
 

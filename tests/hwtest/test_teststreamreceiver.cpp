@@ -571,11 +571,11 @@ class TestStreamReceiverTest : public QObject {
 
     // Reset goes back to waiting for a header and clears nothing else: the F count is cleared
     // only when sensor cycles end, and a record's field count carries over.
-    void resetReceiver() {
+    void restartAtHeader() {
         Recorder recorder;
         TestStreamReceiver receiver(recorder, recorder);
         receiver.feed(toMonitor("HLate") + bytesFromHex("46 46"));
-        receiver.resetReceiver();
+        receiver.restartAtHeader();
         QCOMPARE(receiver.state(), TestStreamState::WaitHeader);
         QCOMPARE(receiver.firmwareVariant(), FirmwareVariant::HLate);
 
@@ -594,7 +594,7 @@ class TestStreamReceiverTest : public QObject {
         // takes only the remaining fifteen bytes, so every later field moves by five and the
         // last five bytes fall into the monitor phase.
         receiver.feed(Bytes{0x7B} + repeat('x', 5));
-        receiver.resetReceiver();
+        receiver.restartAtHeader();
         receiver.clearSoftwareText();
         receiver.feed(toMonitor("Generic"));
         recorder.events.clear();
@@ -623,7 +623,7 @@ class TestStreamReceiverTest : public QObject {
         QCOMPARE(receiver.firmwareVariant(), FirmwareVariant::HLate);
         QCOMPARE(receiver.state(), TestStreamState::WaitPrompt);
 
-        receiver.resetReceiver();
+        receiver.restartAtHeader();
         receiver.clearSoftwareText();
         receiver.feed(header("xyz99"));
         QCOMPARE(receiver.firmwareVariant(), FirmwareVariant::Generic);

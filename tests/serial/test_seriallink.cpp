@@ -24,6 +24,8 @@ using namespace pellix::test;
 
 namespace {
 
+using Bytes = std::vector<std::uint8_t>;
+
 struct Pty {
     int master = -1;
     QString slave;
@@ -272,13 +274,13 @@ class SerialLinkTest : public QObject {
         QCOMPARE(lost.size(), 1);
         QCOMPARE(s.messages.m_shown.size(), 1);
         QVERIFY(s.messages.m_shown[0].text.contains(pty->slave));
-        QVERIFY(!link.writeByte(0x80));  // writing to a closed port sends nothing
+        QVERIFY(!link.WriteBytes(Bytes{0x80}));  // writing to a closed port sends nothing
 
         // The adapter is back (a new device under the same name): picking the entry reopens it.
         pty = std::make_unique<Pty>();
         qputenv("PELLIX_COM2", pty->slave.toLocal8Bit());
         QCOMPARE(link.SelectPort(1), SelectResult::Opened);
-        QVERIFY(link.writeByte(0x80));
+        QVERIFY(link.WriteBytes(Bytes{0x80}));
         QCOMPARE(pty->receive(1), QByteArray::fromHex("80"));
     }
 
@@ -340,7 +342,7 @@ class SerialLinkTest : public QObject {
         });
         pty->send(QByteArray::fromHex("5a"));
         QTRY_COMPARE(received, QList<int>{0x5A});
-        QVERIFY(link.writeByte(0x80));
+        QVERIFY(link.WriteBytes(Bytes{0x80}));
         QCOMPARE(pty->receive(1), QByteArray::fromHex("80"));
         QCOMPARE(s.messages.m_shown.size(), 1);
 
@@ -396,7 +398,7 @@ class SerialLinkTest : public QObject {
         s.discovery.m_devices.push_back(adapterAt(first->slave, "A1"));
         test::tick(link, "ReconnectTimer");
         QCOMPARE(reopened.size(), 1);
-        QVERIFY(link.writeByte(0x42));
+        QVERIFY(link.WriteBytes(Bytes{0x42}));
         QCOMPARE(first->receive(1), QByteArray::fromHex("42"));
     }
 
