@@ -264,7 +264,11 @@ void CnyTesterWindow::portFailed() {
 }
 
 void CnyTesterWindow::onPortPicked(int position) {
-    switch (m_link->SelectPort(position)) {
+    showPortResult(m_link->SelectPort(position));
+}
+
+void CnyTesterWindow::showPortResult(SelectResult result) {
+    switch (result) {
         case SelectResult::Opened:
             setCommandsEnabled(true);
             break;
@@ -283,24 +287,12 @@ void CnyTesterWindow::onSpeedPicked(int entry) {
     if (entry < 0 || entry >= static_cast<int>(cny::kSpeedEntries.size())) {
         return;
     }
-    const bool wasOpen = m_link->IsOpen();
-    m_link->Close();
-    m_link->Configure(cny::kSpeedSettings[static_cast<std::size_t>(entry)]);
-    m_speedPanel->setText(toQString(cny::kSpeedEntries[static_cast<std::size_t>(entry)]));
-    if (!wasOpen) {
-        return;
-    }
+    const auto index = static_cast<std::size_t>(entry);
+    m_speedPanel->setText(toQString(cny::kSpeedEntries[index]));
     // Reopening the same port can still fail (unplugged meanwhile, taken by another program);
     // it is reported like a failed pick and leaves the link closed.
-    switch (m_link->SelectPort(m_link->PortNumber() - 1)) {
-        case SelectResult::Opened:
-            break;
-        case SelectResult::PortError:
-            portFailed();
-            break;
-        case SelectResult::OtherError:
-            setCommandsEnabled(false);
-            break;
+    if (const auto reopened = m_link->reopenWith(cny::kSpeedSettings[index])) {
+        showPortResult(*reopened);
     }
 }
 

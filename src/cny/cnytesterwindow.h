@@ -26,6 +26,7 @@ class QTimer;
 namespace pellix {
 
 class Capture;
+enum class SelectResult;
 
 class CnyLogView;
 class LockedComboBox;
@@ -62,6 +63,8 @@ class CnyTesterWindow final : public QWidget, private cny::SessionView {
   private:
     void onCommand(int index);
     void onPortPicked(int position);
+    // Buttons and chooser after an opening: enabled when open, the first entry after an error.
+    void showPortResult(SelectResult result);
     void onSpeedPicked(int entry);
     void onSaveLog();
     void setCommandsEnabled(bool enabled);

@@ -97,6 +97,16 @@ void SerialLink::Configure(const LineSettings& settings) {
     }
 }
 
+std::optional<SelectResult> SerialLink::reopenWith(const LineSettings& settings) {
+    const bool wasOpen = IsOpen();
+    Close();
+    Configure(settings);
+    if (!wasOpen) {
+        return std::nullopt;
+    }
+    return SelectPort(m_portNumber - 1);
+}
+
 bool SerialLink::WriteBytes(std::span<const std::uint8_t> bytes) {
     if (!IsOpen()) {
         return false;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -45,6 +46,9 @@ class SerialLink : public QObject {
     SelectResult SelectPort(int chooserPosition);
     // Sets the line parameters; an open port takes them at once.
     void Configure(const LineSettings& settings);
+    // A new line speed the way the hopper tools have always taken it: an open port is closed,
+    // set and opened again (the result of that opening); a closed port only takes the settings.
+    std::optional<SelectResult> reopenWith(const LineSettings& settings);
     bool WriteBytes(std::span<const std::uint8_t> bytes);
     int BytesAvailable() const;
     void DiscardInput();
