@@ -58,13 +58,13 @@ void modelReply(const Frame& frame, Shown& model) {
                 std::string_view text;
                 LogMessage message;
             };
-            const Fault faults[] = {{0, kMotorProblem, LogMessage::MotorProblem},
-                                    {1, kInsufficientCoins, LogMessage::InsufficientCoins},
-                                    {3, kPrismSensorFailure, LogMessage::PrismSensorFailure},
-                                    {4, kShaftSensorFailure, LogMessage::ShaftSensorFailure},
-                                    {5, kDispenserIsBusy, LogMessage::DispenserIsBusy}};
+            const Fault faults[] = {{0, texts::kMotorProblem, LogMessage::MotorProblem},
+                                    {1, texts::kInsufficientCoins, LogMessage::InsufficientCoins},
+                                    {3, texts::kPrismSensorFailure, LogMessage::PrismSensorFailure},
+                                    {4, texts::kShaftSensorFailure, LogMessage::ShaftSensorFailure},
+                                    {5, texts::kDispenserIsBusy, LogMessage::DispenserIsBusy}};
             if (data == 0) {
-                model.status = kNoError;
+                model.status = texts::kNoError;
                 message = LogMessage::NoError;
             }
             for (const Fault& fault : faults) {
@@ -81,7 +81,7 @@ void modelReply(const Frame& frame, Shown& model) {
             message = LogMessage::PayoutOneCoin;
             break;
         case kPayoutFinishedReply:
-            model.remain = kPayoutFinished;
+            model.remain = texts::kPayoutFinished;
             message = LogMessage::PayoutFinished;
             break;
         case kClearCoinboxStartReply:
@@ -92,7 +92,7 @@ void modelReply(const Frame& frame, Shown& model) {
             message = LogMessage::ResponseAckOrRemainCoin;
             break;
         case kNakReply:
-            model.status = kCommandDeny;
+            model.status = texts::kCommandDeny;
             model.remain = decimal(data);
             message = LogMessage::ResponseNak;
             break;

@@ -24,7 +24,7 @@
 namespace {
 
 using namespace pellix;
-namespace texts = pellix::coinsettingtexts;
+namespace texts = pellix::coinsetting::texts;
 
 enum Event : int { Status, Channel, Send, BlockTimer, SaveTimer, Discard, ReceiveError };
 

@@ -14,11 +14,11 @@ struct StatusFault {
 };
 
 constexpr std::array<StatusFault, 5> kFaults = {{
-    {0, kMotorProblem, LogMessage::MotorProblem},
-    {1, kInsufficientCoins, LogMessage::InsufficientCoins},
-    {3, kPrismSensorFailure, LogMessage::PrismSensorFailure},
-    {4, kShaftSensorFailure, LogMessage::ShaftSensorFailure},
-    {5, kDispenserIsBusy, LogMessage::DispenserIsBusy},
+    {0, texts::kMotorProblem, LogMessage::MotorProblem},
+    {1, texts::kInsufficientCoins, LogMessage::InsufficientCoins},
+    {3, texts::kPrismSensorFailure, LogMessage::PrismSensorFailure},
+    {4, texts::kShaftSensorFailure, LogMessage::ShaftSensorFailure},
+    {5, texts::kDispenserIsBusy, LogMessage::DispenserIsBusy},
 }};
 
 // " 0" .. " 255" for every byte, built at compile time so decoding never allocates.
@@ -42,7 +42,7 @@ constexpr auto kDecimalTexts = [] {
 
 Reply decodeStatus(std::uint8_t data) {
     if (data == 0) {
-        return {LogMessage::NoError, kNoError, std::nullopt};
+        return {LogMessage::NoError, texts::kNoError, std::nullopt};
     }
     for (const StatusFault& fault : kFaults) {
         if (Bit_judge(fault.bit, data) == 1) {
@@ -67,13 +67,13 @@ Reply decodeReply(const Frame& frame) {
         case kPayoutOneCoinReply:
             return {LogMessage::PayoutOneCoin, std::nullopt, decimalDataText(data)};
         case kPayoutFinishedReply:
-            return {LogMessage::PayoutFinished, std::nullopt, kPayoutFinished};
+            return {LogMessage::PayoutFinished, std::nullopt, texts::kPayoutFinished};
         case kClearCoinboxStartReply:
             return {LogMessage::ClearCoinboxStart, std::nullopt, std::nullopt};
         case kAckReply:
             return {LogMessage::ResponseAckOrRemainCoin, std::nullopt, decimalDataText(data)};
         case kNakReply:
-            return {LogMessage::ResponseNak, kCommandDeny, decimalDataText(data)};
+            return {LogMessage::ResponseNak, texts::kCommandDeny, decimalDataText(data)};
         default:
             return {};
     }

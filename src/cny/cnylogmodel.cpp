@@ -97,7 +97,7 @@ int CnyLogModel::columnCount(const QModelIndex& parent) const {
 
 QString CnyLogModel::cellText(const Row& row, int column) const {
     if (column == 0) {
-        return toQString(row.direction == Direction::Tx ? cny::kTx : cny::kRx);
+        return toQString(row.direction == Direction::Tx ? cny::texts::kTx : cny::texts::kRx);
     }
     if (column <= static_cast<int>(row.frame.size())) {
         return byteCells()[row.frame[static_cast<std::size_t>(column - 1)]];
@@ -118,12 +118,12 @@ QVariant CnyLogModel::headerData(int section, Qt::Orientation orientation, int r
         section >= kColumns) {
         return {};
     }
-    return toQString(cny::kLogHeaders[static_cast<std::size_t>(section)]);
+    return toQString(cny::texts::kLogHeaders[static_cast<std::size_t>(section)]);
 }
 
 QByteArray CnyLogModel::csv() const {
     QStringList header;
-    for (std::string_view h : cny::kLogHeaders) {
+    for (std::string_view h : cny::texts::kLogHeaders) {
         header << toQString(h);
     }
     QByteArray out = header.join(QLatin1Char(',')).toUtf8() + "\r\n";

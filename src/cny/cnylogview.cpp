@@ -24,10 +24,10 @@ CnyLogView::CnyLogView(CnyLogModel& model, QWidget* parent) : QTableView(parent)
     // Where the traditional Chinese system font is missing, a CJK font keeps the narrow Latin
     // glyphs the column widths were chosen for.
     QFont font;
-    font.setFamilies(
-        {QString::fromUtf8(cny::kLogFont.data(), static_cast<qsizetype>(cny::kLogFont.size())),
-         QStringLiteral("Noto Sans CJK TC"), QStringLiteral("Noto Sans CJK SC")});
-    font.setPointSize(cny::kLogFontPoints);
+    font.setFamilies({QString::fromUtf8(cny::texts::kLogFont.data(),
+                                        static_cast<qsizetype>(cny::texts::kLogFont.size())),
+                      QStringLiteral("Noto Sans CJK TC"), QStringLiteral("Noto Sans CJK SC")});
+    font.setPointSize(cny::texts::kLogFontPoints);
     font.setStyleHint(QFont::SansSerif);
     setFont(font);
     setModel(&model);

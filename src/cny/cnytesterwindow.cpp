@@ -122,8 +122,8 @@ LockedComboBox* chooser(QWidget* parent, Clipboard& clipboard, const char* name,
 }
 
 QString askSavePathWithDialog(QWidget* parent) {
-    return QFileDialog::getSaveFileName(parent, toQString(cny::kSaveLogDialogTitle), QString(),
-                                        toQString(cny::kCsvFilter));
+    return QFileDialog::getSaveFileName(parent, toQString(cny::texts::kSaveLogDialogTitle),
+                                        QString(), toQString(cny::texts::kCsvFilter));
 }
 
 }  // namespace
@@ -138,15 +138,16 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
       m_link(&m_line->link()),
       m_session(state.assembler, *m_line, m_notes),
       m_askSavePath(askSavePathWithDialog) {
-    setUpWindow(*this, QStringLiteral("Form4"), toQString(cny::kWindowTitle), services.folder,
-                toQString(cny::kWindowIconFile));
+    setUpWindow(*this, QStringLiteral("Form4"), toQString(cny::texts::kWindowTitle),
+                services.folder, toQString(cny::texts::kWindowIconFile));
     useDialogFont(*this);
 
     m_notes.setSink(capture);
     m_line->setEngine(&m_session);
 
     for (int i = 0; i < cny::kCommands; ++i) {
-        const QString caption = toQString(cny::kCommandCaptions[static_cast<std::size_t>(i)]);
+        const QString caption =
+            toQString(cny::texts::kCommandCaptions[static_cast<std::size_t>(i)]);
         auto* button = addButton<WrappingButton>(
             this, QStringLiteral("Command1_%1").arg(i), caption,
             twipsRect(120, kCommandTops[static_cast<std::size_t>(i)], 1215, 495));
@@ -155,54 +156,61 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
     }
 
     QLabel* addressLabel =
-        label(this, "Label4", cny::kAddressLabel, twipsRect(1560, 270, 1095, 255));
-    m_address = chooser(this, services.clipboard, "Combo1", cny::kAddressLabel, 2760, 240, 1215);
+        label(this, "Label4", cny::texts::kAddressLabel, twipsRect(1560, 270, 1095, 255));
+    m_address =
+        chooser(this, services.clipboard, "Combo1", cny::texts::kAddressLabel, 2760, 240, 1215);
     addressLabel->setBuddy(m_address);
-    for (std::string_view entry : cny::kAddressEntries) {
+    for (std::string_view entry : cny::texts::kAddressEntries) {
         m_address->addItem(toQString(entry));
     }
     // Shows the first address without choosing it; sending chooses it then.
-    m_address->setPlaceholderText(toQString(cny::kAddressEntries[0]));
+    m_address->setPlaceholderText(toQString(cny::texts::kAddressEntries[0]));
     m_address->setCurrentIndex(-1);
     connect(m_address, &QComboBox::activated, this, [this] { m_services.clipboard.clear(); });
 
-    QLabel* payoutLabel = label(this, "Label3", cny::kPayoutLabel, twipsRect(1560, 840, 1095, 255));
+    QLabel* payoutLabel =
+        label(this, "Label3", cny::texts::kPayoutLabel, twipsRect(1560, 840, 1095, 255));
     m_payout = textBox(this, "Text1", payoutLabel, twipsRect(2760, 720, 1215, 495));
-    QLabel* statusLabel = label(this, "Label1", cny::kStatusLabel, twipsRect(1560, 1440, 615, 255));
+    QLabel* statusLabel =
+        label(this, "Label1", cny::texts::kStatusLabel, twipsRect(1560, 1440, 615, 255));
     m_status = textBox(this, "Text2", statusLabel, twipsRect(2760, 1320, 1215, 495));
-    showOnly(*m_status, cny::kStatusTexts);
+    showOnly(*m_status, cny::texts::kStatusTexts);
     QLabel* remainLabel =
-        label(this, "Label2", cny::kRemainCoinLabel, twipsRect(1560, 2040, 1095, 255));
+        label(this, "Label2", cny::texts::kRemainCoinLabel, twipsRect(1560, 2040, 1095, 255));
     m_remainCoin = textBox(this, "Text3", remainLabel, twipsRect(2760, 1920, 1215, 495));
     // Numbers up to 65535 or the payout-finished text.
-    constexpr std::array<std::string_view, 2> kRemainCoinTexts{"65535", cny::kPayoutFinished};
+    constexpr std::array<std::string_view, 2> kRemainCoinTexts{"65535",
+                                                               cny::texts::kPayoutFinished};
     showOnly(*m_remainCoin, kRemainCoinTexts);
 
-    auto* closeButton = addButton(this, QStringLiteral("Command5"), toQString(cny::kCloseCaption),
-                                  twipsRect(360, 3240, 735, 495));
+    auto* closeButton =
+        addButton(this, QStringLiteral("Command5"), toQString(cny::texts::kCloseCaption),
+                  twipsRect(360, 3240, 735, 495));
     closeButton->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
 
-    m_ports = chooser(this, services.clipboard, "Combo2", cny::kPortChooserName, 1440, 3360, 975);
+    m_ports =
+        chooser(this, services.clipboard, "Combo2", cny::texts::kPortChooserName, 1440, 3360, 975);
     fillPortChooser(*m_ports, *m_link, kPorts);
     connect(m_ports, &QComboBox::activated, this, &CnyTesterWindow::onPortPicked);
 
-    m_speeds =
-        chooser(this, services.clipboard, "Combo3", cny::kSpeedChooserName, 2520, 3360, 1455);
-    for (std::string_view entry : cny::kSpeedEntries) {
+    m_speeds = chooser(this, services.clipboard, "Combo3", cny::texts::kSpeedChooserName, 2520,
+                       3360, 1455);
+    for (std::string_view entry : cny::texts::kSpeedEntries) {
         m_speeds->addItem(toQString(entry));
     }
     connect(m_speeds, &QComboBox::activated, this, &CnyTesterWindow::onSpeedPicked);
 
     m_logModel = new CnyLogModel(this);
-    m_log = addControl<CnyLogView>(this, QStringLiteral("MSFlexGrid1"), toQString(cny::kLogName),
-                                   twipsRect(4080, 240, 7335, 3375), *m_logModel);
+    m_log =
+        addControl<CnyLogView>(this, QStringLiteral("MSFlexGrid1"), toQString(cny::texts::kLogName),
+                               twipsRect(4080, 240, 7335, 3375), *m_logModel);
     connect(m_log, &CnyLogView::clearRequested, this, &CnyTesterWindow::InitLogGrid);
     m_logBeat = new QTimer(this);
     m_logBeat->setObjectName(QStringLiteral("LogBeat"));
     m_logBeat->setInterval(kLogBeatMs);
     connect(m_logBeat, &QTimer::timeout, this, &CnyTesterWindow::onLogBeat);
-    m_saveLog = new QAction(toQString(cny::kSaveLogAction), m_log);
+    m_saveLog = new QAction(toQString(cny::texts::kSaveLogAction), m_log);
     m_saveLog->setObjectName(QStringLiteral("SaveLogAsCsv"));
     m_log->addAction(m_saveLog);
     connect(m_saveLog, &QAction::triggered, this, &CnyTesterWindow::onSaveLog);
@@ -213,14 +221,14 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
         menu.exec(m_log->viewport()->mapToGlobal(at));
     });
 
-    m_received =
-        addControl<QListWidget>(this, QStringLiteral("List1"), toQString(cny::kReceivedBytesName),
-                                twipsRect(2880, 3840, 2655, 2400));
+    m_received = addControl<QListWidget>(this, QStringLiteral("List1"),
+                                         toQString(cny::texts::kReceivedBytesName),
+                                         twipsRect(2880, 3840, 2655, 2400));
     m_received->hide();
 
     QStatusBar* statusBar = addStatusBar(this);
-    m_linkPanel = addStatusPanel(statusBar, 1, toQString(cny::kLinkPanelName));
-    m_speedPanel = addStatusPanel(statusBar, 2, toQString(cny::kSpeedPanelName));
+    m_linkPanel = addStatusPanel(statusBar, 1, toQString(cny::texts::kLinkPanelName));
+    m_speedPanel = addStatusPanel(statusBar, 2, toQString(cny::texts::kSpeedPanelName));
     // The bar has the height the layout gives it, not its natural one.
     fixSizeWithStatusBar(*this, *statusBar, twipsSize(11565, 3900), 0, twips(375));
 
@@ -259,7 +267,7 @@ void CnyTesterWindow::onCommand(int index) {
 }
 
 void CnyTesterWindow::portFailed() {
-    m_ports->setShownText(toQString(cny::kFirstPort));
+    m_ports->setShownText(toQString(cny::texts::kFirstPort));
     setCommandsEnabled(false);
 }
 
@@ -284,11 +292,11 @@ void CnyTesterWindow::showPortResult(SelectResult result) {
 }
 
 void CnyTesterWindow::onSpeedPicked(int entry) {
-    if (entry < 0 || entry >= static_cast<int>(cny::kSpeedEntries.size())) {
+    if (entry < 0 || entry >= static_cast<int>(cny::texts::kSpeedEntries.size())) {
         return;
     }
     const auto index = static_cast<std::size_t>(entry);
-    m_speedPanel->setText(toQString(cny::kSpeedEntries[index]));
+    m_speedPanel->setText(toQString(cny::texts::kSpeedEntries[index]));
     // Reopening the same port can still fail (unplugged meanwhile, taken by another program);
     // it is reported like a failed pick and leaves the link closed.
     if (const auto reopened = m_link->reopenWith(cny::kSpeedSettings[index])) {
@@ -340,8 +348,8 @@ void CnyTesterWindow::onSaveLog() {
     const QString reason = saveFileAtomically(path, m_logModel->csv());
     if (!reason.isEmpty()) {
         m_services.messages.show(
-            toQString(cny::kSaveLogFailed).arg(QDir::toNativeSeparators(path), reason),
-            toQString(cny::kErrorTitle), MessageIcon::Critical);
+            toQString(cny::texts::kSaveLogFailed).arg(QDir::toNativeSeparators(path), reason),
+            toQString(cny::texts::kErrorTitle), MessageIcon::Critical);
     }
 }
 
@@ -350,7 +358,7 @@ void CnyTesterWindow::logCommand(const cny::Frame& frame, cny::LogMessage messag
 }
 
 void CnyTesterWindow::showCountRangeError() {
-    m_services.messages.show(toQString(cny::kCountRange),
+    m_services.messages.show(toQString(cny::texts::kCountRange),
                              QString::fromLatin1(keys::kApplicationTitle),
                              MessageIcon::Exclamation);
 }

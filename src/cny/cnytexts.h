@@ -61,6 +61,8 @@ constexpr std::string_view logMessageText(LogMessage message) {
     return kLogMessageTexts[static_cast<std::size_t>(message)];
 }
 
+namespace texts {
+
 // Status box texts.
 inline constexpr std::string_view kNoError = "No Error";
 inline constexpr std::string_view kMotorProblem = "Motor Problem";
@@ -95,7 +97,6 @@ inline constexpr std::array<std::string_view, 4> kAddressEntries = {"Address 0",
                                                                     "Address 2", "Address 3"};
 inline constexpr std::array<std::string_view, 2> kSpeedEntries = {"9600/E/8/1", "19200/E/8/1"};
 // The line settings each speed entry stands for.
-inline constexpr std::array<LineSettings, 2> kSpeedSettings = {kLine9600E81, kLine19200E81};
 inline constexpr std::string_view kFirstPort = "COM1";
 inline constexpr std::string_view kLogFont = "新細明體";
 inline constexpr int kLogFontPoints = 9;
@@ -119,4 +120,8 @@ inline constexpr std::string_view kCsvFilter = "CSV files (*.csv);;All files (*)
 // %1: file, %2: reason given by the system.
 inline constexpr std::string_view kSaveLogFailed = "The log could not be saved to %1.\n%2";
 
+}  // namespace texts
+
+// The line settings behind the speed entries, in the same order.
+inline constexpr std::array<LineSettings, 2> kSpeedSettings = {kLine9600E81, kLine19200E81};
 }  // namespace pellix::cny

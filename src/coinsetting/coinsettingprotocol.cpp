@@ -27,7 +27,7 @@
 
 namespace pellix {
 
-namespace texts = coinsettingtexts;
+namespace texts = coinsetting::texts;
 
 void CoinSettingProtocol::load() {
     m_byteCounter = 0;

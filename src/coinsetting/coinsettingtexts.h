@@ -4,7 +4,7 @@
 
 // Every text the coin number setting window and its protocol show, in one place. The spelling
 // is the one technicians know from the hopper documentation; do not correct it.
-namespace pellix::coinsettingtexts {
+namespace pellix::coinsetting::texts {
 
 // Status label (Label2): progress in blue, errors in red.
 inline constexpr std::string_view kSwitchOn = "Switch on Pellix";
@@ -58,4 +58,4 @@ inline constexpr std::string_view kSavePathPattern = "*.txt";  // the end of "Sa
 inline constexpr std::string_view kManualFile = "\\Manual.rtf";
 inline constexpr std::string_view kIconFile = "\\pellix.ico";
 
-}  // namespace pellix::coinsettingtexts
+}  // namespace pellix::coinsetting::texts

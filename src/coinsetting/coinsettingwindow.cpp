@@ -40,7 +40,7 @@
 namespace pellix {
 namespace {
 
-namespace texts = coinsettingtexts;
+namespace texts = coinsetting::texts;
 
 constexpr int kPorts = 12;
 constexpr int kRows = kCoinChannels / 2;

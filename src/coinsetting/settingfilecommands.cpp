@@ -22,7 +22,7 @@
 namespace pellix {
 namespace {
 
-namespace texts = coinsettingtexts;
+namespace texts = coinsetting::texts;
 
 #ifdef Q_OS_WIN
 // The current folder of the drive `letter` names, empty when there is no such drive.

@@ -4,7 +4,7 @@
 #include <string_view>
 
 // Every text and file name the protocol simulation window shows, in one place. UTF-8.
-namespace pellix::simulationtexts {
+namespace pellix::simulation::texts {
 
 inline constexpr std::string_view kCaption = "TZV Protocol Simulation";
 inline constexpr std::string_view kIconFile = "\\pellix.ico";
@@ -24,4 +24,4 @@ inline constexpr std::string_view kPortLabel = "COM PORT";
 inline constexpr std::string_view kFirstPort = "COM1";
 inline constexpr std::string_view kCloseButton = "&Close";
 
-}  // namespace pellix::simulationtexts
+}  // namespace pellix::simulation::texts

@@ -21,7 +21,7 @@
 namespace pellix {
 namespace {
 
-namespace texts = simulationtexts;
+namespace texts = simulation::texts;
 
 constexpr int kAnimationMs = 150;
 constexpr int kHintMs = 70;

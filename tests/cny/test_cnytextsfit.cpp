@@ -49,10 +49,11 @@ class CnyTextsFitTest : public QObject {
     void valueBoxTextsShowWhole_data() {
         QTest::addColumn<QString>("boxName");
         QTest::addColumn<QString>("text");
-        for (std::string_view text : cny::kStatusTexts) {
+        for (std::string_view text : cny::texts::kStatusTexts) {
             QTest::addRow("Status: %s", std::string(text).c_str()) << "Text2" << toQString(text);
         }
-        QTest::newRow("Remain Coin: payout finished") << "Text3" << toQString(cny::kPayoutFinished);
+        QTest::newRow("Remain Coin: payout finished")
+            << "Text3" << toQString(cny::texts::kPayoutFinished);
         QTest::newRow("Remain Coin: largest count") << "Text3" << QStringLiteral("65535");
     }
     void valueBoxTextsShowWhole() {

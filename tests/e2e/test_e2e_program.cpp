@@ -65,7 +65,7 @@ class ProgramEndToEnd : public QObject {
         QTest::addColumn<QString>("shownAfter");
         QTest::newRow("manual without its instruction file") << int(kManual) << kLauncher;
         QTest::newRow("coin number setting whose remembered port is missing")
-            << int(kCoinSetting) << toQString(coinsettingtexts::kCaption);
+            << int(kCoinSetting) << toQString(coinsetting::texts::kCaption);
         QTest::newRow("hardware test, coin number setting port missing in the background")
             << int(kHardwareTest) << toQString(hwtest::texts::kWindowTitle);
     }
