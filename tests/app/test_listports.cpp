@@ -4,13 +4,14 @@
 #include <QFileInfo>
 #include <QTest>
 
-#include <pty.h>
 #include <unistd.h>
 
 #include "fakes.h"
 #include "kitprocess.h"
+#include "ptypair.h"
 
 using pellix::test::KitProcess;
+using pellix::test::Pty;
 
 namespace {
 
@@ -50,16 +51,11 @@ class ListPortsTest : public QObject {
         const QString absent = QStringLiteral("/dev/serial/by-id/usb-Pellix_Cable_NOTHERE");
         QVERIFY(pellix::test::writeFile(kit.settingsFile(),
                                         "[Ports]\nCOM11=" + absent.toUtf8() + "\n"));
-        int master = -1;
-        int slave = -1;
-        char name[256] = {};
-        QCOMPARE(::openpty(&master, &slave, name, nullptr, nullptr), 0);
-        const QString pty = QString::fromLocal8Bit(name);
-        kit.setEnv(QStringLiteral("PELLIX_COM12"), pty);
+        const Pty pty(Pty::Slave::KeptOpen);
+        QVERIFY(pty.ok());
+        kit.setEnv(QStringLiteral("PELLIX_COM12"), pty.device);
 
         const auto run = runKit(kit, {QStringLiteral("--list-ports")});
-        ::close(slave);
-        ::close(master);
         QVERIFY(run.finished);
         QCOMPARE(run.status, QProcess::NormalExit);
         QCOMPARE(run.code, 0);
@@ -69,7 +65,7 @@ class ListPortsTest : public QObject {
             QVERIFY(lines.first().contains(QLatin1String(column)));
         }
         const QString overridden = lineFor(run.out, QStringLiteral("COM12"));
-        QVERIFY2(overridden.contains(pty) && overridden.endsWith(QLatin1String("yes")),
+        QVERIFY2(overridden.contains(pty.device) && overridden.endsWith(QLatin1String("yes")),
                  qPrintable(overridden));
         const QString remembered = lineFor(run.out, QStringLiteral("COM11"));
         QVERIFY2(remembered.contains(absent) && remembered.endsWith(QLatin1String("no")),

@@ -120,7 +120,7 @@ class CnyTesterWindowTest : public QObject {
 
         SerialLink& link = rig.window.link();
         QVERIFY(!link.IsOpen());
-        QCOMPARE(link.Settings(), kLine9600E81);
+        QCOMPARE(link.Settings(), (LineSettings{9600, Parity::Even, 8, 1}));
     }
 
     void controlsAndGeometry_data() {
@@ -479,7 +479,7 @@ class CnyTesterWindowTest : public QObject {
     void speedPickWhileClosed() {
         Rig rig;
         pick(rig.combo("Combo3"), 1);
-        QCOMPARE(rig.window.link().Settings(), kLine19200E81);
+        QCOMPARE(rig.window.link().Settings(), (LineSettings{19200, Parity::Even, 8, 1}));
         QCOMPARE(rig.panel(2)->text(), QString("19200/E/8/1"));
         QVERIFY(!rig.window.link().IsOpen());
         QCOMPARE(rig.enabledCommands(), 0);

@@ -227,7 +227,7 @@ class CoinSettingWindowTest : public QObject {
         QCOMPARE(panel(), openDevice.isEmpty() ? kPanelClosed : kPanelOpen);
         if (!openDevice.isEmpty()) {
             QCOMPARE(port()->m_device, openDevice);
-            QCOMPARE(port()->m_settings, kLine9600E81);
+            QCOMPARE(port()->m_settings, (LineSettings{9600, Parity::Even, 8, 1}));
         }
         QCOMPARE(status()->text(), QStringLiteral("Switch on Pellix"));
 

@@ -4,14 +4,12 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include <fcntl.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <memory>
 #include <sstream>
 
+#include "ptypair.h"
 #include "replay.h"
 
 namespace pellix::test {
@@ -29,33 +27,18 @@ class PtyReplay {
             return;
         }
         m_replayer = std::make_unique<emulator::Replayer>(std::move(*script), options);
-        int slave = -1;
-        char name[256] = {};
-        if (::openpty(&m_master, &slave, name, nullptr, nullptr) != 0) {
+        if (!m_pty.ok()) {
             return;
         }
-        termios raw{};
-        ::tcgetattr(slave, &raw);
-        ::cfmakeraw(&raw);
-        ::tcsetattr(slave, TCSANOW, &raw);
-        m_slaveFd = slave;
-        m_slave = QString::fromLocal8Bit(name);
-        ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-        m_notifier = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Read);
+        m_notifier = std::make_unique<QSocketNotifier>(m_pty.master, QSocketNotifier::Read);
         QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { pump(); });
         m_wake.setSingleShot(true);
         QObject::connect(&m_wake, &QTimer::timeout, [this] { step(); });
         m_clock.start();
     }
-    ~PtyReplay() {
-        m_notifier.reset();
-        if (m_master >= 0) {
-            ::close(m_master);
-            ::close(m_slaveFd);
-        }
-    }
+    ~PtyReplay() { m_notifier.reset(); }
 
-    QString device() const { return m_slave; }
+    QString device() const { return m_pty.device; }
     const std::string& error() const { return m_error; }
     emulator::Replayer& replayer() { return *m_replayer; }
     void start() {
@@ -68,7 +51,7 @@ class PtyReplay {
     void pump() {
         std::uint8_t buffer[512];
         ssize_t n;
-        while ((n = ::read(m_master, buffer, sizeof buffer)) > 0) {
+        while ((n = ::read(m_pty.master, buffer, sizeof buffer)) > 0) {
             m_replayer->toolSent(std::span(buffer, static_cast<std::size_t>(n)), now());
         }
         step();
@@ -76,7 +59,7 @@ class PtyReplay {
     void step() {
         const auto out = m_replayer->poll(now());
         if (!out.empty()) {
-            [[maybe_unused]] const ssize_t n = ::write(m_master, out.data(), out.size());
+            [[maybe_unused]] const ssize_t n = ::write(m_pty.master, out.data(), out.size());
         }
         if (const auto wake = m_replayer->wakeAt()) {
             m_wake.start(static_cast<int>(std::max<std::int64_t>(0, *wake - now()) / 1000));
@@ -85,9 +68,7 @@ class PtyReplay {
 
     std::unique_ptr<emulator::Replayer> m_replayer;
     std::string m_error;
-    int m_master = -1;
-    int m_slaveFd = -1;
-    QString m_slave;
+    Pty m_pty{Pty::Slave::KeptOpenRaw};
     std::unique_ptr<QSocketNotifier> m_notifier;
     QTimer m_wake;
     QElapsedTimer m_clock;

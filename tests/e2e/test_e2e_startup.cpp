@@ -4,14 +4,15 @@
 #include <QSettings>
 #include <QTest>
 
-#include <pty.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "fakes.h"
 #include "kitprocess.h"
+#include "ptypair.h"
 
 using pellix::test::KitProcess;
+using pellix::test::Pty;
 using pellix::test::VirtualDisplay;
 using pellix::test::writeFile;
 
@@ -21,25 +22,6 @@ namespace {
 QPoint launcherButton(int index) {
     return {248 + 44, 48 * index + 24};
 }
-
-// A pseudo-terminal standing in for a serial port; the far side stays open and silent.
-struct Pty {
-    Pty() {
-        char name[256] = {};
-        if (::openpty(&master, &slave, name, nullptr, nullptr) == 0) {
-            device = QString::fromLocal8Bit(name);
-        }
-    }
-    ~Pty() {
-        if (!device.isEmpty()) {
-            ::close(master);
-            ::close(slave);
-        }
-    }
-    int master = -1;
-    int slave = -1;
-    QString device;
-};
 
 }  // namespace
 
@@ -64,7 +46,7 @@ class StartupEndToEnd : public QObject {
         const QString conf = kit.settingsFile();
         QVERIFY(QFileInfo(conf).dir().mkpath(QStringLiteral(".")));
         QVERIFY(::mkfifo(QFile::encodeName(conf).constData(), 0600) == 0);
-        Pty com1;
+        Pty com1(Pty::Slave::KeptOpen);
         QVERIFY(!com1.device.isEmpty());
         kit.setEnv(QStringLiteral("PELLIX_COM1"), com1.device);
         QVERIFY(kit.start());
@@ -93,7 +75,7 @@ class StartupEndToEnd : public QObject {
         KitProcess kit;
         kit.onDisplay(display);
         const QDir home(kit.home());
-        Pty com5;
+        Pty com5(Pty::Slave::KeptOpen);
         QVERIFY(!com5.device.isEmpty());
         {
             QSettings conf(kit.settingsFile(), QSettings::IniFormat);

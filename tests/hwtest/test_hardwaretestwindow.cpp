@@ -170,7 +170,7 @@ class HardwareTestWindowTest : public QObject {
 
         QCOMPARE(panel(), QString("RS232 關閉"));
         QVERIFY(!window->link().IsOpen());
-        QCOMPARE(window->link().Settings(), kLine9600E81);
+        QCOMPARE(window->link().Settings(), (LineSettings{9600, Parity::Even, 8, 1}));
         QCOMPARE(ports()->count(), 8);
         QCOMPARE(ports()->itemText(7), QString("COM8"));
         QCOMPARE(ports()->shownText(), QString("COM1"));

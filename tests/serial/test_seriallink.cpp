@@ -6,13 +6,12 @@
 #include <QTest>
 #include <QTimer>
 
-#include <fcntl.h>
-#include <pty.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include "capture/captureformat.h"
 #include "fakes.h"
+#include "ptypair.h"
 #include "serial/capturebook.h"
 #include "serial/reconnectwatch.h"
 #include "serial/seriallineport.h"
@@ -25,54 +24,6 @@ using namespace pellix::test;
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-struct Pty {
-    int master = -1;
-    QString slave;
-
-    Pty() {
-        int slaveFd = -1;
-        char name[256] = {};
-        if (::openpty(&master, &slaveFd, name, nullptr, nullptr) == 0) {
-            ::close(slaveFd);  // the link opens it by name, as it would a real device
-            slave = QString::fromLocal8Bit(name);
-            ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-        }
-    }
-    ~Pty() { closeMaster(); }
-    void closeMaster() {
-        if (master >= 0) {
-            ::close(master);
-            master = -1;
-        }
-    }
-    void send(const QByteArray& bytes) const {
-        QCOMPARE(::write(master, bytes.constData(), static_cast<size_t>(bytes.size())),
-                 static_cast<ssize_t>(bytes.size()));
-    }
-    // Everything the link wrote, waiting up to `timeoutMs` for `expected` bytes.
-    QByteArray receive(int expected, int timeoutMs = 2000) const {
-        QByteArray out;
-        QElapsedTimer timer;
-        timer.start();
-        while (out.size() < expected && timer.elapsed() < timeoutMs) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-            char buffer[256];
-            const ssize_t n = ::read(master, buffer, sizeof buffer);
-            if (n > 0) {
-                out.append(buffer, n);
-            } else {
-                QThread::msleep(2);
-            }
-        }
-        return out;
-    }
-    termios lineSettings() const {
-        termios t{};
-        ::tcgetattr(master, &t);
-        return t;
-    }
-};
 
 // Runs the event loop until the reconnect watch has looked `looks` times and returns how often
 // the loop woke up meanwhile: a few per look when idle, thousands when something spins.
@@ -156,8 +107,8 @@ class SerialLinkTest : public QObject {
 
     void opensWithLineSettingsAndMovesBytesBothWays() {
         Pty pty;
-        QVERIFY(!pty.slave.isEmpty());
-        qputenv("PELLIX_COM3", pty.slave.toLocal8Bit());
+        QVERIFY(!pty.device.isEmpty());
+        qputenv("PELLIX_COM3", pty.device.toLocal8Bit());
         PtyServices s;
         SerialLink link(s.services, {});
         link.Configure(kLine9600E81);
@@ -188,7 +139,7 @@ class SerialLinkTest : public QObject {
             }
             return FeedResult{};
         });
-        pty.send(QByteArray::fromHex("0501020400ff"));
+        QVERIFY(pty.send(QByteArray::fromHex("0501020400ff")));
         QTRY_COMPARE(received.size(), 6);
         QCOMPARE(received, (QList<int>{0x05, 0x01, 0x02, 0x04, 0x00, 0xFF}));
 
@@ -205,7 +156,7 @@ class SerialLinkTest : public QObject {
 
     void pickingTheOpenPortAgainReopensIt() {
         Pty pty;
-        qputenv("PELLIX_COM1", pty.slave.toLocal8Bit());
+        qputenv("PELLIX_COM1", pty.device.toLocal8Bit());
         PtyServices s;
         SerialLink link(s.services, {});
         QCOMPARE(link.SelectPort(0), SelectResult::Opened);
@@ -242,7 +193,7 @@ class SerialLinkTest : public QObject {
 
     void aPortHeldByAnotherLinkIsInUse() {
         Pty pty;
-        qputenv("PELLIX_COM2", pty.slave.toLocal8Bit());
+        qputenv("PELLIX_COM2", pty.device.toLocal8Bit());
         PtyServices s;
         SerialLink first(s.services, {});
         SerialLink second(s.services, {});
@@ -257,7 +208,7 @@ class SerialLinkTest : public QObject {
 
     void unpluggedAdapterClosesThePortOnceAndStaysQuiet() {
         auto pty = std::make_unique<Pty>();
-        qputenv("PELLIX_COM2", pty->slave.toLocal8Bit());
+        qputenv("PELLIX_COM2", pty->device.toLocal8Bit());
         PtyServices s;
         SerialLink link(s.services, {});
         link.Configure(kLine9600E81);
@@ -273,12 +224,12 @@ class SerialLinkTest : public QObject {
         QTest::qWait(300);
         QCOMPARE(lost.size(), 1);
         QCOMPARE(s.messages.m_shown.size(), 1);
-        QVERIFY(s.messages.m_shown[0].text.contains(pty->slave));
+        QVERIFY(s.messages.m_shown[0].text.contains(pty->device));
         QVERIFY(!link.WriteBytes(Bytes{0x80}));  // writing to a closed port sends nothing
 
         // The adapter is back (a new device under the same name): picking the entry reopens it.
         pty = std::make_unique<Pty>();
-        qputenv("PELLIX_COM2", pty->slave.toLocal8Bit());
+        qputenv("PELLIX_COM2", pty->device.toLocal8Bit());
         QCOMPARE(link.SelectPort(1), SelectResult::Opened);
         QVERIFY(link.WriteBytes(Bytes{0x80}));
         QCOMPARE(pty->receive(1), QByteArray::fromHex("80"));
@@ -287,7 +238,7 @@ class SerialLinkTest : public QObject {
     void replugUnderTheSameNameReopensThePort() {
         auto pty = std::make_unique<Pty>();
         ControlledLink node;
-        QVERIFY(node.pointAt(pty->slave));
+        QVERIFY(node.pointAt(pty->device));
         PtyServices s;
         s.settings.setValue(QStringLiteral("Ports/COM4"), node.path);
         // The link records its traffic as in the program, to see the replug in its capture.
@@ -324,7 +275,7 @@ class SerialLinkTest : public QObject {
         // Back under the same name (a new pseudo-terminal behind it): open at the next look,
         // with the window's line settings, and bytes flow both ways again.
         pty = std::make_unique<Pty>();
-        QVERIFY(node.pointAt(pty->slave));
+        QVERIFY(node.pointAt(pty->device));
         test::tick(link, "ReconnectTimer");
         QCOMPARE(reopened.size(), 1);
         QVERIFY(link.IsOpen());
@@ -340,7 +291,7 @@ class SerialLinkTest : public QObject {
             }
             return FeedResult{};
         });
-        pty->send(QByteArray::fromHex("5a"));
+        QVERIFY(pty->send(QByteArray::fromHex("5a")));
         QTRY_COMPARE(received, QList<int>{0x5A});
         QVERIFY(link.WriteBytes(Bytes{0x80}));
         QCOMPARE(pty->receive(1), QByteArray::fromHex("80"));
@@ -375,7 +326,7 @@ class SerialLinkTest : public QObject {
             return d;
         };
         PtyServices s;
-        s.discovery.m_devices = {adapterAt(first->slave, "A1")};
+        s.discovery.m_devices = {adapterAt(first->device, "A1")};
         SerialLink link(s.services, {});
         QCOMPARE(link.SelectPort(0), SelectResult::Opened);  // COM1 given to A1 on first sight
         QCOMPARE(s.settings.value(QStringLiteral("Ports/COM1"), {}),
@@ -386,7 +337,7 @@ class SerialLinkTest : public QObject {
         first->closeMaster();
         QTRY_VERIFY(!link.IsOpen());
         // Another adapter is plugged in: it gets its own number and COM1 keeps waiting for A1.
-        s.discovery.m_devices = {adapterAt(other.slave, "B2")};
+        s.discovery.m_devices = {adapterAt(other.device, "B2")};
         test::tick(link, "ReconnectTimer");
         QCOMPARE(reopened.size(), 0);
         QVERIFY(!link.IsOpen());
@@ -395,7 +346,7 @@ class SerialLinkTest : public QObject {
 
         // A1 is back on another node, as ttyUSB0 becoming ttyUSB1 after a replug.
         first = std::make_unique<Pty>();
-        s.discovery.m_devices.push_back(adapterAt(first->slave, "A1"));
+        s.discovery.m_devices.push_back(adapterAt(first->device, "A1"));
         test::tick(link, "ReconnectTimer");
         QCOMPARE(reopened.size(), 1);
         QVERIFY(link.WriteBytes(Bytes{0x42}));
@@ -475,7 +426,7 @@ class SerialLinkTest : public QObject {
 
     void discardInputDropsWhatIsWaiting() {
         Pty pty;
-        qputenv("PELLIX_COM1", pty.slave.toLocal8Bit());
+        qputenv("PELLIX_COM1", pty.device.toLocal8Bit());
         PtyServices s;
         SerialLink link(s.services, {});
         // The bytes are handed out one at a time and the discard stops the rest of the batch.
@@ -492,14 +443,14 @@ class SerialLinkTest : public QObject {
             }
             return FeedResult{};
         });
-        pty.send(QByteArray::fromHex("01eeaabbcc"));
+        QVERIFY(pty.send(QByteArray::fromHex("01eeaabbcc")));
         QTRY_VERIFY(!received.isEmpty() && received.last() == 0xEE);
         QTest::qWait(50);
         QCOMPARE(received, (QList<int>{0x01, 0xEE}));
         QCOMPARE(link.BytesAvailable(), 0);
 
         // Later bytes are delivered again.
-        pty.send(QByteArray::fromHex("5a"));
+        QVERIFY(pty.send(QByteArray::fromHex("5a")));
         QTRY_COMPARE(received.size(), 3);
         QCOMPARE(received.last(), 0x5A);
     }

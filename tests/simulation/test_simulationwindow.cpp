@@ -67,8 +67,8 @@ class SimulationWindowTest : public QObject {
         QCOMPARE(channels()->count(), 16);
         QCOMPARE(channels()->shownText(), QStringLiteral("1"));
         QVERIFY(!window->link().IsOpen());
-        QCOMPARE(window->link().Settings(), kLine9600E81);
-        QCOMPARE(s->ports.last()->m_settings, kLine9600E81);
+        QCOMPARE(window->link().Settings(), (LineSettings{9600, Parity::Even, 8, 1}));
+        QCOMPARE(s->ports.last()->m_settings, (LineSettings{9600, Parity::Even, 8, 1}));
         for (auto* widget : window->findChildren<QWidget*>()) {
             if (widget->isWidgetType() && !widget->objectName().isEmpty() &&
                 (qobject_cast<QPushButton*>(widget) || qobject_cast<QComboBox*>(widget))) {
