@@ -52,6 +52,13 @@ SimulationWindow::SimulationWindow(Services& services, WindowHost& host, Simulat
     setUpWindow(*this, QStringLiteral("Form3"), toQString(texts::kCaption), services.folder,
                 toQString(texts::kIconFile));
 
+    buildControls();
+    wireControls();
+    load();
+}
+
+// The controls at their places, in the order the keyboard visits them.
+void SimulationWindow::buildControls() {
     m_hint = addControl<QLabel>(this, QStringLiteral("Label1"), toQString(texts::kHintName),
                                 twipsRect(0, 0, 3615, 495));
     showsValue(*m_hint, QStringLiteral("Hint"));
@@ -59,18 +66,16 @@ SimulationWindow::SimulationWindow(Services& services, WindowHost& host, Simulat
     m_hint->setTextFormat(Qt::PlainText);
     m_hint->setWordWrap(true);
 
-    auto* startUp = addButton(this, QStringLiteral("Command2"), toQString(texts::kStartUpButton),
-                              twipsRect(240, 480, 1095, 375));
-    auto* dispense = addButton(this, QStringLiteral("Command1"), toQString(texts::kDispenseButton),
-                               twipsRect(2400, 480, 1095, 375));
-    connect(startUp, &QPushButton::clicked, this, &SimulationWindow::onStartUp);
-    connect(dispense, &QPushButton::clicked, this, &SimulationWindow::onDispense);
+    m_startUp = addButton(this, QStringLiteral("Command2"), toQString(texts::kStartUpButton),
+                          twipsRect(240, 480, 1095, 375));
+    m_dispense = addButton(this, QStringLiteral("Command1"), toQString(texts::kDispenseButton),
+                           twipsRect(2400, 480, 1095, 375));
 
     fixedPicture(this, QStringLiteral("Image1"), toQString(texts::kHopperPictureName),
-                 services.folder.filePath(toQString(texts::kHopperPictureFile)),
+                 m_services.folder.filePath(toQString(texts::kHopperPictureFile)),
                  QPoint(twips(120), twips(1080)));
     fixedPicture(this, QStringLiteral("Image2"), toQString(texts::kHostPictureName),
-                 services.folder.filePath(toQString(texts::kHostPictureFile)),
+                 m_services.folder.filePath(toQString(texts::kHostPictureFile)),
                  QPoint(twips(2400), twips(1200)));
 
     m_animation =
@@ -91,38 +96,44 @@ SimulationWindow::SimulationWindow(Services& services, WindowHost& host, Simulat
     // The caption ends just before its list even where the font runs wider than designed.
     channelLabel->move(std::min(channelLabel->x(), m_channels->x() - channelLabel->width() - 2),
                        channelLabel->y());
-    connect(m_channels, &QComboBox::activated, this,
-            [this](int position) { m_hostEngine.selectChannel(position); });
 
     auto* portLabel = addCaption(this, QStringLiteral("Label6"), toQString(texts::kPortLabel),
                                  QPoint(twips(240), twips(2940)));
-    m_ports = new LockedComboBox(services.clipboard, this);
+    m_ports = new LockedComboBox(m_services.clipboard, this);
     nameControl(*m_ports, QStringLiteral("Combo1"), portLabel->text());
     portLabel->setBuddy(m_ports);
     fillPortChooser(*m_ports, *m_link, kPorts);
     placeDropDown(*m_ports, twips(1320), twips(2880), twips(975));
-    connect(m_ports, &QComboBox::activated, this, &SimulationWindow::onPortPicked);
 
-    auto* closeButton = addButton(this, QStringLiteral("Command5"), toQString(texts::kCloseButton),
-                                  twipsRect(2850, 2760, 735, 495));
-    closeButton->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
-    connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
+    m_close = addButton(this, QStringLiteral("Command5"), toQString(texts::kCloseButton),
+                        twipsRect(2850, 2760, 735, 495));
+    m_close->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
 
     QStatusBar* statusBar = addStatusBar(this);
     m_panel = addStatusPanel(statusBar, 1);
     fixSizeWithStatusBar(*this, *statusBar, twipsSize(3735, 3810));
-    connect(m_link, &SerialLink::panelTextChanged, m_panel, &QLabel::setText);
 
     m_animationTimer = new QTimer(this);
     m_animationTimer->setObjectName(QStringLiteral("Timer2"));
     m_animationTimer->setInterval(kAnimationMs);
-    connect(m_animationTimer, &QTimer::timeout, this, &SimulationWindow::onAnimationTick);
     m_hintTimer = new QTimer(this);
     m_hintTimer->setObjectName(QStringLiteral("Timer3"));
     m_hintTimer->setInterval(kHintMs);
-    connect(m_hintTimer, &QTimer::timeout, this, &SimulationWindow::onHintTick);
+}
 
-    // Load.
+void SimulationWindow::wireControls() {
+    connect(m_startUp, &QPushButton::clicked, this, &SimulationWindow::onStartUp);
+    connect(m_dispense, &QPushButton::clicked, this, &SimulationWindow::onDispense);
+    connect(m_channels, &QComboBox::activated, this,
+            [this](int position) { m_hostEngine.selectChannel(position); });
+    connect(m_ports, &QComboBox::activated, this, &SimulationWindow::onPortPicked);
+    connect(m_close, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_link, &SerialLink::panelTextChanged, m_panel, &QLabel::setText);
+    connect(m_animationTimer, &QTimer::timeout, this, &SimulationWindow::onAnimationTick);
+    connect(m_hintTimer, &QTimer::timeout, this, &SimulationWindow::onHintTick);
+}
+
+void SimulationWindow::load() {
     m_panel->setText(kPanelClosed);
     m_link->Configure(kLine9600E81);
     m_state.hint.setText(tzv::kLoadHint);

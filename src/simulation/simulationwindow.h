@@ -39,6 +39,9 @@ class SimulationWindow final : public QWidget, private tzv::HostView {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    void buildControls();
+    void wireControls();
+    void load();
     void onPortPicked(int position);
     void onStartUp();
     void onDispense();
@@ -57,6 +60,9 @@ class SimulationWindow final : public QWidget, private tzv::HostView {
     tzv::Host m_hostEngine;
 
     QLabel* m_hint = nullptr;
+    QPushButton* m_startUp = nullptr;
+    QPushButton* m_dispense = nullptr;
+    QPushButton* m_close = nullptr;
     QLabel* m_animation = nullptr;
     LockedComboBox* m_channels = nullptr;
     LockedComboBox* m_ports = nullptr;
