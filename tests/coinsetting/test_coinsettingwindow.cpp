@@ -24,6 +24,7 @@
 #include "serial/seriallink.h"
 #include "timers.h"
 #include "widgets/lockedcombobox.h"
+#include "windowfixture.h"
 #include "windowtesting.h"
 
 using namespace pellix;
@@ -43,27 +44,22 @@ const char* const kExampleBlock =
 
 }  // namespace
 
-class CoinSettingWindowTest : public QObject {
+class CoinSettingWindowTest : public QObject, WindowFixture<CoinSettingWindow, CoinSettingState> {
     Q_OBJECT
 
-    TestServices* s = nullptr;
-    RecordingHost* host = nullptr;
-    CoinSettingState* state = nullptr;
     QTemporaryDir* folder = nullptr;
-    CoinSettingWindow* window = nullptr;
     int ended = 0;
 
     void load() {
-        window = CoinSettingWindow::create(s->services, *host, *state, [this] { ++ended; });
+        window.reset(CoinSettingWindow::create(s->services, *host, *state, [this] { ++ended; }));
         QVERIFY(window);
         window->show();
-        QVERIFY(QTest::qWaitForWindowActive(window));
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
     }
     // Closes the window the way the registry does and forgets it.
     void unload() {
         window->close();
-        delete window;
-        window = nullptr;
+        window.reset();
     }
 
     QLineEdit* box(int i) {
@@ -71,14 +67,10 @@ class CoinSettingWindowTest : public QObject {
     }
     QLabel* status() { return window->findChild<QLabel*>(QStringLiteral("Label2")); }
     QColor statusColour() { return status()->palette().color(QPalette::WindowText); }
-    QString panel() {
-        return window->findChild<QLabel*>(QStringLiteral("StatusBar1_Panel1"))->text();
-    }
     LockedComboBox* ports() { return window->findChild<LockedComboBox*>(QStringLiteral("Combo1")); }
     QPushButton* button(const char* name) {
         return window->findChild<QPushButton*>(QString::fromLatin1(name));
     }
-    FakeSerialPort* port() { return s->ports.last(); }
     QStringList boxTexts() {
         QStringList out;
         for (int i = 0; i < kCoinChannels; ++i) {
@@ -115,20 +107,14 @@ class CoinSettingWindowTest : public QObject {
 
   private slots:
     void init() {
-        s = new TestServices;
-        host = new RecordingHost;
-        state = new CoinSettingState;
+        makeFakes();
         folder = new QTemporaryDir;
         s->folder.m_path = folder->path();
         ended = 0;
     }
     void cleanup() {
-        delete window;
-        window = nullptr;
+        dropAll();
         delete folder;
-        delete state;
-        delete host;
-        delete s;
     }
 
     void controls() {
@@ -164,7 +150,7 @@ class CoinSettingWindowTest : public QObject {
                 qobject_cast<QComboBox*>(widget)) {
                 QVERIFY2(!widget->accessibleName().isEmpty(), qPrintable(widget->objectName()));
             }
-            if (widget->isVisible() && widget->parentWidget() == window) {
+            if (widget->isVisible() && widget->parentWidget() == window.get()) {
                 QVERIFY2(window->rect().contains(widget->geometry()),
                          qPrintable(widget->objectName()));
             }

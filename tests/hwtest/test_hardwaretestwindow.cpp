@@ -20,6 +20,7 @@
 #include "serial/seriallink.h"
 #include "widgets/lockedcombobox.h"
 #include "widgets/twips.h"
+#include "windowfixture.h"
 #include "windowtesting.h"
 
 using namespace pellix;
@@ -57,27 +58,14 @@ QByteArray receivedRecord(const QByteArray& software, const QByteArray& serial,
 
 }  // namespace
 
-class HardwareTestWindowTest : public QObject {
+class HardwareTestWindowTest : public QObject, WindowFixture<HardwareTestWindow> {
     Q_OBJECT
 
-    std::unique_ptr<TestServices> s;
-    std::unique_ptr<RecordingHost> host;
-    std::unique_ptr<HardwareTestWindow> window;
-
     void build() { window = std::make_unique<HardwareTestWindow>(s->services, *host); }
-    template <typename T = QWidget>
-    T* child(const QString& name) {
-        T* widget = window->findChild<T*>(name);
-        if (!widget) {
-            qFatal("no control %s", qPrintable(name));
-        }
-        return widget;
-    }
     QLineEdit* box(const char* name) { return child<QLineEdit>(QLatin1String(name)); }
     QComboBox* list(const char* name) { return child<QComboBox>(QLatin1String(name)); }
     void click(const char* name) { child<QPushButton>(QLatin1String(name))->click(); }
     LockedComboBox* ports() { return child<LockedComboBox>(QStringLiteral("Combo1")); }
-    QString panel() { return child<QLabel>(QStringLiteral("StatusBar1_Panel1"))->text(); }
     FakeSerialPort* openPort(int position = 2) {
         pick(ports(), position);
         return s->ports.last();
@@ -150,15 +138,10 @@ class HardwareTestWindowTest : public QObject {
 
   private slots:
     void init() {
-        s = std::make_unique<TestServices>();
-        host = std::make_unique<RecordingHost>();
+        makeFakes();
         build();
     }
-    void cleanup() {
-        window.reset();
-        host.reset();
-        s.reset();
-    }
+    void cleanup() { dropAll(); }
 
     void loadsClosedWithEverythingReset() {
         QCOMPARE(window->objectName(), QString("Form5"));

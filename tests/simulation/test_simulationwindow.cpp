@@ -8,6 +8,7 @@
 #include "simulation/simulationwindow.h"
 #include "timers.h"
 #include "widgets/lockedcombobox.h"
+#include "windowfixture.h"
 #include "windowtesting.h"
 
 using namespace pellix;
@@ -21,13 +22,8 @@ QString hintText(QWidget& window) {
 
 }  // namespace
 
-class SimulationWindowTest : public QObject {
+class SimulationWindowTest : public QObject, WindowFixture<SimulationWindow, SimulationState> {
     Q_OBJECT
-
-    TestServices* s = nullptr;
-    RecordingHost* host = nullptr;
-    SimulationState* state = nullptr;
-    SimulationWindow* window = nullptr;
 
     LockedComboBox* ports() { return window->findChild<LockedComboBox*>(QStringLiteral("Combo1")); }
     LockedComboBox* channels() {
@@ -36,9 +32,6 @@ class SimulationWindowTest : public QObject {
     QPushButton* button(const char* name) {
         return window->findChild<QPushButton*>(QString::fromLatin1(name));
     }
-    QString panel() {
-        return window->findChild<QLabel*>(QStringLiteral("StatusBar1_Panel1"))->text();
-    }
     FakeSerialPort* openPort(int position = 2) {
         pick(ports(), position);
         return s->ports.last();
@@ -46,17 +39,10 @@ class SimulationWindowTest : public QObject {
 
   private slots:
     void init() {
-        s = new TestServices;
-        host = new RecordingHost;
-        state = new SimulationState;
-        window = new SimulationWindow(s->services, *host, *state);
+        makeFakes();
+        window = std::make_unique<SimulationWindow>(s->services, *host, *state);
     }
-    void cleanup() {
-        delete window;
-        delete state;
-        delete host;
-        delete s;
-    }
+    void cleanup() { dropAll(); }
 
     void loadsClosedWithItsControls() {
         QCOMPARE(window->windowTitle(), QStringLiteral("TZV Protocol Simulation"));
@@ -171,8 +157,7 @@ class SimulationWindowTest : public QObject {
 
     void typingCounterOutlivesTheWindow() {
         tick(*window, "Timer3", 10);
-        delete window;
-        window = new SimulationWindow(s->services, *host, *state);
+        window = std::make_unique<SimulationWindow>(s->services, *host, *state);
         tick(*window, "Timer3");
         QCOMPARE(hintText(*window).size(), 11);
     }
@@ -230,7 +215,7 @@ class SimulationWindowTest : public QObject {
 
     void onlyThePortChooserEmptiesTheClipboardOnFocus() {
         window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         window->activateWindow();
         channels()->setFocus();
         QTRY_VERIFY(channels()->hasFocus());
