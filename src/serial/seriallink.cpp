@@ -192,10 +192,12 @@ void SerialLink::onDeviceLost() {
     }
     emit panelTextChanged(kPanelClosed);
     emit portLost();
+    // Watched from now on, so a replug while the box below is still up reopens the port: the
+    // box only informs.
+    m_reconnect->watch(m_portNumber, m_openIdentity);
     // The port is closed already, so this is said once per loss however the device failed.
     m_services.messages.show(texts::kDeviceGone.arg(m_openDevice).arg(m_portNumber),
                              texts::kErrorTitle, MessageIcon::Critical);
-    m_reconnect->watch(m_portNumber, m_openIdentity);
 }
 
 void SerialLink::onDeviceBack(const PortTarget& target) {

@@ -253,9 +253,13 @@ class SerialLinkTest : public QObject {
         QSignalSpy reopened(&link, &SerialLink::portReopened);
         QSignalSpy panel(&link, &SerialLink::panelTextChanged);
 
+        // The box about the loss only informs: the watch runs while it is still up.
+        bool watchingWhileTold = false;
+        s.messages.m_onShow = [&] { watchingWhileTold = watch->isActive(); };
         node.remove();
         pty->closeMaster();
         QTRY_COMPARE(lost.size(), 1);
+        QVERIFY(watchingWhileTold);
         QCOMPARE(s.messages.m_shown.size(), 1);
         QVERIFY(s.messages.m_shown[0].text.contains(node.path));
         QVERIFY(s.messages.m_shown[0].text.contains(QStringLiteral("reopens")));
