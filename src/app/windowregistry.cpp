@@ -26,9 +26,21 @@ QWidget* WindowRegistry::load(WindowKind kind) {
         if (created) {
             created->setAttribute(Qt::WA_DeleteOnClose);
             window = created;
+            if (std::optional<QIcon>& icon = m_nextIcons[slot(kind)]) {
+                created->setWindowIcon(*icon);
+                icon.reset();
+            }
         }
     }
     return loaded(kind);
+}
+
+void WindowRegistry::setIcon(WindowKind kind, const QIcon& icon) {
+    if (QWidget* window = loaded(kind)) {
+        window->setWindowIcon(icon);
+    } else {
+        m_nextIcons[slot(kind)] = icon;
+    }
 }
 
 QWidget* WindowRegistry::open(WindowKind kind) {

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QIcon>
 #include <QPointer>
 #include <QWidget>
 
 #include <array>
 #include <functional>
+#include <optional>
 
 #include "widgets/windowhost.h"
 
@@ -22,6 +24,7 @@ class WindowRegistry final : public WindowHost {
     void showLauncher() override;
     QWidget* open(WindowKind kind) override;
     QWidget* load(WindowKind kind) override;
+    void setIcon(WindowKind kind, const QIcon& icon) override;
 
     bool canBuild(WindowKind kind) const { return static_cast<bool>(m_factories[slot(kind)]); }
     QWidget* loaded(WindowKind kind) const;
@@ -35,6 +38,8 @@ class WindowRegistry final : public WindowHost {
     static constexpr std::size_t slot(WindowKind kind) { return static_cast<std::size_t>(kind); }
     std::array<Factory, kKinds> m_factories;
     std::array<QPointer<QWidget>, kKinds> m_windows;
+    // Icons waiting for their window's next load.
+    std::array<std::optional<QIcon>, kKinds> m_nextIcons;
     QPointer<QWidget> m_launcher;
     bool m_closingAll = false;
 };

@@ -195,12 +195,11 @@ void HardwareTestWindow::resizeEvent(QResizeEvent* event) {
 void HardwareTestWindow::load() {
     m_panel->setText(kPanelClosed);
     m_link->Configure(kLine9600E81);
-    // Loading the coin number setting window, when it is not loaded yet, makes it open its
-    // remembered port in the background.
-    if (QWidget* coinSetting = m_host.load(WindowKind::CoinSetting)) {
-        coinSetting->setWindowIcon(
-            artworkIcon(m_services.folder.filePath(toQString(texts::kCoinSettingIconFile))));
-    }
+    // The coin number setting window shows this icon from its next load on. It is not loaded
+    // for it: loaded hidden, it would open its remembered port in the background and take the
+    // port and the hopper's bytes from this window.
+    m_host.setIcon(WindowKind::CoinSetting,
+                   artworkIcon(m_services.folder.filePath(toQString(texts::kCoinSettingIconFile))));
     m_receiver.restartAtHeader();
     m_flash->chooseFirstModes();
     m_results->showAllNotTested();

@@ -1,5 +1,6 @@
 #pragma once
 
+class QIcon;
 class QWidget;
 
 namespace pellix {
@@ -15,6 +16,9 @@ class WindowHost {
     virtual QWidget* open(WindowKind kind) = 0;
     // Loads the window if needed without showing it.
     virtual QWidget* load(WindowKind kind) = 0;
+    // Gives the window `icon`: at once when it is loaded, else when it is next loaded. Nothing is
+    // loaded for it, so no window opens a port behind the technician's back.
+    virtual void setIcon(WindowKind kind, const QIcon& icon) = 0;
 };
 
 }  // namespace pellix

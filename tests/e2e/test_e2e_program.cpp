@@ -1,3 +1,5 @@
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -7,6 +9,7 @@
 #include "hwtest/hwtesttexts.h"
 #include "kitprocess.h"
 #include "platform/qttext.h"
+#include "ptypair.h"
 #include "widgets/twips.h"
 
 using namespace pellix;
@@ -66,8 +69,6 @@ class ProgramEndToEnd : public QObject {
         QTest::newRow("manual without its instruction file") << int(kManual) << kLauncher;
         QTest::newRow("coin number setting whose remembered port is missing")
             << int(kCoinSetting) << toQString(coinsetting::texts::kCaption);
-        QTest::newRow("hardware test, coin number setting port missing in the background")
-            << int(kHardwareTest) << toQString(hwtest::texts::kWindowTitle);
     }
     void failedLoadKeepsTheProgramRunning() {
         QFETCH(int, button);
@@ -90,6 +91,28 @@ class ProgramEndToEnd : public QObject {
         QVERIFY(run.waitForWindow(shownAfter));
         QVERIFY(run.staysRunning(1500));
         QVERIFY(run.waitForWindow(shownAfter));
+    }
+
+    // The hardware test window leaves the coin number setting window unloaded, so the port that
+    // window remembers (COM1 here, a live pseudo-terminal) stays free for the technician to pick.
+    void hardwareTestLeavesTheCoinSettingPortFree() {
+        QTemporaryDir lock;
+        ProgramRun run(*desktop, lock.path());
+        const Pty com1(Pty::Slave::KeptOpen);
+        QVERIFY(com1.ok());
+        run.setEnv(QStringLiteral("PELLIX_COM1"), com1.device);
+        QVERIFY(run.start());
+        const qulonglong launcher = run.waitForWindow(kLauncher);
+        QVERIFY(launcher);
+        desktop->click(launcher, imageButton(kHardwareTest));
+        QVERIFY(run.waitForWindow(toQString(hwtest::texts::kWindowTitle)));
+        QVERIFY(run.staysRunning(1000));
+        const QString device = QFileInfo(com1.device).canonicalFilePath();
+        for (const QFileInfo& fd :
+             QDir(QStringLiteral("/proc/%1/fd").arg(run.pid())).entryInfoList(QDir::System)) {
+            QVERIFY2(fd.symLinkTarget() != device, "the program holds the coin setting port");
+        }
+        QCOMPARE(run.waitForWindow(kErrorBox, 500), 0ULL);
     }
 
     void definedExitsEndTheProgram() {

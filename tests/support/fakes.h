@@ -160,9 +160,11 @@ class RecordingHost final : public WindowHost {
         m_loaded.append(kind);
         return nullptr;
     }
+    void setIcon(WindowKind kind, const QIcon&) override { m_iconsSet.append(kind); }
     int m_launcherShown = 0;
     QList<WindowKind> m_opened;
     QList<WindowKind> m_loaded;
+    QList<WindowKind> m_iconsSet;
 };
 
 // One of each fake, ready to hand to a window.

@@ -18,6 +18,9 @@ Pty::Pty(Slave keep) {
     }
     device = QString::fromLocal8Bit(name);
     ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    // A program the test starts must not inherit either end: it would hold the device open.
+    ::fcntl(master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(slave, F_SETFD, FD_CLOEXEC);
     if (keep == Slave::KeptOpenRaw) {
         termios raw{};
         ::tcgetattr(slave, &raw);
