@@ -4,8 +4,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #ifdef Q_OS_UNIX
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,11 +67,63 @@ QString withOldKept(const QString& reason, bool existed) {
 
 #ifdef Q_OS_UNIX
 
+constexpr const char kTemporaryPrefix[] = ".pellix-save-";
+// A new file of ours this old was left by a save that never finished (the program was killed
+// between writing and renaming); a save still under way is far younger.
+constexpr int kStaleTemporarySeconds = 10 * 60;
+
+// The folder part of `path` ("." for a bare name).
+QByteArray folderOf(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : path.left(qMax<qsizetype>(slash, 1));
+}
+
+// Removes our own new files that a killed save left in `folder`, so they do not pile up in the
+// technician's folder. Only files named like ours, owned by this user and untouched for a while.
+void removeStaleTemporaries(const QByteArray& folder) {
+    DIR* dir = ::opendir(folder.constData());
+    if (dir == nullptr) {
+        return;
+    }
+    const time_t now = ::time(nullptr);
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::strncmp(entry->d_name, kTemporaryPrefix, sizeof kTemporaryPrefix - 1) != 0) {
+            continue;
+        }
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode) && st.st_uid == ::getuid() &&
+            now - st.st_mtime > kStaleTemporarySeconds) {
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+        }
+    }
+    ::closedir(dir);
+}
+
+// Where a symbolic link that names nothing yet points: the file a save creates, so the link
+// stays a link (as it does when its target exists). Other names come back as they are.
+QByteArray danglingLinkTarget(QByteArray path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat link {};
+        if (::lstat(path.constData(), &link) != 0 || !S_ISLNK(link.st_mode)) {
+            return path;
+        }
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(path.constData(), target, sizeof target - 1);
+        if (n <= 0) {
+            return path;
+        }
+        const QByteArray next(target, n);
+        path = next.startsWith('/') ? next : folderOf(path) + '/' + next;
+    }
+    return path;
+}
+
 // Creates the new file beside the target with the mode the target has (or a new file would
 // get), so replacing a file keeps who may read it.
 int createBeside(QByteArray& temporary, const QByteArray& target, const struct stat* existing) {
     const qsizetype slash = target.lastIndexOf('/');
-    temporary = (slash < 0 ? QByteArray() : target.left(slash + 1)) + ".pellix-save-XXXXXX";
+    temporary = (slash < 0 ? QByteArray() : target.left(slash + 1)) + kTemporaryPrefix + "XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
         return fd;
@@ -128,7 +182,10 @@ QString saveUnix(const QString& path, const QByteArray& bytes) {
         }
     } else if (errno != ENOENT) {
         return reasonFor(errno);
+    } else {
+        target = danglingLinkTarget(target);
     }
+    removeStaleTemporaries(folderOf(target));
 
     QByteArray temporary;
     const int fd = createBeside(temporary, target, existed ? &st : nullptr);
@@ -151,9 +208,7 @@ QString saveUnix(const QString& path, const QByteArray& bytes) {
         return withOldKept(reasonFor(error), existed);
     }
     // The new name itself must reach the disk too, or a power cut could bring back the old.
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray folder = slash < 0 ? QByteArray(".") : target.left(qMax<qsizetype>(slash, 1));
-    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir = ::open(folderOf(target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);

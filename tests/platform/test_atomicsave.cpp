@@ -53,6 +53,9 @@ class AtomicSaveTest : public QObject {
         QTest::newRow("new name") << "new" << true << "";
         QTest::newRow("existing file, its mode kept") << "file" << true << "";
         QTest::newRow("link to a file: the file replaced") << "link" << true << "";
+        QTest::newRow("link to nothing yet: its target created") << "dangling link" << true << "";
+        QTest::newRow("a killed save's leftover removed, a fresh one kept")
+            << "leftovers" << true << "";
         QTest::newRow("named pipe left alone") << "pipe" << false << "pipe";
         QTest::newRow("folder left alone") << "folder" << false << "folder";
         QTest::newRow("folder missing") << "missing folder" << false << "does not exist";
@@ -73,6 +76,17 @@ class AtomicSaveTest : public QObject {
             written = dir.filePath("real.txt");
             QVERIFY(writeFile(written, kOld));
             QVERIFY(QFile::link(written, path));
+        } else if (kind == "dangling link") {
+            written = dir.filePath("real.txt");
+            QVERIFY(QFile::link(QStringLiteral("real.txt"), path));
+        } else if (kind == "leftovers") {
+            QVERIFY(writeFile(dir.filePath(".pellix-save-Old123"), kOld));
+            QVERIFY(writeFile(dir.filePath(".pellix-save-New123"), kOld));
+            const timespec anHourAgo[2] = {{::time(nullptr) - 3600, 0},
+                                           {::time(nullptr) - 3600, 0}};
+            QVERIFY(::utimensat(AT_FDCWD,
+                                QFile::encodeName(dir.filePath(".pellix-save-Old123")).constData(),
+                                anHourAgo, 0) == 0);
         } else if (kind == "pipe") {
             QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
         } else if (kind == "folder") {
@@ -95,8 +109,12 @@ class AtomicSaveTest : public QObject {
             if (kind == "file") {
                 QCOMPARE(modeOf(path) & 07777, mode_t(0640));
             }
-            if (kind == "link") {
+            if (kind.contains("link")) {
                 QVERIFY(S_ISLNK(modeOf(path)));
+            }
+            if (kind == "leftovers") {
+                QCOMPARE(entries(dir.path()),
+                         (QStringList{".pellix-save-New123", QStringLiteral("set.txt")}));
             }
         } else {
             QCOMPARE(modeOf(path), modeBefore);  // a pipe stays a pipe, a folder a folder
