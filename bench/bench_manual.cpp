@@ -55,6 +55,7 @@ int main(int argc, char** argv) {
         {"format change every character", repeatedTo("{\\rtf1 ", "\\b a\\b0 b", cap)},
         {"ideographs up to the cap", repeatedTo("{\\rtf1 ", "\\u20013?", cap)},
         {"huge fonts and indents", repeatedTo("{\\rtf1 ", "\\fs99999\\li99999\\fi-99999 xy ", cap)},
+        {"indents wider than the window", repeatedTo("{\\rtf1 ", "\\li99999\\fi-99999 xy ", cap)},
     };
 
     bool ok = true;

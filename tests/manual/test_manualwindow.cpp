@@ -188,6 +188,8 @@ class ManualWindowTest : public QObject {
         QTest::newRow("huge font, a line break each") << QByteArray("\\fs99999\\line ");
         QTest::newRow("huge font, a tab each") << QByteArray("\\fs99999\\tab ");
         QTest::newRow("default font, a line break each") << QByteArray("\\line ");
+        QTest::newRow("default font, indents wider than the window")
+            << QByteArray("\\li99999\\fi-99999 xy ");
     }
     void anyManualFitsTheLayoutRange() {
         QFETCH(QByteArray, unit);
