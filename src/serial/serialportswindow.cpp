@@ -20,7 +20,7 @@ const QString kTableName = QStringLiteral("Serial ports");
 const QString kMoveToName = QStringLiteral("Move to");
 const QString kMoveCaption = QStringLiteral("&Move");
 const QString kForgetCaption = QStringLiteral("&Forget");
-const QString kCloseCaption = QStringLiteral("Close");
+const QString kCloseCaption = QStringLiteral("&Close");
 const QString kYes = QStringLiteral("Yes");
 const QString kNo = QStringLiteral("No");
 const QString kUart = QStringLiteral("Built-in serial port");
@@ -83,7 +83,7 @@ SerialPortsWindow::SerialPortsWindow(const ComPortMap& comPorts, QWidget* parent
     m_forget = new QPushButton(kForgetCaption, this);
     nameControl(*m_forget, QStringLiteral("Forget"), spokenCaption(kForgetCaption));
     auto* close = new QPushButton(kCloseCaption, this);
-    nameControl(*close, QStringLiteral("Close"), kCloseCaption);
+    nameControl(*close, QStringLiteral("Close"), spokenCaption(kCloseCaption));
     connect(m_move, &QPushButton::clicked, this, &SerialPortsWindow::onMove);
     connect(m_forget, &QPushButton::clicked, this, &SerialPortsWindow::onForget);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
@@ -118,6 +118,7 @@ SerialPortsWindow::SerialPortsWindow(const ComPortMap& comPorts, QWidget* parent
     m_refresh->start();
     refresh();
     m_table->selectRow(0);
+    useAddedWindowKeys(*this);
 }
 
 void SerialPortsWindow::refresh() {

@@ -22,6 +22,7 @@
 #include "capture/captureformat.h"
 #include "platform/atomicsave.h"
 #include "serial/capturefile.h"
+#include "widgets/formwidgets.h"
 
 namespace pellix {
 namespace {
@@ -150,6 +151,7 @@ TrafficWindow::TrafficWindow(CaptureBook& book, QWidget* parent)
 
     m_model->setCapture(&m_book.capture(m_source));
     updateStatus();
+    useAddedWindowKeys(*this);
 }
 
 TrafficWindow::~TrafficWindow() {

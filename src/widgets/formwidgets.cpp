@@ -1,8 +1,12 @@
 #include "widgets/formwidgets.h"
 #include "widgets/artwork.h"
 
+#include <QAbstractItemView>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QIcon>
+#include <QKeyEvent>
+#include <QShortcut>
 #include <QStatusBar>
 
 #include <algorithm>
@@ -15,6 +19,43 @@ namespace {
 constexpr int kDialogFontPoints = 8;
 
 }  // namespace
+
+namespace {
+
+// Ctrl+Tab (and Ctrl+Shift+Tab) moves on from a table as Tab does elsewhere.
+class ControlTabLeaves final : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) {
+            return false;
+        }
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool back = key->key() == Qt::Key_Backtab;
+        if ((key->key() != Qt::Key_Tab && !back) || !(key->modifiers() & Qt::ControlModifier)) {
+            return false;
+        }
+        QKeyEvent plain(QEvent::KeyPress, back ? Qt::Key_Backtab : Qt::Key_Tab,
+                        back ? Qt::ShiftModifier : Qt::NoModifier);
+        QCoreApplication::sendEvent(watched, &plain);
+        return true;
+    }
+};
+
+}  // namespace
+
+void useAddedWindowKeys(QWidget& window) {
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), &window);
+    escape->setObjectName(QStringLiteral("closeShortcut"));
+    QObject::connect(escape, &QShortcut::activated, &window, &QWidget::close);
+    auto* controlTab = new ControlTabLeaves(&window);
+    for (QAbstractItemView* view : window.findChildren<QAbstractItemView*>()) {
+        view->setTabKeyNavigation(false);
+        view->installEventFilter(controlTab);
+    }
+}
 
 void setUpWindow(QWidget& window, const QString& name, const QString& title,
                  const ProgramFolder& folder, const QString& iconFile) {

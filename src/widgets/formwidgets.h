@@ -30,6 +30,11 @@ inline constexpr Qt::WindowFlags kFixedToolWindowFlags =
 // Pixels kept between a caption and the control beside it.
 inline constexpr int kCaptionGapPixels = 4;
 
+// For the windows the tool adds beside the defined ones: Esc closes the window, and Tab,
+// Shift+Tab and Ctrl+Tab leave its tables instead of walking their cells. Call once the
+// window's controls are built.
+void useAddedWindowKeys(QWidget& window);
+
 // Names a window and gives it its title and its icon, read from the program folder
 // (`iconFile` as "\\Name.ico").
 void setUpWindow(QWidget& window, const QString& name, const QString& title,

@@ -14,7 +14,7 @@ using namespace pellix::test;
 
 namespace {
 
-const QStringList kWindows = AllWindows::withTraffic();
+const QStringList kWindows = AllWindows::withAdded();
 
 bool interactive(QAccessible::Role role) {
     switch (role) {

@@ -1,4 +1,5 @@
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
@@ -72,7 +73,7 @@ class KeyboardTest : public QObject {
   private slots:
     void windows_data() {
         QTest::addColumn<QString>("kind");
-        for (const QString& kind : AllWindows::withTraffic()) {
+        for (const QString& kind : AllWindows::withAdded()) {
             QTest::newRow(qPrintable(kind)) << kind;
         }
     }
@@ -120,6 +121,46 @@ class KeyboardTest : public QObject {
             QVERIFY2(visited.contains(stop),
                      qPrintable(QStringLiteral("%1 is never reached").arg(describe(stop))));
         }
+    }
+
+    // The windows beside the defined ones: Tab, Shift+Tab and Ctrl+Tab leave a table full of
+    // rows, Esc closes the window, and every button has a mnemonic.
+    void addedWindowsLetGoOfTheKeyboard_data() {
+        QTest::addColumn<QString>("kind");
+        for (const QString& kind : AllWindows::added()) {
+            QTest::newRow(qPrintable(kind)) << kind;
+        }
+    }
+    void addedWindowsLetGoOfTheKeyboard() {
+        QFETCH(QString, kind);
+        AllWindows all;
+        for (int i = 0; i < 20; ++i) {
+            all.captures.capture(CaptureSource::CoinSetting).note("a row");
+        }
+        std::unique_ptr<QWidget> window = all.build(kind);
+        QVERIFY(showActive(*window));
+        if (auto* traffic = qobject_cast<TrafficWindow*>(window.get())) {
+            traffic->refresh();
+        }
+        auto* table = window->findChild<QAbstractItemView*>();
+        QVERIFY(table && table->model()->rowCount() > 1);
+        for (const QKeyCombination key :
+             {QKeyCombination(Qt::Key_Tab), QKeyCombination(Qt::ShiftModifier, Qt::Key_Backtab),
+              QKeyCombination(Qt::ControlModifier, Qt::Key_Tab)}) {
+            table->setFocus(Qt::TabFocusReason);
+            table->setCurrentIndex(table->model()->index(0, 0));
+            QTest::keyClick(table, key.key(), key.keyboardModifiers());
+            QVERIFY2(QApplication::focusWidget() != table,
+                     qPrintable(QKeySequence(key).toString() + " stays in the table"));
+        }
+        for (const QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+            if (button->focusPolicy() == Qt::NoFocus) {
+                continue;  // a table's corner button
+            }
+            QVERIFY2(button->text().contains(QLatin1Char('&')), qPrintable(button->text()));
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(!window->isVisible());
     }
 
     // The system's close shortcut belongs to the window manager: no control takes it first,

@@ -169,7 +169,7 @@ class TextsFitTest : public QObject {
   private slots:
     void textsShowWhole_data() {
         QTest::addColumn<QString>("kind");
-        for (const QString& kind : AllWindows::withTraffic()) {
+        for (const QString& kind : AllWindows::withAdded()) {
             QTest::newRow(qPrintable(kind)) << kind;
         }
     }

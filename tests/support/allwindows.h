@@ -15,6 +15,7 @@
 #include "manual/manualwindow.h"
 #include "serial/capturebook.h"
 #include "serial/seriallink.h"
+#include "serial/serialportswindow.h"
 #include "simulation/simulationwindow.h"
 #include "traffic/trafficwindow.h"
 
@@ -22,10 +23,12 @@ namespace pellix::test {
 
 // Every window of the tool, built over fakes as the program builds it; for tests that check
 // something of each window alike (keyboard, accessibility, texts). kinds() names the defined
-// windows; withTraffic() adds the Traffic window, which stands beside them.
+// windows; withAdded() adds the Traffic and Serial Ports windows, which stand beside them.
 struct AllWindows {
     CaptureBook captures;
     TestServices ts;
+    FakePortDiscovery discovery;
+    ComPortMap comPorts{ts.settings, discovery};
     RecordingHost host;
     WindowRegistry registry;
     SimulationState simulationState;
@@ -36,7 +39,10 @@ struct AllWindows {
         return {"launcher",   "manual",       "coin number setting", "protocol simulation",
                 "cny tester", "hardware test"};
     }
-    static QStringList withTraffic() { return kinds() << QStringLiteral("traffic"); }
+    static QStringList added() {
+        return {QStringLiteral("traffic"), QStringLiteral("serial ports")};
+    }
+    static QStringList withAdded() { return kinds() + added(); }
 
     // A tool window records its traffic into `capture` when given one.
     std::unique_ptr<QWidget> build(const QString& kind, Capture* capture = nullptr) {
@@ -45,6 +51,9 @@ struct AllWindows {
         }
         if (kind == QLatin1String("traffic")) {
             return std::make_unique<TrafficWindow>(captures);
+        }
+        if (kind == QLatin1String("serial ports")) {
+            return std::make_unique<SerialPortsWindow>(comPorts);
         }
         if (kind == QLatin1String("manual")) {
             return std::make_unique<ManualWindow>(ts.services, host);
