@@ -1,3 +1,5 @@
+#include <QDir>
+#include <QFileInfo>
 #include <QTest>
 
 #include "kitprocess.h"
@@ -53,6 +55,23 @@ class CommandLineTest : public QObject {
         } else {
             QCOMPARE(r.out, QStringLiteral("pellix-kit %1\n").arg(version()));
         }
+    }
+
+    // The emulator beside the tool says its version and names its replay mode in its help.
+    void emulatorVersionAndHelp() {
+        const QString emulator =
+            QFileInfo(KitProcess::builtProgram()).dir().filePath("pellix-hopper-emulator");
+        KitProcess version(emulator);
+        version.withoutDisplay();
+        const auto v = version.run({QStringLiteral("--version")});
+        QCOMPARE(v.code, 0);
+        QCOMPARE(v.out, QStringLiteral("pellix-hopper-emulator %1\n").arg(this->version()));
+        KitProcess help(emulator);
+        help.withoutDisplay();
+        const auto h = help.run({QStringLiteral("--help")});
+        QCOMPARE(h.code, 0);
+        QVERIFY2(h.out.contains(QStringLiteral("pellix-hopper-emulator replay FILE")),
+                 qPrintable(h.out));
     }
 
     void unknownOptionIsAUsageError_data() {

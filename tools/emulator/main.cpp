@@ -54,13 +54,18 @@ int main(int argc, char* argv[]) {
     }
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pellix-hopper-emulator"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PELLIX_EMULATOR_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Emulated Pellix hoppers, one per interface, each on its own pseudo-terminal.\n"
         "INTERFACE is coinsetting, tzv, cny, hwtest or all; INTERFACE=DEVICE serves a serial\n"
-        "device instead of a new pseudo-terminal. Type help once it runs for its commands."));
+        "device instead of a new pseudo-terminal. Type help once it runs for its commands.\n"
+        "\n"
+        "pellix-hopper-emulator replay FILE [--fast] [--match] plays the hopper's side of a\n"
+        "capture saved from the tool's Traffic window back into the tool (docs/capture.md)."));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("interface"),
                                  QStringLiteral("coinsetting, tzv, cny, hwtest or all"),
                                  QStringLiteral("INTERFACE[=DEVICE]..."));
