@@ -87,10 +87,22 @@ int main(int argc, char* argv[]) {
     CnyState cnyState;
     CoinSettingState coinSettingState;
 
+    // Every tool window: its capture and F12 for it, and the Serial Ports window's shortcut.
+    SerialPortsAccess* serialPorts = nullptr;
+    const auto toolWindow = [&](CaptureSource source, auto build) {
+        return [&serialPorts, factory = traffic.building(source, build)](WindowHost& host) {
+            QWidget* window = factory(host);
+            if (window && serialPorts) {
+                serialPorts->addShortcut(window);
+            }
+            return window;
+        };
+    };
+
     WindowRegistry registry;
     registry.setFactory(
         WindowKind::CoinSetting,
-        traffic.building(CaptureSource::CoinSetting, [&](WindowHost& host, Capture* capture) {
+        toolWindow(CaptureSource::CoinSetting, [&](WindowHost& host, Capture* capture) {
             return CoinSettingWindow::create(services, host, coinSettingState,
                                              CoinSettingWindow::quitProgram, capture);
         }));
@@ -98,23 +110,23 @@ int main(int argc, char* argv[]) {
                         [&](WindowHost& host) { return new ManualWindow(services, host); });
     registry.setFactory(
         WindowKind::Simulation,
-        traffic.building(CaptureSource::Simulation, [&](WindowHost& host, Capture* capture) {
+        toolWindow(CaptureSource::Simulation, [&](WindowHost& host, Capture* capture) {
             return new SimulationWindow(services, host, simulationState, capture);
         }));
     registry.setFactory(
         WindowKind::CnyTester,
-        traffic.building(CaptureSource::CnyTester, [&](WindowHost& host, Capture* capture) {
+        toolWindow(CaptureSource::CnyTester, [&](WindowHost& host, Capture* capture) {
             return new CnyTesterWindow(services, host, cnyState, capture);
         }));
     registry.setFactory(
         WindowKind::HardwareTest,
-        traffic.building(CaptureSource::HardwareTest, [&](WindowHost& host, Capture* capture) {
+        toolWindow(CaptureSource::HardwareTest, [&](WindowHost& host, Capture* capture) {
             return new HardwareTestWindow(services, host, capture);
         }));
 
     LauncherWindow launcher(registry, folder);
     registry.setLauncher(&launcher);
-    new SerialPortsAccess(launcher, comPorts);  // owned by the launcher
+    serialPorts = new SerialPortsAccess(launcher, comPorts);  // owned by the launcher
     launcher.addMenuEntry(traffic.launcherAction(&launcher));
     // Queued: the close sequence finishes before the event loop is left.
     QObject::connect(&launcher, &LauncherWindow::closed, &app, &QCoreApplication::quit,

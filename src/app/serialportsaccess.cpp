@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QShortcut>
 #include <QWidget>
 
 #include "serial/serialportswindow.h"
@@ -31,6 +32,12 @@ SerialPortsWindow* SerialPortsAccess::open() {
     m_window->raise();
     m_window->activateWindow();
     return m_window;
+}
+
+void SerialPortsAccess::addShortcut(QWidget* toolWindow) {
+    auto* key = new QShortcut(kShortcut, toolWindow);
+    key->setObjectName(QStringLiteral("serialPortsShortcut"));
+    connect(key, &QShortcut::activated, this, [this] { open(); });
 }
 
 bool SerialPortsAccess::eventFilter(QObject* watched, QEvent* event) {

@@ -14,8 +14,9 @@ namespace pellix {
 class ComPortMap;
 
 // Opens the Serial Ports window from the launcher: an entry in the launcher's context menu and
-// a keyboard shortcut, beside the launcher's own controls, which stay as they are. The window
-// is one per program and closes with the launcher.
+// a keyboard shortcut, beside the launcher's own controls, which stay as they are; the same
+// shortcut in every tool window, where the launcher is hidden. The window is one per program
+// and closes with the launcher.
 class SerialPortsAccess final : public QObject {
     Q_OBJECT
   public:
@@ -24,6 +25,8 @@ class SerialPortsAccess final : public QObject {
     SerialPortsAccess(QWidget& launcher, const ComPortMap& comPorts);
 
     SerialPortsWindow* open();
+    // The shortcut in a tool window too.
+    void addShortcut(QWidget* toolWindow);
     SerialPortsWindow* window() const { return m_window; }
     QAction* action() const { return m_action; }
 

@@ -210,6 +210,16 @@ class SerialPortsWindowTest : public QObject {
         QCOMPARE(access->window(), window.data());  // one window per program
         QVERIFY(launcher.isVisible());              // the launcher stays as it is
 
+        // A tool window, where the launcher is hidden, has the same shortcut.
+        window->close();
+        QWidget tool;
+        access->addShortcut(&tool);
+        tool.show();
+        QVERIFY(QTest::qWaitForWindowActive(&tool));
+        QTest::keySequence(&tool, SerialPortsAccess::kShortcut);
+        QTRY_VERIFY(access->window() && access->window()->isVisible());
+        window = access->window();
+
         launcher.close();  // the program ends: the ports window goes with it
         QVERIFY(!window || !window->isVisible());
     }
