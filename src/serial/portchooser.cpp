@@ -12,7 +12,10 @@ namespace {
 void setPortTooltips(QComboBox& chooser, const SerialLink& link) {
     const std::vector<PortTarget> targets = link.targets(chooser.count());
     for (int i = 0; i < chooser.count(); ++i) {
-        chooser.setItemData(i, targets[static_cast<std::size_t>(i)].label, Qt::ToolTipRole);
+        const QString& label = targets[static_cast<std::size_t>(i)].label;
+        chooser.setItemData(i, label, Qt::ToolTipRole);
+        // Read out by screen readers with the entry, for those who never see a tooltip.
+        chooser.setItemData(i, label, Qt::AccessibleDescriptionRole);
     }
 }
 
