@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "capture/capture.h"
+#include "platform/devicenode.h"
 #include "platform/services.h"
 #include "serial/reconnectwatch.h"
 
@@ -57,6 +58,7 @@ SelectResult SerialLink::SelectPort(int chooserPosition) {
         case OpenError::None:
             m_openDevice = device;
             m_openIdentity = target.identity;
+            m_openNode = deviceNode(device);
             m_port->applySettings(m_settings);
             if (m_capture) {
                 m_capture->opened(QStringLiteral("COM%1").arg(m_portNumber).toStdString(),
@@ -201,11 +203,20 @@ void SerialLink::onDeviceLost() {
 }
 
 void SerialLink::onDeviceBack(const PortTarget& target) {
+    // A stable identity (an adapter's serial number) already says it is the same device. A
+    // port known only by its path reopens only the same device: another program's
+    // pseudo-terminal that took the freed node, or something else now at the path, is left
+    // alone and the watch goes on.
+    const DeviceNode now = deviceNode(target.device);
+    if (target.identity == target.device && !mayBeTheSameDevice(m_openNode, now)) {
+        return;
+    }
     if (m_port->isOpen() || m_port->open(target.device) != OpenError::None) {
         return;  // still busy or not ready yet (permissions settle after a plug): next look
     }
     m_reconnect->stop();
     m_openDevice = target.device;
+    m_openNode = now;
     m_port->applySettings(m_settings);
     if (m_capture) {
         m_capture->reopened(target.device.toStdString());

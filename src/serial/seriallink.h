@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/lineport.h"
+#include "platform/devicenode.h"
 #include "platform/serialport.h"
 #include "serial/serialtexts.h"
 
@@ -96,6 +97,7 @@ class SerialLink : public QObject {
     // What the open port stands for, to recognise the device after a replug.
     QString m_openDevice;
     QString m_openIdentity;
+    DeviceNode m_openNode;
     ReconnectWatch* m_reconnect = nullptr;
 };
 

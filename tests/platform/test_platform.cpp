@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "fakes.h"
+#include "platform/devicenode.h"
 #include "platform/qtservices.h"
 #include "platform/runtimefolder.h"
 #include "platform/serialport.h"
@@ -24,6 +25,47 @@ using namespace pellix::test;
 class PlatformTest : public QObject {
     Q_OBJECT
   private slots:
+    // What may reopen by itself at a lost port's path.
+    void sameDeviceAtTheLostPath_data() {
+        QTest::addColumn<QByteArray>("openedNode");
+        QTest::addColumn<int>("openedMajor");
+        QTest::addColumn<QByteArray>("openedLink");
+        QTest::addColumn<QByteArray>("nowNode");
+        QTest::addColumn<int>("nowMajor");  // -1: not a character device
+        QTest::addColumn<QByteArray>("nowLink");
+        QTest::addColumn<bool>("reopens");
+        QTest::newRow("serial port back at its node")
+            << QByteArray("/dev/ttyS2") << 4 << QByteArray() << QByteArray("/dev/ttyS2") << 4
+            << QByteArray() << true;
+        QTest::newRow("pseudo-terminal at the vanished node, same link: someone else's")
+            << QByteArray("/dev/pts/7") << 136 << QByteArray("9:1") << QByteArray("/dev/pts/7")
+            << 136 << QByteArray("9:1") << false;
+        QTest::newRow("pseudo-terminal at the vanished node, no link: someone else's")
+            << QByteArray("/dev/pts/7") << 136 << QByteArray() << QByteArray("/dev/pts/7") << 136
+            << QByteArray() << false;
+        QTest::newRow("pseudo-terminal behind a link pointed anew")
+            << QByteArray("/dev/pts/7") << 136 << QByteArray("9:1") << QByteArray("/dev/pts/7")
+            << 136 << QByteArray("9:2") << true;
+        QTest::newRow("another kind of device")
+            << QByteArray("/dev/pts/7") << 136 << QByteArray() << QByteArray("/dev/null") << 1
+            << QByteArray() << false;
+        QTest::newRow("a plain file") << QByteArray("/dev/ttyUSB0") << 188 << QByteArray()
+                                      << QByteArray("/tmp/x") << -1 << QByteArray() << false;
+    }
+    void sameDeviceAtTheLostPath() {
+        QFETCH(QByteArray, openedNode);
+        QFETCH(int, openedMajor);
+        QFETCH(QByteArray, openedLink);
+        QFETCH(QByteArray, nowNode);
+        QFETCH(int, nowMajor);
+        QFETCH(QByteArray, nowLink);
+        QFETCH(bool, reopens);
+        const DeviceNode opened{openedNode, true, static_cast<unsigned>(openedMajor), openedLink};
+        const DeviceNode now{nowNode, nowMajor >= 0, static_cast<unsigned>(std::max(nowMajor, 0)),
+                             nowLink};
+        QCOMPARE(mayBeTheSameDevice(opened, now), reopens);
+    }
+
     void programFolderNamesFilesTheTraditionalWay() {
         FixedProgramFolder folder;
         folder.m_path = QStringLiteral("/opt/pellix");

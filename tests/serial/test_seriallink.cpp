@@ -276,6 +276,12 @@ class SerialLinkTest : public QObject {
         QCOMPARE(lost.size(), 1);
         QCOMPARE(s.messages.m_shown.size(), 1);
 
+        // Something else under the name (another kind of device) is not taken for the hopper.
+        QVERIFY(node.pointAt(QStringLiteral("/dev/null")));
+        test::tick(link, "ReconnectTimer");
+        QCOMPARE(reopened.size(), 0);
+        QVERIFY(watch->isActive());
+
         // Back under the same name (a new pseudo-terminal behind it): open at the next look,
         // with the window's line settings, and bytes flow both ways again.
         pty = std::make_unique<Pty>();
