@@ -6,9 +6,9 @@
 #include "platform/qttext.h"
 
 using namespace pellix::hwtest;
+using pellix::toQString;
 using pellix::test::Bytes;
 using pellix::test::bytesFromHex;
-using pellix::toQString;
 
 namespace {
 
