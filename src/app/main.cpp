@@ -14,6 +14,7 @@
 #include "common/settingskeys.h"
 #include "hwtest/hardwaretestwindow.h"
 #include "manual/manualwindow.h"
+#include "platform/filedialogs.h"
 #include "platform/portdiscovery.h"
 #include "platform/qtserialport.h"
 #include "platform/qtservices.h"
@@ -67,14 +68,15 @@ int main(int argc, char* argv[]) {
                       QString::fromLatin1(keys::kApplicationTitle), MessageIcon::Exclamation);
     });
     QtClipboard clipboard;
+    QtFileDialogs dialogs;
     QtProgramFolder folder;
     QtInstanceLock instance;
     QtPortDiscovery discovery;
     ComPortMap comPorts(settings, discovery);
     QtSerialPortFactory ports(comPorts);
     CaptureBook captures;
-    Services services{settings, messages, clipboard, folder, instance, ports};
-    TrafficOpener traffic(captures);
+    Services services{settings, messages, clipboard, dialogs, folder, instance, ports};
+    TrafficOpener traffic(captures, services);
 
     // A broken installation shows as empty pictures and a manual error much later; name the
     // missing files where the technician or a packager looks first.

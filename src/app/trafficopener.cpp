@@ -15,7 +15,7 @@ TrafficOpener::~TrafficOpener() {
 
 TrafficWindow* TrafficOpener::open(std::optional<CaptureSource> source) {
     if (!m_window) {
-        m_window = new TrafficWindow(m_book);
+        m_window = new TrafficWindow(m_book, m_services.dialogs, m_services.clipboard);
         m_window->setAttribute(Qt::WA_DeleteOnClose);
         m_window->setAttribute(Qt::WA_QuitOnClose, false);
     }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 
+#include "platform/services.h"
 #include "serial/capturebook.h"
 #include "traffic/trafficwindow.h"
 
@@ -18,7 +19,7 @@ namespace pellix {
 // deleted when closed, like the tool windows; it never keeps the program running on its own.
 class TrafficOpener {
   public:
-    explicit TrafficOpener(CaptureBook& book) : m_book(book) {}
+    TrafficOpener(CaptureBook& book, Services& services) : m_book(book), m_services(services) {}
     ~TrafficOpener();
     TrafficOpener(const TrafficOpener&) = delete;
     TrafficOpener& operator=(const TrafficOpener&) = delete;
@@ -45,6 +46,7 @@ class TrafficOpener {
 
   private:
     CaptureBook& m_book;
+    Services& m_services;
     QPointer<TrafficWindow> m_window;
 };
 

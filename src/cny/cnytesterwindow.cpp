@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -25,6 +24,7 @@
 #include "common/settingskeys.h"
 #include "common/text.h"
 #include "platform/atomicsave.h"
+#include "platform/filedialogs.h"
 #include "platform/services.h"
 #include "serial/portchooser.h"
 #include "serial/seriallineport.h"
@@ -121,11 +121,6 @@ LockedComboBox* chooser(QWidget* parent, Clipboard& clipboard, const char* name,
     return combo;
 }
 
-QString askSavePathWithDialog(QWidget* parent) {
-    return QFileDialog::getSaveFileName(parent, toQString(cny::texts::kSaveLogDialogTitle),
-                                        QString(), toQString(cny::texts::kCsvFilter));
-}
-
 }  // namespace
 
 CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState& state,
@@ -136,8 +131,7 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
       m_line(
           new SerialLinePort(services, SerialLinkPolicy{}, cny::kSessionTimeouts, capture, this)),
       m_link(&m_line->link()),
-      m_session(state.assembler, *m_line, m_notes),
-      m_askSavePath(askSavePathWithDialog) {
+      m_session(state.assembler, *m_line, m_notes) {
     setUpWindow(*this, QStringLiteral("Form4"), toQString(cny::texts::kWindowTitle),
                 services.folder, toQString(cny::texts::kWindowIconFile));
     useDialogFont(*this);
@@ -340,7 +334,10 @@ void CnyTesterWindow::showWaitingRows() {
 void CnyTesterWindow::onSaveLog() {
     // What is saved is what the grid shows once the waiting rows are in.
     showWaitingRows();
-    const QString path = m_askSavePath(this);
+    FileDialogs& dialogs = m_services.dialogs;
+    const QString path =
+        dialogs.saveFileName(toQString(cny::texts::kSaveLogDialogTitle),
+                             toQString(cny::texts::kCsvFilter), dialogs.startFolder());
     if (path.isEmpty()) {
         return;
     }

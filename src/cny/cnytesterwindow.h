@@ -46,16 +46,11 @@ struct CnyState {
 class CnyTesterWindow final : public QWidget, private cny::SessionView {
     Q_OBJECT
   public:
-    // Asks where to save the log; an empty result means the technician cancelled.
-    using SavePathAsker = std::function<QString(QWidget* parent)>;
-
     CnyTesterWindow(Services& services, WindowHost& host, CnyState& state,
                     Capture* capture = nullptr);
 
     SerialLink& link() { return *m_link; }
     CnyLogModel& logModel() { return *m_logModel; }
-    // Tests answer the save dialog themselves.
-    void setSavePathAsker(SavePathAsker asker) { m_askSavePath = std::move(asker); }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -109,7 +104,6 @@ class CnyTesterWindow final : public QWidget, private cny::SessionView {
     QLabel* m_linkPanel = nullptr;
     QLabel* m_speedPanel = nullptr;
     QAction* m_saveLog = nullptr;
-    SavePathAsker m_askSavePath;
 };
 
 }  // namespace pellix

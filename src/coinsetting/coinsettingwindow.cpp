@@ -27,7 +27,6 @@
 #include "coinsetting/settingfilecommands.h"
 #include "common/settingskeys.h"
 #include "common/text.h"
-#include "platform/filedialogs.h"
 #include "platform/services.h"
 #include "serial/portchooser.h"
 #include "serial/seriallineport.h"
@@ -95,9 +94,8 @@ CoinSettingWindow::CoinSettingWindow(Services& services, WindowHost& host, CoinS
 
     // Setting files go through the window's own box accessors, so loaded text meets the same
     // digit check as typed text.
-    m_fileDialogs = std::make_unique<QtFileDialogs>(this);
     m_settingFiles = std::make_unique<SettingFileCommands>(
-        services, *m_fileDialogs,
+        services,
         SettingBoxAccess{[this](int index) { return boxText(index); },
                          [this](int index, const QString& text) { setBoxText(index, text); }});
     connect(m_openFile, &QAction::triggered, this, [this] { m_settingFiles->load(); });
@@ -107,10 +105,6 @@ CoinSettingWindow::CoinSettingWindow(Services& services, WindowHost& host, CoinS
 }
 
 CoinSettingWindow::~CoinSettingWindow() = default;
-
-void CoinSettingWindow::setFileDialogs(FileDialogs& dialogs) {
-    m_settingFiles->setDialogs(dialogs);
-}
 
 void CoinSettingWindow::buildControls() {
     auto* menuBar = new QMenuBar(this);

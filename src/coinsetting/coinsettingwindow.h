@@ -20,7 +20,6 @@ namespace pellix {
 
 class Capture;
 
-class FileDialogs;
 class LockedComboBox;
 class SerialLink;
 class SerialLinePort;
@@ -54,8 +53,6 @@ class CoinSettingWindow final : public QWidget, private CoinSettingView {
     void setBoxText(int index, const QString& text);
     QAction* openFileAction() const { return m_openFile; }
     QAction* saveFileAction() const { return m_saveFile; }
-    // The setting files' open and save dialogs; tests answer them instead of a technician.
-    void setFileDialogs(FileDialogs& dialogs);
 
     SerialLink& link() { return *m_link; }
     const CoinSettingProtocol& protocol() const { return m_protocol; }
@@ -116,7 +113,6 @@ class CoinSettingWindow final : public QWidget, private CoinSettingView {
     QAction* m_manual = nullptr;
 
     // CommonDialog1 and the "Parameter" menu's setting file commands.
-    std::unique_ptr<FileDialogs> m_fileDialogs;
     std::unique_ptr<SettingFileCommands> m_settingFiles;
 };
 

@@ -47,9 +47,9 @@ QString currentFolderOfDrive(QChar letter) {
 #endif
 
 // Where the dialog starts, as a name it shows: the folder and the TXT pattern.
-QString dialogStartName(const QString& remembered) {
+QString dialogStartName(const QString& remembered, const QString& fallback) {
     return QDir::toNativeSeparators(
-        QDir(settingDialogFolder(remembered)).filePath(toQString(texts::kStartPattern)));
+        QDir(settingDialogFolder(remembered, fallback)).filePath(toQString(texts::kStartPattern)));
 }
 
 // "Save_path": the chosen file's folder followed by the pattern, in the system's own spelling.
@@ -66,7 +66,7 @@ QString savePathValue(const QString& chosen) {
 
 }  // namespace
 
-QString settingDialogFolder(const QString& remembered) {
+QString settingDialogFolder(const QString& remembered, const QString& fallback) {
 #ifdef Q_OS_WIN
     const QString folder = currentFolderOfDrive(remembered.isEmpty() ? QChar() : remembered.at(0));
     if (!folder.isEmpty()) {
@@ -84,19 +84,22 @@ QString settingDialogFolder(const QString& remembered) {
         }
     }
 #endif
-    return QDir::currentPath();
+    return fallback;
 }
 
-SettingFileCommands::SettingFileCommands(Services& services, FileDialogs& dialogs,
-                                         SettingBoxAccess boxes)
-    : m_services(services), m_dialogs(&dialogs), m_boxes(std::move(boxes)) {}
+SettingFileCommands::SettingFileCommands(Services& services, SettingBoxAccess boxes)
+    : m_services(services), m_boxes(std::move(boxes)) {}
 
+// Nothing remembered yet: the last folder used in this run, else the documents folder. The
+// program's own folder is no place for a technician's files (an installed copy cannot write
+// it).
 QString SettingFileCommands::startName(const char* key) const {
-    return dialogStartName(m_services.settings.value(QLatin1String(key), m_services.folder.path()));
+    const QString fallback = m_services.dialogs.startFolder();
+    return dialogStartName(m_services.settings.value(QLatin1String(key), QString()), fallback);
 }
 
 void SettingFileCommands::load() {
-    const QString chosen = m_dialogs->openFileName(
+    const QString chosen = m_services.dialogs.openFileName(
         toQString(texts::kLoadTitle), toQString(texts::kFileFilter), startName(keys::kLoadPath));
     if (chosen.isEmpty()) {
         return;
@@ -137,7 +140,7 @@ void SettingFileCommands::load() {
 }
 
 void SettingFileCommands::save() {
-    const QString chosen = m_dialogs->saveFileName(
+    const QString chosen = m_services.dialogs.saveFileName(
         toQString(texts::kSaveTitle), toQString(texts::kFileFilter), startName(keys::kSavePath));
     if (chosen.isEmpty()) {
         return;

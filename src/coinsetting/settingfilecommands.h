@@ -6,7 +6,6 @@
 
 namespace pellix {
 
-class FileDialogs;
 struct Services;
 
 // How the commands reach the window's 16 channel boxes; index 0 is channel 1.
@@ -19,9 +18,7 @@ struct SettingBoxAccess {
 // boxes from a setting file, or write them to one. Neither talks to the hopper.
 class SettingFileCommands {
   public:
-    SettingFileCommands(Services& services, FileDialogs& dialogs, SettingBoxAccess boxes);
-
-    void setDialogs(FileDialogs& dialogs) { m_dialogs = &dialogs; }
+    SettingFileCommands(Services& services, SettingBoxAccess boxes);
 
     void load();
     void save();
@@ -31,14 +28,13 @@ class SettingFileCommands {
     QString startName(const char* key) const;
 
     Services& m_services;
-    FileDialogs* m_dialogs = nullptr;
     SettingBoxAccess m_boxes;
 };
 
 // The folder a file dialog starts in, given the remembered "Load_path" or "Save_path" value.
 // With drive letters: the current folder of the drive its first character names. Without:
-// the remembered folder (or the folder of the remembered file) while it exists, else the
-// program's current folder.
-QString settingDialogFolder(const QString& remembered);
+// the remembered folder (or the folder of the remembered file) while it exists, else
+// `fallback`.
+QString settingDialogFolder(const QString& remembered, const QString& fallback);
 
 }  // namespace pellix

@@ -1,8 +1,10 @@
 #include "platform/filedialogs.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace pellix {
 namespace {
@@ -14,6 +16,9 @@ bool hasWildcard(const QString& name) {
 }  // namespace
 
 QStringList qtNameFilters(const QString& filter) {
+    if (filter.contains(QStringLiteral(";;")) && !filter.contains(QLatin1Char('|'))) {
+        return filter.split(QStringLiteral(";;"), Qt::SkipEmptyParts);
+    }
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList out;
     // A description without its pattern (an odd part at the end) offers nothing to match.
@@ -44,19 +49,27 @@ QStringList qtNameFilters(const QString& filter) {
     return out;
 }
 
-QString QtFileDialogs::openFileName(const QString& title, const QString& filter,
-                                    const QString& startName) {
-    return run(false, title, filter, startName);
+QString FileDialogs::startFolder() const {
+    if (!m_lastFolder.isEmpty() && QFileInfo(m_lastFolder).isDir()) {
+        return m_lastFolder;
+    }
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QFileInfo(documents).isDir()) {
+        return documents;
+    }
+    return QDir::homePath();
 }
 
-QString QtFileDialogs::saveFileName(const QString& title, const QString& filter,
-                                    const QString& startName) {
-    return run(true, title, filter, startName);
+QString FileDialogs::remember(const QString& chosen) {
+    if (!chosen.isEmpty()) {
+        m_lastFolder = QFileInfo(chosen).absolutePath();
+    }
+    return chosen;
 }
 
-QString QtFileDialogs::run(bool save, const QString& title, const QString& filter,
+QString QtFileDialogs::ask(bool save, const QString& title, const QString& filter,
                            const QString& startName) {
-    QFileDialog dialog(m_parent, title);
+    QFileDialog dialog(QApplication::activeWindow(), title);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     // AnyFile for opening too: a typed name that does not exist reaches the caller, which
     // tells the technician so in its own words.

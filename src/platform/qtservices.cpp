@@ -100,6 +100,12 @@ void QtClipboard::clear() {
     }
 }
 
+void QtClipboard::setText(const QString& text) {
+    if (QClipboard* clipboard = QGuiApplication::clipboard()) {
+        clipboard->setText(text);
+    }
+}
+
 QString QtProgramFolder::path() const {
     if (m_path.isEmpty()) {
         m_path = locateRuntimeFolder(QCoreApplication::applicationDirPath());

@@ -52,6 +52,7 @@ class QtMessageBoxes final : public MessageBoxes {
 class QtClipboard final : public Clipboard {
   public:
     void clear() override;
+    void setText(const QString& text) override;
 };
 
 // Next to the executable in a build tree, share/pellix-kit when installed (see runtimefolder.h).

@@ -28,6 +28,7 @@ class Clipboard {
   public:
     virtual ~Clipboard() = default;
     virtual void clear() = 0;
+    virtual void setText(const QString& text) = 0;
 };
 
 // The folder the program file lies in; runtime files (manual, pictures, icons) are read there.
@@ -46,6 +47,7 @@ class InstanceLock {
     virtual bool anotherInstanceRunning() const = 0;
 };
 
+class FileDialogs;
 class SerialPortFactory;
 
 // Everything a window needs from the platform, handed down from main (or from a test).
@@ -53,6 +55,7 @@ struct Services {
     SettingsStore& settings;
     MessageBoxes& messages;
     Clipboard& clipboard;
+    FileDialogs& dialogs;
     ProgramFolder& folder;
     InstanceLock& instance;
     SerialPortFactory& ports;

@@ -1,11 +1,8 @@
 #include "traffic/trafficwindow.h"
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeySequence>
@@ -21,6 +18,8 @@
 
 #include "capture/captureformat.h"
 #include "platform/atomicsave.h"
+#include "platform/filedialogs.h"
+#include "platform/services.h"
 #include "serial/capturefile.h"
 #include "widgets/formwidgets.h"
 
@@ -38,16 +37,13 @@ W* named(W* widget, const QString& name, const QString& spoken) {
 
 }  // namespace
 
-TrafficWindow::TrafficWindow(CaptureBook& book, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_book(book) {
+TrafficWindow::TrafficWindow(CaptureBook& book, FileDialogs& dialogs, Clipboard& clipboard,
+                             QWidget* parent)
+    : QWidget(parent, Qt::Window), m_book(book), m_dialogs(dialogs), m_clipboard(clipboard) {
     setObjectName(QStringLiteral("TrafficWindow"));
     setWindowTitle(QStringLiteral("Traffic"));
     setAccessibleName(QStringLiteral("Traffic"));
     resize(900, 520);
-
-    m_ask = [this](const QString& title) {
-        return QFileDialog::getSaveFileName(this, title, QString(), kFileFilter);
-    };
 
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
@@ -220,9 +216,13 @@ QString TrafficWindow::copySelection() {
     }
     const QString text = lines.join(QLatin1Char('\n'));
     if (!text.isEmpty()) {
-        QApplication::clipboard()->setText(text);
+        m_clipboard.setText(text);
     }
     return text;
+}
+
+QString TrafficWindow::askFileName(const QString& title) {
+    return m_dialogs.saveFileName(title, kFileFilter, m_dialogs.startFolder());
 }
 
 void TrafficWindow::onClear() {
@@ -249,7 +249,7 @@ bool TrafficWindow::saveTo(const QString& path) {
 }
 
 void TrafficWindow::onSaveAs() {
-    const QString path = m_ask(QStringLiteral("Save Capture As"));
+    const QString path = askFileName(QStringLiteral("Save Capture As"));
     if (!path.isEmpty()) {
         saveTo(path);  // a failure is told on the status line
     }
@@ -297,7 +297,7 @@ void TrafficWindow::onRecordToggled(bool on) {
         stopRecording();
         return;
     }
-    const QString path = m_ask(QStringLiteral("Record to file"));
+    const QString path = askFileName(QStringLiteral("Record to file"));
     if (path.isEmpty() || !startRecording(path)) {
         const QSignalBlocker block(m_record);
         m_record->setChecked(false);

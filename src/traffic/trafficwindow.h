@@ -3,7 +3,6 @@
 #include <QString>
 #include <QWidget>
 
-#include <functional>
 #include <memory>
 
 #include "serial/capturebook.h"
@@ -20,6 +19,7 @@ namespace pellix {
 
 class CaptureFile;
 class Clipboard;
+class FileDialogs;
 
 // The "Traffic" window: one tool window's capture as rows (time since the port was first
 // opened, direction, bytes, printable characters, the engines' notes), live while open, with
@@ -29,16 +29,14 @@ class TrafficWindow final : public QWidget {
     Q_OBJECT
   public:
     static constexpr int kRefreshMs = 100;
-    // Asks for a file name to save or record to; empty when cancelled.
-    using AskFileName = std::function<QString(const QString& title)>;
 
-    TrafficWindow(CaptureBook& book, QWidget* parent = nullptr);
+    TrafficWindow(CaptureBook& book, FileDialogs& dialogs, Clipboard& clipboard,
+                  QWidget* parent = nullptr);
     ~TrafficWindow() override;
 
     void showSource(CaptureSource source);
     CaptureSource source() const { return m_source; }
     TrafficModel& model() { return *m_model; }
-    void setAskFileName(AskFileName ask) { m_ask = std::move(ask); }
 
     // Writes the capture's ring to `path` through the atomic save: the file is replaced only
     // when complete. A failure is told on the status line, naming the file, until the next
@@ -62,11 +60,15 @@ class TrafficWindow final : public QWidget {
     void onClear();
     void onSaveAs();
     void onRecordToggled(bool on);
+    // Asks for a file to save or record to; empty when cancelled.
+    QString askFileName(const QString& title);
     void updateStatus();
     // A failure stays on the status line until the technician does something else.
     void tell(const QString& message);
 
     CaptureBook& m_book;
+    FileDialogs& m_dialogs;
+    Clipboard& m_clipboard;
     CaptureSource m_source = CaptureSource::CoinSetting;
     TrafficModel* m_model = nullptr;
     QTableView* m_view = nullptr;
@@ -80,7 +82,6 @@ class TrafficWindow final : public QWidget {
     QLabel* m_status = nullptr;
     QTimer* m_timer = nullptr;
     QTimer* m_recordFlush = nullptr;
-    AskFileName m_ask;
 
     std::unique_ptr<CaptureFile> m_recording;
     QString m_message;

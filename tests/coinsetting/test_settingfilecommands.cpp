@@ -24,36 +24,23 @@
 #include "platform/filenames.h"
 
 using namespace pellix;
+using pellix::test::DialogRequest;
 using pellix::test::RecordingHost;
 using pellix::test::runWithFileSizeLimit;
+using pellix::test::ScriptedFileDialogs;
 using pellix::test::TestServices;
 using pellix::test::writeFile;
 
 namespace {
 
-struct DialogRequest {
-    bool save = false;
-    QString title;
-    QString filter;
-    QString startName;
-};
+QDir home() {
+    static QTemporaryDir dir;
+    return QDir(dir.path());
+}
 
-// Answers every dialog with `m_answer`; an empty answer is a cancel.
-class ScriptedFileDialogs final : public FileDialogs {
-  public:
-    QString openFileName(const QString& title, const QString& filter,
-                         const QString& startName) override {
-        m_requests.append({false, title, filter, startName});
-        return m_answer;
-    }
-    QString saveFileName(const QString& title, const QString& filter,
-                         const QString& startName) override {
-        m_requests.append({true, title, filter, startName});
-        return m_answer;
-    }
-    QString m_answer;
-    QList<DialogRequest> m_requests;
-};
+QDir documentsFolder() {
+    return QDir(home().filePath(QStringLiteral("papers")));
+}
 
 QByteArray readAll(const QString& path) {
     QFile file(path);
@@ -71,22 +58,20 @@ QStringList padded(QStringList texts, const QString& rest) {
 // "9" so that a load visibly resets them.
 struct Fixture {
     TestServices fakes;
-    ScriptedFileDialogs dialogs;
+    ScriptedFileDialogs& dialogs = fakes.dialogs;
     QStringList boxes = QStringList(16, QStringLiteral("9"));
     SettingFileCommands commands{
-        fakes.services, dialogs,
-        SettingBoxAccess{[this](int i) { return boxes.at(i); },
-                         [this](int i, const QString& text) { boxes[i] = text; }}};
+        fakes.services, SettingBoxAccess{[this](int i) { return boxes.at(i); },
+                                         [this](int i, const QString& text) { boxes[i] = text; }}};
     QTemporaryDir dir;
 
     QString path(const QString& name) const { return dir.filePath(name); }
     QString loadPath() const {
         return fakes.settings.m_values.value(QLatin1String(keys::kLoadPath), "<unset>");
     }
-    // Where a dialog starts with nothing remembered: the program's folder.
-    QString programStart() const {
-        return QDir::toNativeSeparators(
-            QDir(QFileInfo(fakes.folder.path()).absoluteFilePath()).filePath("*.TXT"));
+    // Where a dialog starts with nothing remembered in the settings or in this run.
+    static QString documentsStart() {
+        return QDir::toNativeSeparators(documentsFolder().filePath("*.TXT"));
     }
     QString savePath() const {
         return fakes.settings.m_values.value(QLatin1String(keys::kSavePath), "<unset>");
@@ -98,6 +83,14 @@ struct Fixture {
 class SettingFileCommandsTest : public QObject {
     Q_OBJECT
   private slots:
+    // The user's documents folder is named where the desktop names it.
+    void initTestCase() {
+        QVERIFY(documentsFolder().mkpath(".") && home().mkpath("config"));
+        QVERIFY(writeFile(home().filePath("config/user-dirs.dirs"),
+                          "XDG_DOCUMENTS_DIR=\"" + documentsFolder().path().toUtf8() + "\"\n"));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home().filePath("config")));
+    }
+
     void load_data() {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QStringList>("expected");
@@ -143,7 +136,7 @@ class SettingFileCommandsTest : public QObject {
         QVERIFY(!asked.save);
         QCOMPARE(asked.title, QString("LOAD FILE"));
         QCOMPARE(asked.filter, QString("TXT File(*.TXT)|*.TXT|"));
-        QCOMPARE(asked.startName, bench.programStart());
+        QCOMPARE(asked.startName, bench.documentsStart());
     }
 
     void loadMissingFile() {
@@ -221,7 +214,7 @@ class SettingFileCommandsTest : public QObject {
         QVERIFY(asked.save);
         QCOMPARE(asked.title, QString("SAVE FIEL"));
         QCOMPARE(asked.filter, QString("TXT File(*.TXT)|*.TXT|"));
-        QCOMPARE(asked.startName, bench.programStart());
+        QCOMPARE(asked.startName, bench.documentsStart());
     }
 
     void saveThenLoadGivesTheSameNumbers() {
@@ -237,8 +230,9 @@ class SettingFileCommandsTest : public QObject {
         QCOMPARE(bench.fakes.messages.texts(), QStringList());
     }
 
-    // The next dialog starts where the last file was chosen; loading and saving remember
-    // their folders apart.
+    // The next dialog starts where the last file was chosen: loading and saving remember their
+    // folders apart in the settings, and with nothing remembered a dialog starts where the last
+    // one of this run ended.
     void rememberedFolderIsTheNextStart() {
         Fixture bench;
         QVERIFY(QDir(bench.dir.path()).mkdir("sub"));
@@ -247,13 +241,13 @@ class SettingFileCommandsTest : public QObject {
         bench.commands.save();
         bench.commands.load();
         bench.commands.load();
-        const QString program = bench.programStart();
+        const QString documents = bench.documentsStart();
         const QString sub = QDir::toNativeSeparators(bench.dir.path() + "/sub/*.TXT");
         QStringList starts;
         for (const DialogRequest& asked : bench.dialogs.m_requests) {
             starts << asked.startName;
         }
-        QCOMPARE(starts, (QStringList{program, sub, program, sub}));
+        QCOMPARE(starts, (QStringList{documents, sub, sub, sub}));
     }
 
     // Failing saves: the message names the file and the old content stays. Permission bits do
@@ -392,11 +386,10 @@ class SettingFileCommandsTest : public QObject {
         TestServices fakes;
         RecordingHost host;
         CoinSettingState state;
-        ScriptedFileDialogs dialogs;
+        ScriptedFileDialogs& dialogs = fakes.dialogs;
         QTemporaryDir dir;
         CoinSettingWindow window(fakes.services, host, state);
         QVERIFY(!window.unloadedAtLoad());
-        window.setFileDialogs(dialogs);
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         const QString loaded = dir.filePath("in.TXT");
@@ -452,9 +445,9 @@ class SettingFileCommandsTest : public QObject {
         QTest::newRow("remembered save pattern") << "%dir/*.txt"
                                                  << "%dir";
         QTest::newRow("folder gone") << "%dir/gone/set.TXT"
-                                     << "%cwd";
+                                     << "/fallback";
         QTest::newRow("nothing remembered") << ""
-                                            << "%cwd";
+                                            << "/fallback";
     }
     void dialogFolder() {
 #ifdef Q_OS_WIN
@@ -465,8 +458,8 @@ class SettingFileCommandsTest : public QObject {
         QTemporaryDir dir;
         const QString folder = QFileInfo(dir.path()).absoluteFilePath();
         remembered.replace("%dir", QDir::toNativeSeparators(folder));
-        expected.replace("%dir", folder).replace("%cwd", QDir::currentPath());
-        QCOMPARE(settingDialogFolder(remembered), expected);
+        expected.replace("%dir", folder);
+        QCOMPARE(settingDialogFolder(remembered, "/fallback"), expected);
     }
 
     // The real dialogs, answered while they are up.

@@ -50,7 +50,7 @@ struct AllWindows {
             return std::make_unique<LauncherWindow>(registry, ts.folder);
         }
         if (kind == QLatin1String("traffic")) {
-            return std::make_unique<TrafficWindow>(captures);
+            return std::make_unique<TrafficWindow>(captures, ts.dialogs, ts.clipboard);
         }
         if (kind == QLatin1String("serial ports")) {
             return std::make_unique<SerialPortsWindow>(comPorts);

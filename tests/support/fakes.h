@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/filedialogs.h"
 #include "platform/portdiscovery.h"
 #include "platform/qtserialport.h"
 #include "platform/serialport.h"
@@ -56,8 +57,34 @@ class RecordingMessageBoxes final : public MessageBoxes {
 
 class CountingClipboard final : public Clipboard {
   public:
-    void clear() override { ++m_clears; }
+    void clear() override {
+        ++m_clears;
+        m_text.clear();
+    }
+    void setText(const QString& text) override { m_text = text; }
     int m_clears = 0;
+    QString m_text;
+};
+
+struct DialogRequest {
+    bool save = false;
+    QString title;
+    QString filter;
+    QString startName;
+};
+
+// Answers every dialog with `m_answer`; an empty answer is a cancel.
+class ScriptedFileDialogs final : public FileDialogs {
+  public:
+    QString m_answer;
+    QList<DialogRequest> m_requests;
+
+  protected:
+    QString ask(bool save, const QString& title, const QString& filter,
+                const QString& startName) override {
+        m_requests.append({save, title, filter, startName});
+        return m_answer;
+    }
 };
 
 // Defaults to the build's runtime folder, where the program's runtime files are copied.
@@ -172,10 +199,11 @@ struct TestServices {
     MemorySettingsStore settings;
     RecordingMessageBoxes messages;
     CountingClipboard clipboard;
+    ScriptedFileDialogs dialogs;
     FixedProgramFolder folder;
     FixedInstanceLock instance;
     FakeSerialPortFactory ports;
-    Services services{settings, messages, clipboard, folder, instance, ports};
+    Services services{settings, messages, clipboard, dialogs, folder, instance, ports};
 };
 
 // Recording fakes for the desktop, the real serial port code for the line: for tests that run
@@ -184,12 +212,13 @@ struct PtyServices {
     MemorySettingsStore settings;
     RecordingMessageBoxes messages;
     CountingClipboard clipboard;
+    ScriptedFileDialogs dialogs;
     FixedProgramFolder folder;
     FixedInstanceLock instance;
     FakePortDiscovery discovery;
     ComPortMap comPorts{settings, discovery};
     QtSerialPortFactory ports{comPorts};
-    Services services{settings, messages, clipboard, folder, instance, ports};
+    Services services{settings, messages, clipboard, dialogs, folder, instance, ports};
 };
 
 }  // namespace pellix::test

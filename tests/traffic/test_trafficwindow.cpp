@@ -1,6 +1,5 @@
 #include <QApplication>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -64,7 +63,6 @@ void exchange(Capture& capture) {
 class TrafficWindowTest : public QObject {
     Q_OBJECT
   private slots:
-    void init() { QApplication::clipboard()->clear(); }
 
     // Each tool window built for the program records its port's traffic and its engine's
     // notes into its own capture: a chooser pick (unless the window opens its remembered port
@@ -187,7 +185,8 @@ class TrafficWindowTest : public QObject {
         ManualClock clock;
         CaptureBook book(clock.clock());
         exchange(book.capture(CaptureSource::CnyTester));
-        TrafficWindow window(book);
+        TestServices fakes;
+        TrafficWindow window(book, fakes.dialogs, fakes.clipboard);
         window.showSource(CaptureSource::CnyTester);
         window.findChild<QCheckBox*>(QStringLiteral("showTx"))->setChecked(tx);
         window.findChild<QCheckBox*>(QStringLiteral("showRx"))->setChecked(rx);
@@ -226,7 +225,8 @@ class TrafficWindowTest : public QObject {
         ManualClock clock;
         CaptureBook book(clock.clock());
         Capture& capture = book.capture(CaptureSource::CnyTester);
-        TrafficWindow window(book);
+        TestServices fakes;
+        TrafficWindow window(book, fakes.dialogs, fakes.clipboard);
         window.showSource(CaptureSource::CnyTester);
         auto* pause = window.findChild<QPushButton*>(QStringLiteral("pause"));
         pause->click();
@@ -243,14 +243,15 @@ class TrafficWindowTest : public QObject {
         CaptureBook book(clock.clock());
         Capture& capture = book.capture(CaptureSource::CnyTester);
         exchange(capture);
-        TrafficWindow window(book);
+        TestServices fakes;
+        TrafficWindow window(book, fakes.dialogs, fakes.clipboard);
         window.showSource(CaptureSource::CnyTester);
         auto* view = window.findChild<QTableView*>(QStringLiteral("rows"));
         view->selectRow(1);
         view->selectionModel()->select(window.model().index(2, 0),
                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
         window.findChild<QPushButton*>(QStringLiteral("copy"))->click();
-        const QStringList lines = QApplication::clipboard()->text().split(QLatin1Char('\n'));
+        const QStringList lines = fakes.clipboard.m_text.split(QLatin1Char('\n'));
         QCOMPARE(lines.size(), 2);
         QVERIFY(lines[0].endsWith(QStringLiteral("\tTX\t05 10 02 11 00 28\t.....(\tSTATUS QUERY")));
         QVERIFY(lines[1].contains(QStringLiteral("\tRX\t05 01 00 04 00 0A\t")));
@@ -269,11 +270,12 @@ class TrafficWindowTest : public QObject {
         ManualClock clock;
         CaptureBook book(clock.clock());
         exchange(book.capture(CaptureSource::CnyTester));
-        TrafficWindow window(book);
+        TestServices fakes;
+        TrafficWindow window(book, fakes.dialogs, fakes.clipboard);
         window.showSource(CaptureSource::CnyTester);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("cny.txt"));
-        window.setAskFileName([&](const QString&) { return path; });
+        fakes.dialogs.m_answer = path;
         window.findChild<QPushButton*>(QStringLiteral("saveAs"))->click();
         QString error;
         const auto events = readFile(path, &error);
@@ -294,10 +296,11 @@ class TrafficWindowTest : public QObject {
         ManualClock clock;
         CaptureBook book(clock.clock());
         Capture& capture = book.capture(CaptureSource::CoinSetting);
-        TrafficWindow window(book);
+        TestServices fakes;
+        TrafficWindow window(book, fakes.dialogs, fakes.clipboard);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("rec.txt"));
-        window.setAskFileName([&](const QString&) { return path; });
+        fakes.dialogs.m_answer = path;
         auto* record = window.findChild<QPushButton*>(QStringLiteral("record"));
         record->click();
         QVERIFY(window.recording());
@@ -323,7 +326,7 @@ class TrafficWindowTest : public QObject {
         QVERIFY2(error.isEmpty(), qPrintable(error));
         QCOMPARE(again.size(), std::size_t{1});
         // A file that cannot be opened leaves the button up.
-        window.setAskFileName([&](const QString&) { return dir.filePath("no/such/file"); });
+        fakes.dialogs.m_answer = dir.filePath("no/such/file");
         record->click();
         QVERIFY(!record->isChecked());
         QVERIFY(!window.recording());
@@ -344,7 +347,8 @@ class TrafficWindowTest : public QObject {
         ManualClock clock;
         CaptureBook book(clock.clock());
         Capture& capture = book.capture(CaptureSource::CoinSetting);
-        TrafficWindow window(book);
+        TestServices fakes;
+        TrafficWindow window(book, fakes.dialogs, fakes.clipboard);
         QTemporaryDir dir;
         QString path = target.startsWith('/') ? target : dir.filePath(target);
         if (target == QLatin1String("fifo")) {
@@ -358,7 +362,7 @@ class TrafficWindowTest : public QObject {
             const struct rlimit low { 4096, old.rlim_max };
             ::setrlimit(RLIMIT_FSIZE, &low);
         }
-        window.setAskFileName([&](const QString&) { return path; });
+        fakes.dialogs.m_answer = path;
         window.findChild<QPushButton*>(QStringLiteral("record"))->click();
         if (limited) {
             QVERIFY(window.recording());
@@ -382,12 +386,12 @@ class TrafficWindowTest : public QObject {
     void recordingKeepsTheFileSystemsName() {
         ManualClock clock;
         CaptureBook book(clock.clock());
-        TrafficWindow window(book);
+        TestServices fakes;
+        TrafficWindow window(book, fakes.dialogs, fakes.clipboard);
         QTemporaryDir dir;
         const QByteArray native = QFile::encodeName(dir.path()) + "/caf\xe9.txt";
         std::ofstream(native.constData()) << "old";
-        window.setAskFileName(
-            [&](const QString&) { return dir.path() + QStringLiteral("/caf\uFFFD.txt"); });
+        fakes.dialogs.m_answer = dir.path() + QStringLiteral("/caf\uFFFD.txt");
         window.findChild<QPushButton*>(QStringLiteral("record"))->click();
         QVERIFY(window.recording());
         window.stopRecording();
@@ -405,7 +409,8 @@ class TrafficWindowTest : public QObject {
     void openedWithF12AndFromTheLauncher() {
         ManualClock clock;
         CaptureBook book(clock.clock());
-        TrafficOpener opener(book);
+        TestServices fakes;
+        TrafficOpener opener(book, fakes.services);
         QWidget tool;
         opener.addShortcut(&tool, CaptureSource::HardwareTest);
         tool.show();
