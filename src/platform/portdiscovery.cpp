@@ -48,6 +48,14 @@ std::vector<PortDevice> QtPortDiscovery::ports() const {
     return out;
 }
 
+void ComPortMap::setLastError(int number, const QString& error) const {
+    if (error.isEmpty()) {
+        m_lastErrors.remove(number);
+    } else {
+        m_lastErrors.insert(number, error);
+    }
+}
+
 QString ComPortMap::overrideName(int number) {
     return QStringLiteral("PELLIX_COM%1").arg(number);
 }

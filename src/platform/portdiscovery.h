@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 
 #include <vector>
@@ -43,9 +44,16 @@ class ComPortMap {
 
     static QString overrideName(int number);
 
+    // What the last open of COM`number` ran into in this run (the device and the system's
+    // reason), empty once one succeeded. Only this run's: never stored.
+    QString lastError(int number) const { return m_lastErrors.value(number); }
+    void setLastError(int number, const QString& error) const;
+
   private:
     SettingsStore& m_settings;
     const PortDiscovery& m_discovery;
+    // Beside the table, which callers hold as a constant view of the machine.
+    mutable QHash<int, QString> m_lastErrors;
 };
 
 }  // namespace pellix

@@ -2,6 +2,9 @@
 
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
+
 #include "platform/portdiscovery.h"
 
 #ifdef Q_OS_UNIX
@@ -50,8 +53,14 @@ QtSerialPort::QtSerialPort() {
 }
 
 OpenError QtSerialPort::open(const QString& device) {
+    m_failure.clear();
+    if (device.isEmpty()) {
+        m_failure = QStringLiteral("no device has this number");
+        return OpenError::NoSuchPort;
+    }
 #ifndef Q_OS_WIN
     if (!QFileInfo::exists(device)) {
+        m_failure = QString::fromLocal8Bit(std::strerror(ENOENT));
         return OpenError::NoSuchPort;
     }
 #endif
@@ -75,6 +84,7 @@ OpenError QtSerialPort::open(const QString& device) {
             return OpenError::None;
         }
     }
+    m_failure = m_port.errorString();
     switch (m_port.error()) {
         case QSerialPort::DeviceNotFoundError:
             return OpenError::NoSuchPort;
@@ -151,6 +161,10 @@ PortTarget QtSerialPortFactory::target(int portNumber) const {
 #else
     return toTarget(m_comPorts.table(), portNumber);
 #endif
+}
+
+void QtSerialPortFactory::setLastError(int portNumber, const QString& error) {
+    m_comPorts.setLastError(portNumber, error);
 }
 
 std::vector<PortTarget> QtSerialPortFactory::targets(int count) const {

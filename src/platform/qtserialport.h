@@ -13,6 +13,7 @@ class QtSerialPort final : public SerialPort {
   public:
     QtSerialPort();
     OpenError open(const QString& device) override;
+    QString openFailure() const override { return m_failure; }
     void close() override;
     bool isOpen() const override;
     bool applySettings(const LineSettings& settings) override;
@@ -25,6 +26,7 @@ class QtSerialPort final : public SerialPort {
 
     QSerialPort m_port;
     LineSettings m_settings;
+    QString m_failure;
 };
 
 // Resolves "COMn": on Windows the name itself; elsewhere through the machine's COM numbers
@@ -35,6 +37,7 @@ class QtSerialPortFactory final : public SerialPortFactory {
     std::unique_ptr<SerialPort> create() override;
     PortTarget target(int portNumber) const override;
     std::vector<PortTarget> targets(int count) const override;
+    void setLastError(int portNumber, const QString& error) override;
 
   private:
     const ComPortMap& m_comPorts;

@@ -26,6 +26,9 @@ class SerialPort : public QObject {
   public:
     using QObject::QObject;
     virtual OpenError open(const QString& device) = 0;
+    // The system's words for why the last open failed ("Permission denied"); the defined
+    // messages never say it, the capture and the Serial Ports window do.
+    virtual QString openFailure() const = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
     virtual bool applySettings(const LineSettings& settings) = 0;
@@ -54,6 +57,9 @@ class SerialPortFactory {
     virtual PortTarget target(int portNumber) const = 0;
     // COM1 .. COM<count> at one look.
     virtual std::vector<PortTarget> targets(int count) const;
+    // What the last open of COM`portNumber` in this run ran into, empty once one succeeded;
+    // kept for the Serial Ports window, never stored.
+    virtual void setLastError(int portNumber, const QString& error) = 0;
     QString deviceFor(int portNumber) const { return target(portNumber).device; }
 };
 

@@ -54,7 +54,9 @@ SelectResult SerialLink::SelectPort(int chooserPosition) {
     m_portNumber = chooserPosition + 1;
     const PortTarget target = m_services.ports.target(m_portNumber);
     const QString& device = target.device;
-    switch (m_port->open(device)) {
+    const OpenError error = m_port->open(device);
+    noteOpenOutcome(device, error);
+    switch (error) {
         case OpenError::None:
             m_openDevice = device;
             m_openIdentity = target.identity;
@@ -88,6 +90,25 @@ SelectResult SerialLink::SelectPort(int chooserPosition) {
     }
     emit panelTextChanged(kPanelClosed);
     return SelectResult::PortError;
+}
+
+// The defined messages name neither the device nor the reason; the capture and the Serial
+// Ports window's row for the port do.
+void SerialLink::noteOpenOutcome(const QString& device, OpenError error) {
+    if (error == OpenError::None) {
+        m_services.ports.setLastError(m_portNumber, {});
+        return;
+    }
+    QString why = m_port->openFailure();
+    if (why.isEmpty()) {
+        why = QStringLiteral("could not be opened");
+    }
+    const QString what = device.isEmpty() ? why : QStringLiteral("%1: %2").arg(device, why);
+    m_services.ports.setLastError(m_portNumber, what);
+    if (m_capture) {
+        m_capture->note(
+            QStringLiteral("COM%1 not opened: %2").arg(m_portNumber).arg(what).toStdString());
+    }
 }
 
 void SerialLink::Configure(const LineSettings& settings) {

@@ -82,6 +82,7 @@ class SerialLink : public QObject {
     void portReopened();
 
   private:
+    void noteOpenOutcome(const QString& device, OpenError error);
     void drain();
     void onDeviceLost();
     void onDeviceBack(const PortTarget& target);

@@ -32,7 +32,8 @@ const QString kHint = QStringLiteral(
     "keeps it. Select a row to move its device to another free number or to forget a device "
     "that is gone.");
 constexpr std::array<const char*, SerialPortsWindow::Columns> kHeaders{
-    "Port", "Device", "Description", "Manufacturer", "Serial number", "Vendor:Product", "Present"};
+    "Port",          "Device",         "Description", "Manufacturer",
+    "Serial number", "Vendor:Product", "Present",     "Last error"};
 
 QString fromStd(const std::string& text) {
     return QString::fromStdString(text);
@@ -149,6 +150,7 @@ void SerialPortsWindow::showTable() {
         if (port.source != PortSource::None) {
             cells[Present] = port.present ? kYes : kNo;
         }
+        cells[LastError] = m_comPorts.lastError(n);
         for (int column = 0; column < Columns; ++column) {
             QTableWidgetItem* item = m_table->item(n - 1, column);
             if (item->text() != cells[static_cast<std::size_t>(column)]) {

@@ -23,7 +23,17 @@ class SerialPortsWindow final : public QWidget {
     Q_OBJECT
   public:
     static constexpr int kRefreshMs = 1000;
-    enum Column { Port, Device, Description, Manufacturer, SerialNumber, Ids, Present, Columns };
+    enum Column {
+        Port,
+        Device,
+        Description,
+        Manufacturer,
+        SerialNumber,
+        Ids,
+        Present,
+        LastError,
+        Columns
+    };
 
     explicit SerialPortsWindow(const ComPortMap& comPorts, QWidget* parent = nullptr);
 

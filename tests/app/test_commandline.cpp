@@ -57,21 +57,33 @@ class CommandLineTest : public QObject {
         }
     }
 
-    // The emulator beside the tool says its version and names its replay mode in its help.
-    void emulatorVersionAndHelp() {
-        const QString emulator =
-            QFileInfo(KitProcess::builtProgram()).dir().filePath("pellix-hopper-emulator");
-        KitProcess version(emulator);
-        version.withoutDisplay();
-        const auto v = version.run({QStringLiteral("--version")});
-        QCOMPARE(v.code, 0);
-        QCOMPARE(v.out, QStringLiteral("pellix-hopper-emulator %1\n").arg(this->version()));
-        KitProcess help(emulator);
-        help.withoutDisplay();
-        const auto h = help.run({QStringLiteral("--help")});
-        QCOMPARE(h.code, 0);
-        QVERIFY2(h.out.contains(QStringLiteral("pellix-hopper-emulator replay FILE")),
-                 qPrintable(h.out));
+    // The emulator beside the tool says its version, names its replay mode in its help, and
+    // names the device and the system's reason when it cannot serve one.
+    void emulatorSaysWhatItDoes_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("version") << QStringList{"--version"} << 0
+                                 << "pellix-hopper-emulator %version\n";
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "pellix-hopper-emulator replay FILE";
+        QTest::newRow("device that is not there")
+            << QStringList{"--quiet", "hwtest=/nonexistent/ttyS9"} << 2
+            << "cannot serve hwtest: cannot open /nonexistent/ttyS9: No such file or directory";
+        QTest::newRow("capture that is not there")
+            << QStringList{"replay", "/nonexistent/cap.txt"} << 1
+            << "/nonexistent/cap.txt: cannot open: No such file or directory";
+    }
+    void emulatorSaysWhatItDoes() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, code);
+        QFETCH(QString, says);
+        KitProcess emulator(
+            QFileInfo(KitProcess::builtProgram()).dir().filePath("pellix-hopper-emulator"));
+        emulator.withoutDisplay();
+        const auto r = emulator.run(arguments);
+        QCOMPARE(r.code, code);
+        const QString told = r.out + r.err;
+        QVERIFY2(told.contains(says.replace("%version", version())), qPrintable(told));
     }
 
     void unknownOptionIsAUsageError_data() {

@@ -2,6 +2,7 @@
 // end of the cable) and the link opens the slave side through the real QSerialPort code.
 #include <QAbstractEventDispatcher>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -16,6 +17,7 @@
 #include "serial/reconnectwatch.h"
 #include "serial/seriallineport.h"
 #include "serial/seriallink.h"
+#include "serial/serialportswindow.h"
 #include "timers.h"
 
 using namespace pellix;
@@ -165,20 +167,28 @@ class SerialLinkTest : public QObject {
         QVERIFY(s.messages.m_shown.isEmpty());
     }
 
+    // The defined message stays as it is; the capture's note and the Serial Ports window's
+    // row for the port name the device and the system's reason, until an open succeeds.
     void openErrors_data() {
         QTest::addColumn<QString>("device");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("reason");
         QTest::newRow("missing device") << "/nonexistent/ttyS99"
-                                        << "Port Number Error";
+                                        << "Port Number Error"
+                                        << "No such file or directory";
         QTest::newRow("not a serial device") << "/dev/null"
-                                             << "Port Number Error";
+                                             << "Port Number Error"
+                                             << "ioctl";
     }
     void openErrors() {
         QFETCH(QString, device);
         QFETCH(QString, message);
+        QFETCH(QString, reason);
         qputenv("PELLIX_COM5", device.toLocal8Bit());
         PtyServices s;
-        SerialLink link(s.services, {});
+        CaptureBook book;
+        Capture& capture = book.capture(CaptureSource::CoinSetting);
+        SerialLink link(s.services, {}, &capture);
         QSignalSpy panel(&link, &SerialLink::panelTextChanged);
         QCOMPARE(link.SelectPort(4), SelectResult::PortError);
         QVERIFY(!link.IsOpen());
@@ -189,6 +199,23 @@ class SerialLinkTest : public QObject {
         QCOMPARE(s.messages.m_shown[0].icon, MessageIcon::Critical);
         QCOMPARE(panel.size(), 1);
         QCOMPARE(panel.at(0).at(0).toString(), kPanelClosed);
+
+        QCOMPARE(capture.ring().size(), std::size_t{1});
+        const QString note =
+            QString::fromStdString(capture.ring().at(capture.ring().firstSequence()).note);
+        SerialPortsWindow ports(s.comPorts);
+        const QString row =
+            ports.findChild<QTableWidget*>()->item(4, SerialPortsWindow::LastError)->text();
+        for (const QString& told : {note, row}) {
+            QVERIFY2(told.contains(device) && told.contains(reason, Qt::CaseInsensitive),
+                     qPrintable(told));
+        }
+        QVERIFY(note.startsWith(QStringLiteral("COM5 ")));
+
+        Pty pty;
+        qputenv("PELLIX_COM5", pty.device.toLocal8Bit());
+        QCOMPARE(link.SelectPort(4), SelectResult::Opened);
+        QVERIFY(s.comPorts.lastError(5).isEmpty());
     }
 
     void aPortHeldByAnotherLinkIsInUse() {
@@ -515,5 +542,5 @@ class SerialLinkTest : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(SerialLinkTest)
+QTEST_MAIN(SerialLinkTest)
 #include "test_seriallink.moc"

@@ -13,10 +13,12 @@ FixedProgramFolder::FixedProgramFolder() {
 
 OpenError FakeSerialPort::open(const QString& device) {
     const OpenError error = m_factory.m_openErrors.value(device, OpenError::None);
+    m_failure = error == OpenError::None ? QString() : QStringLiteral("refused by the test");
     if (error != OpenError::None) {
         return error;
     }
     if (m_factory.m_openDevices.contains(device)) {
+        m_failure = QStringLiteral("held by another port");
         return OpenError::InUse;
     }
     m_open = true;

@@ -110,6 +110,7 @@ class FakeSerialPort final : public SerialPort {
   public:
     explicit FakeSerialPort(FakeSerialPortFactory& factory) : m_factory(factory) {}
     OpenError open(const QString& device) override;
+    QString openFailure() const override { return m_failure; }
     void close() override;
     bool isOpen() const override { return m_open; }
     bool applySettings(const LineSettings& settings) override {
@@ -136,6 +137,7 @@ class FakeSerialPort final : public SerialPort {
     QByteArray m_written;
     QList<QByteArray> m_writes;  // one entry per write call
     bool m_failWrites = false;
+    QString m_failure;
 
   private:
     FakeSerialPortFactory& m_factory;
@@ -148,6 +150,9 @@ class FakeSerialPortFactory final : public SerialPortFactory {
         const QString device = QStringLiteral("/dev/fake%1").arg(portNumber);
         return {device, device, device, !m_absent.contains(device)};
     }
+    void setLastError(int portNumber, const QString& error) override {
+        m_lastErrors.insert(portNumber, error);
+    }
     // The most recently created port (each window's link creates one).
     FakeSerialPort* last() const { return m_ports.isEmpty() ? nullptr : m_ports.last(); }
 
@@ -156,6 +161,7 @@ class FakeSerialPortFactory final : public SerialPortFactory {
     QList<FakeSerialPort*> m_ports;
     QStringList m_openDevices;  // devices open right now, to model "in use"
     QStringList m_absent;       // devices reported as not there
+    QHash<int, QString> m_lastErrors;
 };
 
 // A fixed list of devices, counting how often it was asked.

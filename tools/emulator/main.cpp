@@ -155,7 +155,7 @@ int main(int argc, char* argv[]) {
                                                }
                                            });
         if (!s.port->plug()) {
-            return fail(QStringLiteral("cannot serve %1").arg(name));
+            return fail(QStringLiteral("cannot serve %1: %2").arg(name, s.port->failure()));
         }
         say(QStringLiteral("%1 %2%3")
                 .arg(name, -12)
@@ -189,6 +189,8 @@ int main(int argc, char* argv[]) {
                         say(QStringLiteral("[%1] is plugged in").arg(name));
                     } else if (port.plug()) {
                         say(QStringLiteral("[%1] plugged in again on %2").arg(name, port.path()));
+                    } else {
+                        say(QStringLiteral("[%1] %2").arg(name, port.failure()));
                     }
                     break;
                 case Action::Kind::Quit:

@@ -58,8 +58,8 @@ bool PtyPort::plug() {
     if (!m_device.isEmpty()) {
         m_master = ::open(QFile::encodeName(m_device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
         if (m_master < 0) {
-            m_log(QStringLiteral("cannot open %1: %2")
-                      .arg(m_device, QString::fromLocal8Bit(std::strerror(errno))));
+            m_failure = QStringLiteral("cannot open %1: %2")
+                            .arg(m_device, QString::fromLocal8Bit(std::strerror(errno)));
             return false;
         }
         makeRaw(m_master, true);
@@ -68,8 +68,8 @@ bool PtyPort::plug() {
         int slave = -1;
         char name[256] = {};
         if (::openpty(&m_master, &slave, name, nullptr, nullptr) != 0) {
-            m_log(QStringLiteral("cannot make a pseudo-terminal: %1")
-                      .arg(QString::fromLocal8Bit(std::strerror(errno))));
+            m_failure = QStringLiteral("cannot make a pseudo-terminal: %1")
+                            .arg(QString::fromLocal8Bit(std::strerror(errno)));
             m_master = -1;
             return false;
         }
@@ -98,7 +98,8 @@ bool PtyPort::plug() {
         ::unlink(temporary.constData());
         if (::symlink(target.constData(), temporary.constData()) != 0 ||
             ::rename(temporary.constData(), QFile::encodeName(m_link).constData()) != 0) {
-            m_log(QStringLiteral("cannot make the link %1").arg(m_link));
+            m_log(QStringLiteral("cannot make the link %1 to %2: %3")
+                      .arg(m_link, m_path, QString::fromLocal8Bit(std::strerror(errno))));
         }
     }
     m_reader = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Read);
@@ -211,8 +212,8 @@ void PtyPort::writeNext() {
     while (done < chunk.bytes.size()) {
         const ssize_t n = ::write(m_master, chunk.bytes.data() + done, chunk.bytes.size() - done);
         if (n <= 0) {
-            m_log(QStringLiteral("write failed: %1")
-                      .arg(QString::fromLocal8Bit(std::strerror(errno))));
+            m_log(QStringLiteral("write to %1 failed: %2")
+                      .arg(portName(), QString::fromLocal8Bit(std::strerror(errno))));
             break;
         }
         done += static_cast<std::size_t>(n);

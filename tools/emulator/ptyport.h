@@ -29,12 +29,12 @@ class PtyPort : public QObject {
     PtyPort(HopperLine& line, QString link, QString device, Log log, QObject* parent = nullptr);
     ~PtyPort() override;
 
-    // Opens the line; false (and a log line) when that fails.
+    // Opens the line; false when that fails, with failure() naming the device and the reason.
     bool plug();
+    QString failure() const { return m_failure; }
     // Closes the master side: to the program on the far end the device is gone.
     void unplug();
     bool plugged() const { return m_master >= 0; }
-    // Whether a program has the far end open (always true for a serial device).
 
     // The slave's path (changes at every plug) and the link to it (never changes).
     QString path() const { return m_path; }
@@ -61,6 +61,7 @@ class PtyPort : public QObject {
     QString m_link;
     QString m_device;
     Log m_log;
+    QString m_failure;
     QString m_path;
     int m_master = -1;
     int m_watch = -1;  // inotify descriptor on the slave

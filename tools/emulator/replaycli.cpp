@@ -10,6 +10,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -53,7 +54,7 @@ int runReplay(int argc, char* argv[]) {
     }
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        std::fprintf(stderr, "%s: cannot open\n", file);
+        std::fprintf(stderr, "%s: cannot open: %s\n", file, std::strerror(errno));
         return 1;
     }
     std::string error;
