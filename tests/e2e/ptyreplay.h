@@ -18,15 +18,13 @@ namespace pellix::test {
 // the hopper's side of a capture goes to the tool, the tool's bytes are matched against it.
 class PtyReplay {
   public:
-    PtyReplay(const std::string& captureText, emulator::ReplayOptions options) {
-        std::istringstream in(captureText);
-        std::string error;
-        auto script = emulator::loadReplayScript(in, &error);
-        if (!script) {
-            m_error = error;
+    PtyReplay(const std::string& captureText, emulator::ReplayOptions options)
+        : m_capture(captureText) {
+        std::istringstream check(captureText);
+        if (!emulator::checkReplay(check, &m_error)) {
             return;
         }
-        m_replayer = std::make_unique<emulator::Replayer>(std::move(*script), options);
+        m_replayer = std::make_unique<emulator::Replayer>(m_capture, options);
         if (!m_pty.ok()) {
             return;
         }
@@ -66,6 +64,7 @@ class PtyReplay {
         }
     }
 
+    std::istringstream m_capture;
     std::unique_ptr<emulator::Replayer> m_replayer;
     std::string m_error;
     Pty m_pty{Pty::Slave::KeptOpenRaw};

@@ -5,6 +5,15 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
 #include <functional>
 #include <sstream>
 
@@ -12,6 +21,8 @@
 #include "cny/cnylogmodel.h"
 #include "cny/cnytesterwindow.h"
 #include "coinsettingonpty.h"
+#include "fakes.h"
+#include "kitprocess.h"
 #include "ptyhopper.h"
 #include "ptyreplay.h"
 #include "serial/capturebook.h"
@@ -176,6 +187,65 @@ class ReplayEndToEnd : public QObject {
         QCOMPARE(replayed, recorded);
         QVERIFY2(!replay.replayer().mismatch(), replay.replayer().mismatch()->c_str());
         QVERIFY(replay.replayer().finished());
+    }
+
+    // The real emulator replays behind a link that a tool left running keeps: a reader gets
+    // every byte of a capture the replay reads as it goes; one that stops reading ends the
+    // replay after the write time-out with a message naming the port, not a hang.
+    void replayBehindALinkStreamsOrTimesOut_data() {
+        QTest::addColumn<bool>("reads");
+        QTest::newRow("read to the end") << true;
+        QTest::newRow("nobody reads") << false;
+    }
+    void replayBehindALinkStreamsOrTimesOut() {
+        QFETCH(bool, reads);
+        QTemporaryDir dir;
+        CaptureBook book;
+        Capture& capture = book.capture(CaptureSource::HardwareTest);
+        capture.opened("COM1", "/dev/pts/1", "9600,N,8,1");
+        const std::vector<std::uint8_t> chunk(4096, 0x5A);
+        constexpr int kChunks = 256;
+        for (int i = 0; i < kChunks; ++i) {
+            capture.received(chunk);
+        }
+        const QString file = dir.filePath("big.txt");
+        QVERIFY(writeFile(file, QByteArray::fromStdString(saved(capture))));
+
+        QProcess emulator;
+        emulator.start(
+            QFileInfo(KitProcess::builtProgram()).dir().filePath("pellix-hopper-emulator"),
+            {"replay", file, "--fast", "--link-dir", dir.path(), "--write-timeout", "1"});
+        QVERIFY(emulator.waitForReadyRead(10000));
+        const QString link = dir.filePath("replay");
+        QVERIFY(QFileInfo(link).isSymLink());
+        const int fd =
+            reads ? ::open(QFile::encodeName(link).constData(), O_RDONLY | O_NOCTTY) : -1;
+        emulator.write("\n");
+        QVERIFY(emulator.waitForBytesWritten(5000));
+        std::size_t got = 0;
+        if (reads) {
+            QVERIFY(fd >= 0);
+            pollfd in{fd, POLLIN, 0};
+            char buffer[4096];
+            while (got<chunk.size() * kChunks&& ::poll(&in, 1, 5000)> 0) {
+                const ssize_t n = ::read(fd, buffer, sizeof buffer);
+                if (n <= 0) {
+                    break;
+                }
+                got += static_cast<std::size_t>(n);
+            }
+            ::close(fd);
+        }
+        QVERIFY(emulator.waitForFinished(20000));
+        const QString err = QString::fromLocal8Bit(emulator.readAllStandardError());
+        if (reads) {
+            QCOMPARE(got, chunk.size() * kChunks);
+            QCOMPARE(emulator.exitCode(), 0);
+        } else {
+            QCOMPARE(emulator.exitCode(), 1);
+            QVERIFY2(err.contains("nobody reads " + QFileInfo(link).absoluteFilePath()),
+                     qPrintable(err));
+        }
     }
 };
 

@@ -2,48 +2,67 @@
 
 #include <cstdio>
 #include <istream>
-
-#include "capture/captureformat.h"
+#include <utility>
 
 namespace pellix::emulator {
 
-std::optional<ReplayScript> loadReplayScript(std::istream& in, std::string* error) {
-    CaptureReader reader(in);
-    ReplayScript script;
-    CaptureEvent event;
-    CaptureReader::Result result;
-    while ((result = reader.next(event)) == CaptureReader::Result::Event) {
-        if (!isTraffic(event.kind)) {
-            continue;
-        }
-        const bool fromTool = event.kind == CaptureKind::Tx;
-        const auto* data = reinterpret_cast<const std::uint8_t*>(event.data.data());
-        // Chunks of one side in a row are one step at the first one's time.
-        if (!script.steps.empty() && script.steps.back().fromTool == fromTool && fromTool) {
-            script.steps.back().bytes.insert(script.steps.back().bytes.end(), data,
-                                             data + event.data.size());
-            continue;
-        }
-        script.steps.push_back({event.micros, fromTool, {data, data + event.data.size()}});
+std::optional<ReplayStep> ReplaySteps::nextTraffic() {
+    if (m_ahead) {
+        return std::exchange(m_ahead, std::nullopt);
     }
-    if (result == CaptureReader::Result::Error) {
+    while (m_reader.next(m_event) == CaptureReader::Result::Event) {
+        if (isTraffic(m_event.kind)) {
+            const auto* data = reinterpret_cast<const std::uint8_t*>(m_event.data.data());
+            return ReplayStep{m_event.micros,
+                              m_event.kind == CaptureKind::Tx,
+                              {data, data + m_event.data.size()}};
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<ReplayStep> ReplaySteps::next() {
+    std::optional<ReplayStep> step = nextTraffic();
+    while (step && step->fromTool && step->bytes.size() < kMaxMergedBytes) {
+        std::optional<ReplayStep> more = nextTraffic();
+        if (!more || !more->fromTool) {
+            m_ahead = std::move(more);
+            break;
+        }
+        step->bytes.insert(step->bytes.end(), more->bytes.begin(), more->bytes.end());
+    }
+    return step;
+}
+
+std::optional<ReplaySummary> checkReplay(std::istream& in, std::string* error) {
+    ReplaySteps steps(in);
+    ReplaySummary summary;
+    while (steps.next()) {
+        ++summary.steps;
+    }
+    if (!steps.error().empty()) {
         if (error) {
-            *error = reader.error();
+            *error = steps.error();
         }
         return std::nullopt;
     }
-    script.header = reader.header();
-    return script;
+    summary.header = steps.header();
+    return summary;
 }
 
-Replayer::Replayer(ReplayScript script, ReplayOptions options)
-    : m_script(std::move(script)), m_options(options) {}
+Replayer::Replayer(std::istream& in, ReplayOptions options)
+    : m_steps(in), m_options(options), m_step(m_steps.next()) {}
+
+void Replayer::advance() {
+    m_step = m_steps.next();
+    ++m_done;
+}
 
 void Replayer::start(std::int64_t now) {
     m_started = true;
     m_base = now;
     // The first step goes out at once; the rest keep their recorded distance from it.
-    m_baseRecorded = m_script.steps.empty() ? 0 : m_script.steps.front().micros;
+    m_baseRecorded = m_step ? m_step->micros : 0;
     skipToolSteps();
 }
 
@@ -51,8 +70,8 @@ void Replayer::skipToolSteps() {
     if (m_options.matchTool) {
         return;
     }
-    while (m_next < m_script.steps.size() && m_script.steps[m_next].fromTool) {
-        ++m_next;
+    while (m_step && m_step->fromTool) {
+        advance();
     }
 }
 
@@ -63,25 +82,24 @@ std::int64_t Replayer::dueAt(const ReplayStep& step) const {
     return m_base + (step.micros - m_baseRecorded);
 }
 
-std::vector<std::uint8_t> Replayer::poll(std::int64_t now) {
+std::vector<std::uint8_t> Replayer::poll(std::int64_t now, std::size_t limit) {
     std::vector<std::uint8_t> out;
-    while (m_started && !finished()) {
-        const ReplayStep& step = m_script.steps[m_next];
-        if (step.fromTool || dueAt(step) > now) {
+    while (m_started && !finished() && out.size() < limit) {
+        if (m_step->fromTool || dueAt(*m_step) > now) {
             break;
         }
-        out.insert(out.end(), step.bytes.begin(), step.bytes.end());
-        ++m_next;
+        out.insert(out.end(), m_step->bytes.begin(), m_step->bytes.end());
+        advance();
         skipToolSteps();
     }
     return out;
 }
 
 std::optional<std::int64_t> Replayer::wakeAt() const {
-    if (!m_started || finished() || m_script.steps[m_next].fromTool) {
+    if (!m_started || finished() || m_step->fromTool) {
         return std::nullopt;
     }
-    return dueAt(m_script.steps[m_next]);
+    return dueAt(*m_step);
 }
 
 void Replayer::toolSent(std::span<const std::uint8_t> bytes, std::int64_t now) {
@@ -93,9 +111,9 @@ void Replayer::toolSent(std::span<const std::uint8_t> bytes, std::int64_t now) {
         if (finished()) {
             return;
         }
-        const ReplayStep& step = m_script.steps[m_next];
+        const ReplayStep& step = *m_step;
         char at[64];
-        std::snprintf(at, sizeof at, "step %zu (%s): ", m_next + 1, timeText(step.micros).c_str());
+        std::snprintf(at, sizeof at, "step %zu (%s): ", m_done + 1, timeText(step.micros).c_str());
         if (!step.fromTool) {
             m_mismatch =
                 std::string(at) + "expected RX " +
@@ -118,7 +136,7 @@ void Replayer::toolSent(std::span<const std::uint8_t> bytes, std::int64_t now) {
             m_base = now;
             m_baseRecorded = step.micros;
             m_matched = 0;
-            ++m_next;
+            advance();
         }
     }
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/capture.h"
+#include "capture/captureformat.h"
 
 namespace pellix::emulator {
 
@@ -19,13 +19,36 @@ struct ReplayStep {
     std::vector<std::uint8_t> bytes;
 };
 
-struct ReplayScript {
-    CaptureHeader header;
-    std::vector<ReplayStep> steps;
+// The steps of a capture, read as they are needed, so a replay takes the same memory whatever
+// the capture's length. Chunks the tool sent in a row are one step at the first one's time (up
+// to kMaxMergedBytes; beyond that the next chunk starts a step of its own).
+class ReplaySteps {
+  public:
+    static constexpr std::size_t kMaxMergedBytes = 64 * 1024;
+
+    explicit ReplaySteps(std::istream& in) : m_reader(in) {}
+    // The next step; none at the end of the file or at a line that cannot be read (error()).
+    std::optional<ReplayStep> next();
+    // Complete once the first step has been read.
+    const CaptureHeader& header() const { return m_reader.header(); }
+    // "line 12: bad byte 'G1'"; empty while the file reads well.
+    const std::string& error() const { return m_reader.error(); }
+
+  private:
+    std::optional<ReplayStep> nextTraffic();
+
+    CaptureReader m_reader;
+    CaptureEvent m_event;
+    std::optional<ReplayStep> m_ahead;
 };
 
-// Reads the traffic of a capture file; nothing and a message naming the line when it is bad.
-std::optional<ReplayScript> loadReplayScript(std::istream& in, std::string* error);
+// One look through a whole capture before it is played: its header and number of steps, or
+// nothing and a message naming the bad line.
+struct ReplaySummary {
+    CaptureHeader header;
+    std::size_t steps = 0;
+};
+std::optional<ReplaySummary> checkReplay(std::istream& in, std::string* error);
 
 struct ReplayOptions {
     bool fast = false;       // no waiting between steps
@@ -41,30 +64,35 @@ struct ReplayOptions {
 // the first byte that differs ends the replay and is reported.
 class Replayer {
   public:
-    Replayer(ReplayScript script, ReplayOptions options);
+    // Reads the steps from `in` as it goes; `in` must outlive the replayer.
+    Replayer(std::istream& in, ReplayOptions options);
 
     // Starts the clock: times are counted from `now`.
     void start(std::int64_t now);
-    // Hopper bytes due by `now`, in order.
-    std::vector<std::uint8_t> poll(std::int64_t now);
+    // Hopper bytes due by `now`, in order: whole steps, stopping once `limit` bytes are taken.
+    std::vector<std::uint8_t> poll(std::int64_t now, std::size_t limit = SIZE_MAX);
     // When the next hopper chunk is due; none while waiting for the tool or when finished.
     std::optional<std::int64_t> wakeAt() const;
     void toolSent(std::span<const std::uint8_t> bytes, std::int64_t now);
 
     bool started() const { return m_started; }
-    bool finished() const { return m_next >= m_script.steps.size() || m_mismatch.has_value(); }
+    bool finished() const { return !m_step || m_mismatch.has_value(); }
     // "step 4 (+0000.012345): expected TX 82, got 83 at byte 1"
     const std::optional<std::string>& mismatch() const { return m_mismatch; }
-    std::size_t stepsDone() const { return m_next; }
+    std::size_t stepsDone() const { return m_done; }
+    // Why the file stopped reading before its end (it changed after it was checked).
+    const std::string& error() const { return m_steps.error(); }
     std::uint64_t toolBytes() const { return m_toolBytes; }
 
   private:
+    void advance();
     void skipToolSteps();
     std::int64_t dueAt(const ReplayStep& step) const;
 
-    ReplayScript m_script;
+    ReplaySteps m_steps;
     ReplayOptions m_options;
-    std::size_t m_next = 0;
+    std::optional<ReplayStep> m_step;  // the one being played or waited for
+    std::size_t m_done = 0;
     std::size_t m_matched = 0;  // bytes of the current TX step already matched
     std::int64_t m_base = 0;    // clock time at which the recorded time m_baseRecorded falls
     std::int64_t m_baseRecorded = 0;
