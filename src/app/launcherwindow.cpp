@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>
+#include <QTimer>
 #include <QToolButton>
 
 #include "app/windowregistry.h"
@@ -63,45 +64,36 @@ class KeyboardImageButton final : public QToolButton {
     }
 };
 
-QLabel* picture(QWidget* parent, const QString& name, const QString& spokenName,
-                const QString& file, QRect rect) {
-    auto* label = addControl<QLabel>(parent, name, spokenName, rect);
-    label->setScaledContents(true);
-    label->setPixmap(artworkPixmap(file));
-    return label;
+QLabel* picture(QWidget* parent, const QString& name, const QString& spokenName, QRect rect) {
+    return addControl<QLabel>(parent, name, spokenName, rect);
+}
+
+void showPicture(QLabel& label, const QString& file) {
+    label.setPixmap(artworkPixmap(file, label.size(), label.devicePixelRatioF()));
 }
 
 }  // namespace
 
 LauncherWindow::LauncherWindow(WindowRegistry& registry, const ProgramFolder& folder,
                                QWidget* parent)
-    : QWidget(parent, kFixedToolWindowFlags), m_registry(registry) {
+    : QWidget(parent, kFixedToolWindowFlags), m_registry(registry), m_folder(folder) {
     setUpWindow(*this, QStringLiteral("Form6"), QStringLiteral("HOPPER SW TOOL"), folder,
                 QStringLiteral("\\pellix.ico"));
     setFixedSize(twipsSize(5205, 5535));
 
-    picture(this, QStringLiteral("Image1"), QStringLiteral("Pellix hopper"),
-            folder.filePath(QStringLiteral("\\launcher_large.png")), twipsRect(0, 0, 3720, 4305));
-    QLabel* banner = picture(this, QStringLiteral("Image2"), QStringLiteral("Pellix banner"),
-                             folder.filePath(QStringLiteral("\\launcher_banner.png")),
-                             twipsRect(-120, 4320, 5175, 1230));
+    m_picture = picture(this, QStringLiteral("Image1"), QStringLiteral("Pellix hopper"),
+                        twipsRect(0, 0, 3720, 4305));
+    m_banner = picture(this, QStringLiteral("Image2"), QStringLiteral("Pellix banner"),
+                       twipsRect(-120, 4320, 5175, 1230));
     // The pictures stop a few pixels short of the client area's right edge: the banner runs on
-    // to the edge, and the strip beside the buttons takes the colour the banner ends in.
-    banner->resize(width() - banner->x(), banner->height());
-    if (const QPixmap art = banner->pixmap(); !art.isNull()) {
-        QPalette edge = palette();
-        edge.setColor(QPalette::Window, art.toImage().pixelColor(art.width() - 1, 0));
-        setPalette(edge);
-        setAutoFillBackground(true);
-    }
+    // to the edge.
+    m_banner->resize(width() - m_banner->x(), m_banner->height());
 
     for (int i = 0; i < 6; ++i) {
         const QString tooltip = QString::fromLatin1(kImageButtons[i].tooltip);
         auto* button = addControl<KeyboardImageButton>(
             this, QStringLiteral("Image3_%1").arg(i), tooltip, twipsRect(3720, 720 * i, 1335, 735));
         button->setToolTip(tooltip);
-        button->setIcon(artworkIcon(
-            folder.filePath(QLatin1Char('\\') + QString::fromLatin1(kImageButtons[i].picture))));
         button->setIconSize(button->size());
         button->setAutoRaise(true);
         button->setFocusPolicy(Qt::StrongFocus);  // Tab goes down the column by index
@@ -114,6 +106,31 @@ LauncherWindow::LauncherWindow(WindowRegistry& registry, const ProgramFolder& fo
     m_version->setObjectName(QStringLiteral("Label1"));
     // The line is a little wider than its design box so the digits never clip.
     m_version->setGeometry(twips(3600), twips(4800), twips(1500), twips(240));
+}
+
+void LauncherWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!m_picturesShown) {
+        m_picturesShown = true;
+        QTimer::singleShot(0, this, &LauncherWindow::showPictures);
+    }
+}
+
+void LauncherWindow::showPictures() {
+    showPicture(*m_picture, m_folder.filePath(QStringLiteral("\\launcher_large.png")));
+    const QString bannerFile = m_folder.filePath(QStringLiteral("\\launcher_banner.png"));
+    showPicture(*m_banner, bannerFile);
+    // The strip beside the buttons takes the colour the banner ends in.
+    if (const QImage banner(bannerFile); !banner.isNull()) {
+        QPalette edge = palette();
+        edge.setColor(QPalette::Window, banner.pixelColor(banner.width() - 1, 0));
+        setPalette(edge);
+        setAutoFillBackground(true);
+    }
+    for (std::size_t i = 0; i < m_buttons.size(); ++i) {
+        m_buttons[i]->setIcon(artworkIcon(
+            m_folder.filePath(QLatin1Char('\\') + QString::fromLatin1(kImageButtons[i].picture))));
+    }
 }
 
 QString LauncherWindow::versionLine() {

@@ -33,11 +33,18 @@ class LauncherWindow final : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    // The pictures are decoded once the window is on the screen, so the program shows up first.
+    void showEvent(QShowEvent* event) override;
 
   private:
+    void showPictures();
     void onImageClicked(int index);
 
     WindowRegistry& m_registry;
+    const ProgramFolder& m_folder;
+    QLabel* m_picture = nullptr;
+    QLabel* m_banner = nullptr;
+    bool m_picturesShown = false;
     QLabel* m_version = nullptr;
     std::array<QToolButton*, 6> m_buttons{};
 };

@@ -13,6 +13,9 @@ namespace pellix {
 // User-interface thread only.
 QPixmap artworkPixmap(const QString& file);
 QIcon artworkIcon(const QString& file);
+// The picture as a label with scaled contents would show it at `size` (smoothly scaled to the
+// screen's pixels), made once; only that size is held.
+QPixmap artworkPixmap(const QString& file, QSize size, qreal pixelRatio);
 
 // How many files are held; for tests.
 int artworkFilesHeld();
