@@ -11,6 +11,7 @@ packages=(
     qt6-qpa-plugins libbenchmark-dev libx11-dev
     xvfb xauth x11-utils xdotool imagemagick fonts-noto-cjk
     file desktop-file-utils appstream
+    libqt6sql6-sqlite libqt6sql6-psql postgresql poppler-utils
 )
 if [ "${1:-}" = fuzz ]; then
     packages+=(clang libclang-rt-14-dev)

@@ -42,12 +42,14 @@ QString namesColumn(const QCommandLineOption& option) {
 
 CommandLine::CommandLine() {
     addPrintOption({QStringLiteral("h"), QStringLiteral("help")},
-                   QStringLiteral("Show this help and exit."), [this](QTextStream& out) {
+                   QStringLiteral("Show this help and exit."),
+                   [this](QTextStream& out, QTextStream&, const QCommandLineParser&) {
                        out << helpText(kProgram);
                        return 0;
                    });
     addPrintOption({QStringLiteral("v"), QStringLiteral("version")},
-                   QStringLiteral("Show the version and exit."), [](QTextStream& out) {
+                   QStringLiteral("Show the version and exit."),
+                   [](QTextStream& out, QTextStream&, const QCommandLineParser&) {
                        out << kProgram << ' ' << versionText() << '\n';
                        return 0;
                    });
@@ -56,6 +58,10 @@ CommandLine::CommandLine() {
 void CommandLine::addPrintOption(const QStringList& names, const QString& description,
                                  PrintAction action) {
     m_printOptions.push_back({QCommandLineOption(names, description), std::move(action)});
+}
+
+void CommandLine::addValueOption(const QCommandLineOption& option) {
+    m_valueOptions.append(option);
 }
 
 QString CommandLine::versionText() {
@@ -74,6 +80,7 @@ std::optional<int> CommandLine::run(const QStringList& arguments, QTextStream& o
     for (const PrintOption& p : m_printOptions) {
         parser.addOption(p.option);
     }
+    parser.addOptions(m_valueOptions);
     parser.addOptions(windowSystemOptions());
 
     if (!parser.parse(arguments)) {
@@ -85,7 +92,7 @@ std::optional<int> CommandLine::run(const QStringList& arguments, QTextStream& o
     for (const QString& given : parser.optionNames()) {
         for (const PrintOption& p : m_printOptions) {
             if (p.option.names().contains(given)) {
-                const int code = p.action(out);
+                const int code = p.action(out, err, parser);
                 out.flush();
                 return code;
             }
@@ -104,9 +111,16 @@ QString CommandLine::helpText(const QString& program) const {
     for (const PrintOption& p : m_printOptions) {
         width = std::max(width, namesColumn(p.option).size());
     }
+    for (const QCommandLineOption& o : m_valueOptions) {
+        width = std::max(width, namesColumn(o).size() + 1 + o.valueName().size());
+    }
     for (const PrintOption& p : m_printOptions) {
         s << "  " << namesColumn(p.option).leftJustified(width + 2) << p.option.description()
           << '\n';
+    }
+    for (const QCommandLineOption& o : m_valueOptions) {
+        s << "  " << (namesColumn(o) + QLatin1Char(' ') + o.valueName()).leftJustified(width + 2)
+          << o.description() << '\n';
     }
     return text;
 }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+class QCommandLineParser;
 class QTextStream;
 
 namespace pellix {
@@ -20,14 +21,18 @@ namespace pellix {
 // it prints.
 class CommandLine {
   public:
-    // Writes to `out` and returns the program's exit code.
-    using PrintAction = std::function<int(QTextStream& out)>;
+    // Writes to `out` (errors to `err`) and returns the program's exit code; `given` holds the
+    // values of the options added with addValueOption.
+    using PrintAction =
+        std::function<int(QTextStream& out, QTextStream& err, const QCommandLineParser& given)>;
 
     static constexpr int kUsageError = 2;
 
     CommandLine();
 
     void addPrintOption(const QStringList& names, const QString& description, PrintAction action);
+    // An option that only qualifies a print option ("--serial N" for "--records").
+    void addValueOption(const QCommandLineOption& option);
 
     // nullopt: start the windows. Otherwise the program ends with that code, after printing help,
     // the version, an option's output, or an error on `err`.
@@ -44,6 +49,7 @@ class CommandLine {
     QString helpText(const QString& program) const;
 
     std::vector<PrintOption> m_printOptions;
+    QList<QCommandLineOption> m_valueOptions;
 };
 
 // The arguments as the program was given them, without needing a QCoreApplication.

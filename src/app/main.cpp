@@ -6,6 +6,7 @@
 
 #include "app/commandline.h"
 #include "app/launcherwindow.h"
+#include "app/recordscli.h"
 #include "app/serialportsaccess.h"
 #include "app/trafficopener.h"
 #include "app/windowregistry.h"
@@ -35,7 +36,7 @@ int main(int argc, char* argv[]) {
         commandLine.addPrintOption(
             {QStringLiteral("list-ports")},
             QStringLiteral("Print the COM numbers and the devices behind them, and exit."),
-            [](QTextStream& text) {
+            [](QTextStream& text, QTextStream&, const QCommandLineParser&) {
                 QtSettingsStore settings([](const QString& file) {
                     std::fprintf(stderr, "pellix-kit: cannot read %s; defaults used\n",
                                  qPrintable(QDir::toNativeSeparators(file)));
@@ -45,6 +46,7 @@ int main(int argc, char* argv[]) {
                     portTableText(ComPortMap(settings, discovery).table()));
                 return 0;
             });
+        addRecordsOptions(commandLine);
         if (const auto exitCode = commandLine.run(argumentList(argc, argv), out, err)) {
             return *exitCode;
         }

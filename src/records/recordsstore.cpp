@@ -1,0 +1,454 @@
+#include "records/recordsstore.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QUrl>
+#include <QUrlQuery>
+
+#include <atomic>
+
+namespace pellix::records {
+namespace {
+
+QString fromStd(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+std::string toStd(const QVariant& value) {
+    return value.toString().toStdString();
+}
+
+QString sqlError(const QSqlError& error) {
+    const QString text = error.text().trimmed();
+    return text.isEmpty() ? QStringLiteral("unknown database error") : text;
+}
+
+}  // namespace
+
+QString DatabaseAddress::shown() const {
+    if (dialect == Dialect::Sqlite) {
+        return QDir::toNativeSeparators(sqlitePath);
+    }
+    QString out = QStringLiteral("postgresql://");
+    if (!user.isEmpty()) {
+        out += user + QLatin1Char('@');
+    }
+    if (!host.startsWith(QLatin1Char('/'))) {
+        out += host;
+    }
+    if (port > 0) {
+        out += QLatin1Char(':') + QString::number(port);
+    }
+    out += QLatin1Char('/') + database;
+    if (host.startsWith(QLatin1Char('/'))) {
+        out += QStringLiteral("?host=") + host;
+    }
+    return out;
+}
+
+QString defaultDatabasePath() {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (folder.isEmpty()) {
+        folder = QDir::homePath() + QStringLiteral("/.local/share");
+    }
+    return folder + QStringLiteral("/Pellix/Pellix kit/records.sqlite");
+}
+
+QString chosenDatabase(const QString& setting) {
+    const QString fromEnvironment = qEnvironmentVariable("PELLIX_DATABASE");
+    return !fromEnvironment.isEmpty() ? fromEnvironment : setting;
+}
+
+std::optional<DatabaseAddress> parseDatabaseAddress(const QString& text, QString* error) {
+    DatabaseAddress address;
+    const bool url = text.startsWith(QLatin1String("postgresql://")) ||
+                     text.startsWith(QLatin1String("postgres://"));
+    if (!url) {
+        address.sqlitePath = text.isEmpty() ? defaultDatabasePath() : text;
+        return address;
+    }
+    const QUrl parsed(text, QUrl::StrictMode);
+    const QString database = parsed.path().mid(1);
+    if (!parsed.isValid() || database.isEmpty() || database.contains(QLatin1Char('/'))) {
+        if (error) {
+            *error = QStringLiteral(
+                         "not a PostgreSQL connection URL (postgresql://user@host/"
+                         "database): %1")
+                         .arg(parsed.isValid() ? QStringLiteral("no database named")
+                                               : parsed.errorString());
+        }
+        return std::nullopt;
+    }
+    address.dialect = Dialect::Postgres;
+    address.host = parsed.host();
+    address.port = parsed.port(-1);
+    address.database = database;
+    address.user = parsed.userName();
+    address.password = parsed.password();
+    const QUrlQuery query(parsed);
+    if (query.hasQueryItem(QStringLiteral("host"))) {
+        address.host = query.queryItemValue(QStringLiteral("host"), QUrl::FullyDecoded);
+    }
+    return address;
+}
+
+RecordsStore::RecordsStore(DatabaseAddress address) : m_address(std::move(address)) {
+    static std::atomic<int> stores{0};
+    m_connection = QStringLiteral("pellix-records-%1").arg(++stores);
+}
+
+RecordsStore::~RecordsStore() {
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        if (db.isValid()) {
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+QSqlDatabase RecordsStore::database() const {
+    return QSqlDatabase::database(m_connection, false);
+}
+
+bool RecordsStore::fail(const QString& what, const QString& why) {
+    m_error = QStringLiteral("%1 %2: %3").arg(what, m_address.shown(), why);
+    return false;
+}
+
+bool RecordsStore::open() {
+    m_ready = false;
+    const bool pg = m_address.dialect == Dialect::Postgres;
+    QSqlDatabase db = database();
+    if (!db.isValid()) {
+        db = QSqlDatabase::addDatabase(pg ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"),
+                                       m_connection);
+    }
+    if (!db.isValid() || !db.isDriverAvailable(db.driverName())) {
+        return fail(QStringLiteral("cannot open the records"),
+                    QStringLiteral("the %1 driver is not installed").arg(db.driverName()));
+    }
+    if (pg) {
+        db.setHostName(m_address.host);
+        if (m_address.port > 0) {
+            db.setPort(m_address.port);
+        }
+        db.setDatabaseName(m_address.database);
+        db.setUserName(m_address.user);
+        db.setPassword(m_address.password);
+        db.setConnectOptions(QStringLiteral("connect_timeout=5"));
+    } else {
+        QDir().mkpath(QFileInfo(m_address.sqlitePath).absolutePath());
+        db.setDatabaseName(m_address.sqlitePath);
+        // Two copies of the tool on one PC wait for each other instead of failing.
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    }
+    if (!db.open()) {
+        return fail(QStringLiteral("cannot open the records"), sqlError(db.lastError()));
+    }
+    if (!pg) {
+        QSqlQuery pragma(db);
+        pragma.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+        // A file that cannot be written stays in its own journal mode; writing then fails and
+        // says why.
+        pragma.exec(QStringLiteral("PRAGMA journal_mode = WAL"));
+    }
+    if (!migrate()) {
+        db.close();
+        return false;
+    }
+    m_ready = true;
+    return true;
+}
+
+bool RecordsStore::migrate() {
+    QSqlDatabase db = database();
+    const auto version = [&]() -> std::optional<int> {
+        if (!db.tables().contains(QStringLiteral("pellix_schema"))) {
+            return 0;
+        }
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("SELECT version FROM pellix_schema")) || !query.next()) {
+            return std::nullopt;
+        }
+        return query.value(0).toInt();
+    };
+    // Two benches opening a new database at once: the second finds the first one's tables.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const std::optional<int> from = version();
+        if (!from) {
+            return fail(QStringLiteral("cannot read the records' schema in"),
+                        sqlError(db.lastError()));
+        }
+        if (*from > kSchemaVersion) {
+            return fail(QStringLiteral("refused"),
+                        QStringLiteral("its records are at schema version %1, newer than this "
+                                       "program's %2; nothing was changed")
+                            .arg(*from)
+                            .arg(kSchemaVersion));
+        }
+        const auto steps = migrations(
+            m_address.dialect == Dialect::Postgres ? Dialect::Postgres : Dialect::Sqlite, *from);
+        if (steps.empty()) {
+            return true;
+        }
+        db.transaction();
+        QSqlQuery query(db);
+        bool ok = true;
+        for (const std::string& step : steps) {
+            if (!query.exec(fromStd(step))) {
+                ok = false;
+                break;
+            }
+        }
+        if (ok && db.commit()) {
+            return true;
+        }
+        const QString why = sqlError(query.lastError());
+        db.rollback();
+        if (attempt == 1) {
+            return fail(QStringLiteral("cannot set up the records in"), why);
+        }
+    }
+    return false;
+}
+
+std::optional<qint64> RecordsStore::hopperId(const ServiceRun& run) {
+    if (!run.hopper.known()) {
+        return std::nullopt;
+    }
+    const HopperIdentity& h = run.hopper;
+    QSqlQuery find(database());
+    find.prepare(
+        QStringLiteral("SELECT id FROM hoppers WHERE serial_number = ? AND product_code = ?"));
+    find.addBindValue(fromStd(h.serialNumber));
+    find.addBindValue(fromStd(h.productCode));
+    if (!find.exec()) {
+        return std::nullopt;
+    }
+    QSqlQuery write(database());
+    const bool known = find.next();
+    write.prepare(
+        known ? QStringLiteral("UPDATE hoppers SET software_version = ?, manufacturer = ?, "
+                               "build_code = ?, hopper_coin = ?, identity_software = ?, "
+                               "identity_checksum = ?, last_seen_utc = ? WHERE id = ? RETURNING id")
+              : QStringLiteral("INSERT INTO hoppers (software_version, manufacturer, build_code, "
+                               "hopper_coin, identity_software, identity_checksum, last_seen_utc, "
+                               "serial_number, product_code) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) "
+                               "RETURNING id"));
+    for (const std::string* field :
+         {&h.softwareVersion, &h.manufacturer, &h.buildCode, &h.hopperCoin, &h.identitySoftware,
+          &h.identityChecksum, &run.startedUtc}) {
+        write.addBindValue(fromStd(*field));
+    }
+    if (known) {
+        write.addBindValue(find.value(0));
+    } else {
+        write.addBindValue(fromStd(h.serialNumber));
+        write.addBindValue(fromStd(h.productCode));
+    }
+    if (!write.exec() || !write.next()) {
+        m_error = sqlError(write.lastError());
+        return std::nullopt;
+    }
+    return write.value(0).toLongLong();
+}
+
+bool RecordsStore::save(const ServiceRun& run) {
+    if (!m_ready && !open()) {
+        return false;
+    }
+    QSqlDatabase db = database();
+    if (!db.transaction()) {
+        m_ready = false;  // the server went away: the next save connects afresh
+        return fail(QStringLiteral("cannot write to"), sqlError(db.lastError()));
+    }
+    QString why;
+    const auto abandon = [&](const QSqlQuery& query) {
+        why = sqlError(query.lastError());
+        db.rollback();
+        return fail(QStringLiteral("cannot write to"), why);
+    };
+    QSqlQuery there(db);
+    there.prepare(QStringLiteral("SELECT id FROM runs WHERE run_key = ?"));
+    there.addBindValue(fromStd(run.key));
+    if (!there.exec()) {
+        return abandon(there);
+    }
+    if (there.next()) {
+        db.rollback();
+        return true;  // sent before: once is enough
+    }
+    m_error.clear();
+    const std::optional<qint64> hopper = hopperId(run);
+    if (run.hopper.known() && !hopper) {
+        db.rollback();
+        return fail(QStringLiteral("cannot write to"), m_error);
+    }
+    QSqlQuery insert(db);
+    insert.prepare(QStringLiteral(
+        "INSERT INTO runs (run_key, started_utc, ended_utc, bench, operator_name, interface, "
+        "port, device, outcome, reason, serial_number, hopper_id, note, capture) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"));
+    for (const std::string* field :
+         {&run.key, &run.startedUtc, &run.endedUtc, &run.bench, &run.operatorName}) {
+        insert.addBindValue(fromStd(*field));
+    }
+    insert.addBindValue(fromStd(std::string(interfaceName(run.interface))));
+    insert.addBindValue(fromStd(run.port));
+    insert.addBindValue(fromStd(run.device));
+    insert.addBindValue(fromStd(std::string(outcomeName(run.outcome))));
+    insert.addBindValue(fromStd(run.reason));
+    insert.addBindValue(fromStd(run.hopper.serialNumber));
+    insert.addBindValue(hopper ? QVariant(*hopper) : QVariant(QMetaType(QMetaType::LongLong)));
+    insert.addBindValue(fromStd(run.note));
+    insert.addBindValue(qCompress(QByteArray::fromStdString(run.capture), 9));
+    if (!insert.exec() || !insert.next()) {
+        return abandon(insert);
+    }
+    const qint64 id = insert.value(0).toLongLong();
+    insert.finish();
+    QSqlQuery value(db);
+    value.prepare(QStringLiteral(
+        "INSERT INTO run_values (run_id, position, name, value) VALUES (?, ?, ?, ?)"));
+    QVariantList ids, positions, names, values;
+    for (std::size_t i = 0; i < run.values.size(); ++i) {
+        ids << id;
+        positions << static_cast<int>(i);
+        names << fromStd(run.values[i].first);
+        values << fromStd(run.values[i].second);
+    }
+    if (!run.values.empty()) {
+        value.addBindValue(ids);
+        value.addBindValue(positions);
+        value.addBindValue(names);
+        value.addBindValue(values);
+        if (!value.execBatch()) {
+            return abandon(value);
+        }
+    }
+    if (!db.commit()) {
+        why = sqlError(db.lastError());
+        db.rollback();
+        return fail(QStringLiteral("cannot write to"), why);
+    }
+    return true;
+}
+
+QString RecordsStore::listQuery(const RunFilter& filter, QVariantList* values) {
+    QStringList where;
+    const auto add = [&](const QString& condition, const QVariant& value) {
+        where << condition;
+        values->append(value);
+    };
+    if (!filter.serialNumber.isEmpty()) {
+        add(QStringLiteral("serial_number = ?"), filter.serialNumber);
+    }
+    if (!filter.since.isEmpty()) {
+        add(QStringLiteral("started_utc >= ?"), filter.since);
+    }
+    if (!filter.until.isEmpty()) {
+        add(QStringLiteral("started_utc < ?"), filter.until);
+    }
+    if (filter.interface) {
+        add(QStringLiteral("interface = ?"),
+            fromStd(std::string(interfaceName(*filter.interface))));
+    }
+    if (filter.outcome) {
+        add(QStringLiteral("outcome = ?"), fromStd(std::string(outcomeName(*filter.outcome))));
+    }
+    QString sql = QStringLiteral(
+        "SELECT id, started_utc, interface, port, serial_number, outcome, reason, bench, "
+        "operator_name FROM runs");
+    if (!where.isEmpty()) {
+        sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
+    }
+    sql += QStringLiteral(" ORDER BY started_utc DESC, id DESC LIMIT %1").arg(filter.limit);
+    return sql;
+}
+
+std::vector<RunRow> RecordsStore::list(const RunFilter& filter) {
+    std::vector<RunRow> rows;
+    if (!m_ready && !open()) {
+        return rows;
+    }
+    QVariantList values;
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    query.prepare(listQuery(filter, &values));
+    for (const QVariant& value : values) {
+        query.addBindValue(value);
+    }
+    if (!query.exec()) {
+        fail(QStringLiteral("cannot read"), sqlError(query.lastError()));
+        return rows;
+    }
+    while (query.next()) {
+        rows.push_back(
+            {query.value(0).toLongLong(), query.value(1).toString(), query.value(2).toString(),
+             query.value(3).toString(), query.value(4).toString(), query.value(5).toString(),
+             query.value(6).toString(), query.value(7).toString(), query.value(8).toString()});
+    }
+    return rows;
+}
+
+std::optional<ServiceRun> RecordsStore::run(qint64 id) {
+    if (!m_ready && !open()) {
+        return std::nullopt;
+    }
+    QSqlQuery query(database());
+    query.prepare(QStringLiteral(
+        "SELECT r.run_key, r.started_utc, r.ended_utc, r.bench, r.operator_name, r.interface, "
+        "r.port, r.device, r.outcome, r.reason, r.note, r.capture, r.serial_number, "
+        "h.product_code, h.software_version, h.manufacturer, h.build_code, h.hopper_coin, "
+        "h.identity_software, h.identity_checksum FROM runs r LEFT JOIN hoppers h ON h.id = "
+        "r.hopper_id WHERE r.id = ?"));
+    query.addBindValue(id);
+    if (!query.exec() || !query.next()) {
+        fail(QStringLiteral("cannot read"), query.lastError().isValid()
+                                                ? sqlError(query.lastError())
+                                                : QStringLiteral("no run %1").arg(id));
+        return std::nullopt;
+    }
+    ServiceRun run;
+    run.key = toStd(query.value(0));
+    run.startedUtc = toStd(query.value(1));
+    run.endedUtc = toStd(query.value(2));
+    run.bench = toStd(query.value(3));
+    run.operatorName = toStd(query.value(4));
+    run.interface = interfaceFromName(toStd(query.value(5))).value_or(Interface::HardwareTest);
+    run.port = toStd(query.value(6));
+    run.device = toStd(query.value(7));
+    run.outcome = outcomeFromName(toStd(query.value(8))).value_or(Outcome::Incomplete);
+    run.reason = toStd(query.value(9));
+    run.note = toStd(query.value(10));
+    run.capture = qUncompress(query.value(11).toByteArray()).toStdString();
+    HopperIdentity& h = run.hopper;
+    h.serialNumber = toStd(query.value(12));
+    for (auto [field, column] : {std::pair{&h.productCode, 13},
+                                 {&h.softwareVersion, 14},
+                                 {&h.manufacturer, 15},
+                                 {&h.buildCode, 16},
+                                 {&h.hopperCoin, 17},
+                                 {&h.identitySoftware, 18},
+                                 {&h.identityChecksum, 19}}) {
+        *field = toStd(query.value(column));
+    }
+    QSqlQuery values(database());
+    values.prepare(
+        QStringLiteral("SELECT name, value FROM run_values WHERE run_id = ? ORDER BY position"));
+    values.addBindValue(id);
+    if (!values.exec()) {
+        fail(QStringLiteral("cannot read"), sqlError(values.lastError()));
+        return std::nullopt;
+    }
+    while (values.next()) {
+        run.add(toStd(values.value(0)), toStd(values.value(1)));
+    }
+    return run;
+}
+
+}  // namespace pellix::records
