@@ -144,7 +144,7 @@ bool RecordsStore::open() {
         QDir().mkpath(QFileInfo(m_address.sqlitePath).absolutePath());
         db.setDatabaseName(m_address.sqlitePath);
         // Two copies of the tool on one PC wait for each other instead of failing.
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
     }
     if (!db.open()) {
         return fail(QStringLiteral("cannot open the records"), sqlError(db.lastError()));

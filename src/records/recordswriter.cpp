@@ -131,22 +131,25 @@ std::optional<ServiceRun> RecordsSpool::read(const QString& file) const {
 class RecordsWriter::Worker final : public QObject {
   public:
     Worker(RecordsWriter& owner, DatabaseAddress address, QString spoolFolder, int retryMs)
-        : m_owner(owner), m_store(std::move(address)), m_spool(std::move(spoolFolder)) {
-        m_retry.setInterval(retryMs);
-        m_retry.setSingleShot(true);
-        connect(&m_retry, &QTimer::timeout, this, [this] { sendSpooled(); });
+        : m_owner(owner),
+          m_store(std::move(address)),
+          m_spool(std::move(spoolFolder)),
+          m_retry(new QTimer(this)) {
+        m_retry->setInterval(retryMs);
+        m_retry->setSingleShot(true);
+        connect(m_retry, &QTimer::timeout, this, [this] { sendSpooled(); });
     }
 
     void start() { sendSpooled(); }
 
+    // While runs wait in the spool a new one joins them, in order, and the retry sends them.
     void write(const ServiceRun& run) {
-        sendSpooled();
         const bool stored = m_spoolWaiting == 0 && m_store.save(run);
         if (!stored) {
             const QString kept = m_spool.put(run);
             tellTrouble(kept);
             ++m_spoolWaiting;
-            m_retry.start();
+            m_retry->start();
         }
         emit m_owner.handled(QString::fromStdString(run.key), stored);
     }
@@ -162,7 +165,7 @@ class RecordsWriter::Worker final : public QObject {
                 QFile::rename(file, file + QStringLiteral(".unreadable"));
             } else if (!m_store.save(*run)) {
                 tellTrouble({});
-                m_retry.start();
+                m_retry->start();
                 return;
             }
             QFile::remove(file);
@@ -192,7 +195,7 @@ class RecordsWriter::Worker final : public QObject {
     RecordsWriter& m_owner;
     RecordsStore m_store;
     RecordsSpool m_spool;
-    QTimer m_retry;
+    QTimer* m_retry;
     int m_spoolWaiting = 0;
     bool m_troubled = false;
 };
