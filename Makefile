@@ -2,7 +2,7 @@
 #   make run    install what is missing, build, start the tool
 #   make test   install what is missing, build, run every test
 # Installing:
-#   make install PREFIX=~/.local    build and install (no root needed for a prefix you own)
+#   make install PREFIX=~/.local    release build, stripped, installed (no root needed for a prefix you own)
 #   make package                    release build and Debian package build/release/*.deb
 PRESET ?= dev
 BUILD  := build/$(PRESET)
@@ -46,8 +46,10 @@ asan:
 release:
 	$(MAKE) build PRESET=release
 
-install: build
-	cmake --install $(BUILD) --prefix $(PREFIX)
+# The release build, stripped: what a technician's machine runs.
+install:
+	$(MAKE) build PRESET=release
+	cmake --install build/release --prefix $(PREFIX) --strip
 
 package:
 	$(MAKE) build PRESET=$(PACKAGE_PRESET)

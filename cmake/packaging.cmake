@@ -6,9 +6,10 @@ set(CPACK_PACKAGE_VENDOR Pellix)
 set(CPACK_PACKAGE_CONTACT "Pellix service tools <service@pellix.example.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "service tool for the Pellix coin hopper")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Tests and configures a Pellix coin hopper over RS232: coin number setting, TZV protocol\n\
-testing, China interface (CNY mode) testing, hardware self-test and flash record, and the\n\
-manual. Includes pellix-hopper-emulator, a hopper on a pseudo-terminal.")
+    "Tests and configures a Pellix coin hopper over RS232: coin number setting,\n\
+TZV protocol testing, China interface (CNY mode) testing, hardware self-test\n\
+and flash record, the manual, and service records of every hopper. Includes\n\
+pellix-hopper-emulator, a hopper on a pseudo-terminal.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
@@ -18,7 +19,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The Qt libraries come from dpkg-shlibdeps; the font is for the Chinese status texts
 # ("RS232 開啟"), which Qt would otherwise draw as boxes.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk, libqt6sql6-sqlite")
+# The service records on a shared PostgreSQL server need its driver.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-psql")
 # Serial access comes from the dialout group (see README): nothing to run at install time.
 
 include(CPack)

@@ -18,7 +18,8 @@ files="$(dpkg-deb --fsys-tarfile "$deb" | tar -t | sed 's#^\./#/#')"
 expect=(/usr/bin/pellix-kit /usr/bin/pellix-hopper-emulator
         /usr/share/applications/org.pellix.kit.desktop
         /usr/share/metainfo/org.pellix.kit.metainfo.xml
-        /usr/share/man/man1/pellix-kit.1 /usr/share/man/man1/pellix-hopper-emulator.1)
+        /usr/share/man/man1/pellix-kit.1.gz /usr/share/man/man1/pellix-hopper-emulator.1.gz
+        /usr/share/doc/pellix-kit/copyright /usr/share/doc/pellix-kit/changelog.gz)
 for f in resources/runtime/* resources/screenshots/*; do
     case "$f" in
         resources/runtime/*) expect+=("/usr/share/pellix-kit/${f#resources/runtime/}") ;;
@@ -37,7 +38,8 @@ outside="$(grep -v '/$' <<<"$files" | grep -v '^/usr/' || true)"
 # Dependencies: the Qt runtime found by dpkg-shlibdeps, and the CJK font for the status texts.
 depends="$(dpkg-deb -f "$deb" Depends)"
 names="$(tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/ .*//')"
-for dep in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 fonts-noto-cjk; do
+for dep in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6sql6 \
+    fonts-noto-cjk libqt6sql6-sqlite; do
     grep -qxF "$dep" <<<"$names" || fail "Depends lacks $dep: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "version is not $version"
@@ -50,5 +52,7 @@ tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 dpkg-deb -x "$deb" "$tmp"
 desktop-file-validate "$tmp/usr/share/applications/org.pellix.kit.desktop"
+# Debian's own checks: no error and no warning.
+lintian --fail-on error,warning "$deb"
 appstreamcli validate --no-net "$tmp/usr/share/metainfo/org.pellix.kit.metainfo.xml"
 echo "ci-package: $deb checked ($(wc -l <<<"$files") entries; Depends: $depends)"

@@ -10,7 +10,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
     qt6-qpa-plugins libbenchmark-dev libx11-dev
     xvfb xauth x11-utils xdotool imagemagick fonts-noto-cjk
-    file desktop-file-utils appstream
+    file desktop-file-utils appstream lintian
     libqt6sql6-sqlite libqt6sql6-psql postgresql poppler-utils
 )
 if [ "${1:-}" = fuzz ]; then
