@@ -23,6 +23,7 @@
 #include "simulation/simulationwindow.h"
 #ifdef Q_OS_UNIX
 #include "platform/terminationsignals.h"
+#include "records/recordswriter.h"
 #endif
 
 using namespace pellix;
@@ -103,6 +104,32 @@ int main(int argc, char* argv[]) {
         };
     };
 
+    // Service records: every hardware test run, written off this thread; trouble is told on
+    // standard error and in the hardware test window's capture, never in a defined window.
+    std::unique_ptr<records::RecordsWriter> records;
+    {
+        // Read apart from the windows' settings: an unreadable file is told by the window that
+        // reads it first, as ever, never by the records.
+        const QtSettingsStore recordsSettings([](const QString&) {});
+        QString why;
+        const auto address =
+            records::parseDatabaseAddress(records::chosenDatabase(recordsSettings.value(
+                                              QStringLiteral("Records/Database"), QString())),
+                                          &why);
+        if (address) {
+            records =
+                std::make_unique<records::RecordsWriter>(*address, records::defaultSpoolFolder());
+            QObject::connect(
+                records.get(), &records::RecordsWriter::trouble,
+                [&captures](const QString& message) {
+                    std::fprintf(stderr, "pellix-kit: %s\n", qPrintable(message));
+                    captures.capture(CaptureSource::HardwareTest).note(message.toStdString());
+                });
+        } else {
+            std::fprintf(stderr, "pellix-kit: service records off: %s\n", qPrintable(why));
+        }
+    }
+
     WindowRegistry registry;
     registry.setFactory(
         WindowKind::CoinSetting,
@@ -125,7 +152,12 @@ int main(int argc, char* argv[]) {
     registry.setFactory(
         WindowKind::HardwareTest,
         toolWindow(CaptureSource::HardwareTest, [&](WindowHost& host, Capture* capture) {
-            return new HardwareTestWindow(services, host, capture);
+            auto* window = new HardwareTestWindow(services, host, capture);
+            if (records) {
+                window->keepRunsWith(
+                    [&records](records::ServiceRun run) { records->record(std::move(run)); });
+            }
+            return window;
         }));
 
     LauncherWindow launcher(registry, folder);

@@ -8,10 +8,12 @@
 #include <QSlider>
 #include <QStatusBar>
 
+#include <sstream>
 #include <string>
 #include <utility>
 
 #include "capture/capture.h"
+#include "capture/captureformat.h"
 #include "hwtest/flashpanel.h"
 #include "hwtest/hwtestlayout.h"
 #include "hwtest/hwtesttexts.h"
@@ -60,8 +62,12 @@ HardwareTestWindow::HardwareTestWindow(Services& services, WindowHost& host, Cap
       m_host(host),
       m_line(new SerialLinePort(services, SerialLinkPolicy{}, {}, capture, this)),
       m_link(&m_line->link()),
-      m_notes(*this, *m_line),
+      m_capture(capture),
+      m_recorder([this](records::ServiceRun run) { keepRun(std::move(run)); }),
+      m_notes(m_views, *m_line),
       m_receiver(m_notes, m_notes) {
+    m_views.add(*this);
+    m_views.add(m_recorder);
     setUpWindow(*this, QStringLiteral("Form5"), toQString(texts::kWindowTitle), services.folder,
                 toQString(texts::kWindowIconFile));
     useDialogFont(*this);
@@ -207,9 +213,24 @@ void HardwareTestWindow::load() {
 
 void HardwareTestWindow::onPortPicked(int position) {
     // No remembered port here: a failed pick goes back to the first entry, port closed.
-    if (m_link->SelectPort(position) == SelectResult::PortError) {
+    const SelectResult result = m_link->SelectPort(position);
+    if (result == SelectResult::PortError) {
         m_ports->setShownText(toQString(texts::kFirstPort));
     }
+    m_recorder.setPort(QStringLiteral("COM%1").arg(m_link->PortNumber()).toStdString(),
+                       m_link->IsOpen() ? m_link->openDevice().toStdString() : std::string());
+}
+
+void HardwareTestWindow::keepRun(records::ServiceRun run) {
+    if (!m_keepRuns) {
+        return;
+    }
+    if (m_capture) {
+        std::ostringstream text;
+        writeCapture(text, m_capture->header(), m_capture->ring());
+        run.capture = text.str();
+    }
+    m_keepRuns(std::move(run));
 }
 
 void HardwareTestWindow::onReset() {
@@ -248,6 +269,7 @@ void HardwareTestWindow::onWriteFlash() {
     if (!portOpenOrSay()) {
         return;
     }
+    m_recorder.flashWriteSent();
     for (const hwtest::FieldMessage& message : m_receiver.writeFlash(m_flash->record())) {
         say(message.text);
     }
@@ -335,6 +357,8 @@ void HardwareTestWindow::showPending() {
 }
 
 void HardwareTestWindow::closeEvent(QCloseEvent* event) {
+    showPending();
+    m_recorder.finish("the window closed");
     m_link->Close();
     m_host.showLauncher();
     event->accept();

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 
+#include "hwtest/hardwaretestrecorder.h"
 #include "hwtest/hwtestnotes.h"
 #include "hwtest/teststreamreceiver.h"
 
@@ -46,6 +47,9 @@ class HardwareTestWindow final : public QWidget, private hwtest::TestStreamView 
 
     SerialLink& link() { return *m_link; }
     const hwtest::TestStreamReceiver& receiver() const { return m_receiver; }
+    // Each hopper's test becomes a service run handed to `keep` (with this window's capture)
+    // once it ends; nothing on the window shows it.
+    void keepRunsWith(hwtest::HardwareTestRecorder::Keep keep) { m_keepRuns = std::move(keep); }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -59,6 +63,7 @@ class HardwareTestWindow final : public QWidget, private hwtest::TestStreamView 
     void load();
 
     void onPortPicked(int position);
+    void keepRun(records::ServiceRun run);
     void onReset();
     void onDipFinish();
     void onReadFlash();
@@ -84,7 +89,12 @@ class HardwareTestWindow final : public QWidget, private hwtest::TestStreamView 
     WindowHost& m_host;
     SerialLinePort* m_line = nullptr;
     SerialLink* m_link = nullptr;
-    // Between the receiver and this window and line: notes for the traffic capture.
+    Capture* m_capture = nullptr;
+    // What the stream tells goes to this window and to the service records' recorder.
+    hwtest::HardwareTestRecorder::Keep m_keepRuns;
+    hwtest::HardwareTestRecorder m_recorder;
+    hwtest::TestStreamViews m_views;
+    // Between the receiver and those and the line: notes for the traffic capture.
     hwtest::HwTestNotes m_notes;
     hwtest::TestStreamReceiver m_receiver;
 

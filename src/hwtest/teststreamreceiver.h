@@ -95,6 +95,49 @@ class TestStreamView {
     virtual void stateChanged(TestStreamState) {}
 };
 
+// One stream of view events to several listeners (the window, the service records), each
+// called in the order added.
+class TestStreamViews final : public TestStreamView {
+  public:
+    void add(TestStreamView& view) { m_views.push_back(&view); }
+
+    void showChecksum(std::string_view text) override { each(&TestStreamView::showChecksum, text); }
+    void appendSoftwareText(std::string_view c) override {
+        each(&TestStreamView::appendSoftwareText, c);
+    }
+    void firmwareVariantDecided(FirmwareVariant v) override {
+        each(&TestStreamView::firmwareVariantDecided, v);
+    }
+    void showDipSwitches(const DipSwitches& on) override {
+        each(&TestStreamView::showDipSwitches, on);
+    }
+    void setResult(TestItem item, TestResult result) override {
+        for (TestStreamView* view : m_views) {
+            view->setResult(item, result);
+        }
+    }
+    void appendRecordText(FlashField field, std::string_view c) override {
+        for (TestStreamView* view : m_views) {
+            view->appendRecordText(field, c);
+        }
+    }
+    void showSerialNumber(std::string_view text) override {
+        each(&TestStreamView::showSerialNumber, text);
+    }
+    void stateChanged(TestStreamState state) override {
+        each(&TestStreamView::stateChanged, state);
+    }
+
+  private:
+    template <typename Event, typename Value>
+    void each(Event event, const Value& value) {
+        for (TestStreamView* view : m_views) {
+            (view->*event)(value);
+        }
+    }
+    std::vector<TestStreamView*> m_views;
+};
+
 // Follows the stream a hopper sends in hardware test mode, one byte at a time, and sends the
 // PC's bytes through its line port, each byte as its own write. Pure: no I/O, no clock, no
 // allocation per byte.

@@ -212,6 +212,9 @@ RecordsWriter::RecordsWriter(DatabaseAddress address, QString spoolFolder, int r
 }
 
 RecordsWriter::~RecordsWriter() {
+    // Runs handed over before this are written (or spooled) before the thread ends.
+    QMetaObject::invokeMethod(
+        m_worker, [] {}, Qt::BlockingQueuedConnection);
     m_thread->quit();
     m_thread->wait();
 }

@@ -57,6 +57,8 @@ class SerialLink : public QObject {
 
     bool IsOpen() const;
     int PortNumber() const { return m_portNumber; }
+    // The device the port was opened on; empty while closed.
+    const QString& openDevice() const { return m_openDevice; }
     LineSettings Settings() const { return m_settings; }
     PortTarget target(int portNumber) const;
     std::vector<PortTarget> targets(int count) const;

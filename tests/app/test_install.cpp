@@ -63,8 +63,9 @@ class InstallTest : public QObject {
         }
         for (const char* file :
              {"share/applications/" PELLIX_APP_ID ".desktop",
-              "share/metainfo/" PELLIX_APP_ID ".metainfo.xml", "share/man/man1/pellix-kit.1",
-              "share/man/man1/pellix-hopper-emulator.1"}) {
+              "share/metainfo/" PELLIX_APP_ID ".metainfo.xml", "share/man/man1/pellix-kit.1.gz",
+              "share/man/man1/pellix-hopper-emulator.1.gz", "share/doc/pellix-kit/copyright",
+              "share/doc/pellix-kit/changelog.gz"}) {
             QVERIFY2(QFileInfo(installed(QLatin1String(file))).isFile(), file);
         }
         // The desktop entry's icon in each theme size the build drew.

@@ -5,10 +5,17 @@
 #include <QSlider>
 #include <QTest>
 
+#include <QProcess>
+#include <QTemporaryDir>
+
 #include <algorithm>
 
 #include "hwtest/hardwaretestwindow.h"
 #include "ptyhopper.h"
+#include "records/recordsreport.h"
+#include "records/recordsstore.h"
+#include "records/recordswriter.h"
+#include "serial/capturebook.h"
 #include "serial/seriallink.h"
 #include "widgets/lockedcombobox.h"
 #include "windowtesting.h"
@@ -38,16 +45,24 @@ class HardwareTestEndToEnd : public QObject {
     }
 
   private slots:
-    // A hopper switched on in its test mode: the whole self-test shows, then the flash record is
-    // read, edited and written back over the real serial port code.
+    // A hopper switched on in its test mode, its motor failing to stop: the whole self-test
+    // shows, then the flash record is read, edited and written back over the real serial port
+    // code; the test is kept in the service records, which list, export and report it.
     void selfTestThenReadEditAndWriteTheFlash() {
         PtyHopper line(emulator::Mode::HardwareTest);
         QVERIFY(!line.device().isEmpty());
         auto& hopper = line.as<emulator::HardwareTestHopper>();
+        hopper.m_outcomes = *emulator::outcomesFromText("PPFPPP");
         PtyServices s;
         s.settings.setValue(QStringLiteral("Ports/COM4"), line.device());
         RecordingHost host;
-        HardwareTestWindow own(s.services, host);
+        QTemporaryDir dir;
+        records::DatabaseAddress database;
+        database.sqlitePath = dir.filePath(QStringLiteral("records.sqlite"));
+        auto writer = std::make_unique<records::RecordsWriter>(database, dir.filePath("spool"));
+        CaptureBook book;
+        HardwareTestWindow own(s.services, host, &book.capture(CaptureSource::HardwareTest));
+        own.keepRunsWith([&](records::ServiceRun run) { writer->record(std::move(run)); });
         window = &own;
 
         pick(child<LockedComboBox>(QStringLiteral("Combo1")), 3);
@@ -55,7 +70,7 @@ class HardwareTestEndToEnd : public QObject {
         line.powerOn();
 
         for (int i = 0; i < 6; ++i) {
-            QTRY_COMPARE(status(i), QString("OK"));
+            QTRY_COMPARE(status(i), QString(i == 2 ? "FAILD" : "OK"));
         }
         QTRY_COMPARE(switches(), QString("1010"));
         QCOMPARE(box("Text1")->text(), QString("TD3&H50"));
@@ -104,6 +119,43 @@ class HardwareTestEndToEnd : public QObject {
         QVERIFY(!own.link().IsOpen());
         QCOMPARE(host.m_launcherShown, 1);
         window = nullptr;
+
+        writer.reset();  // every run handed over is written
+        records::RecordsStore store(database);
+        QVERIFY2(store.open(), qPrintable(store.error()));
+        const auto rows = store.list({});
+        QCOMPARE(rows.size(), std::size_t{1});
+        QCOMPARE(rows[0].outcome, QString("fail"));
+        QCOMPARE(rows[0].reason, QString("Motor Stop: NG"));
+        QCOMPARE(rows[0].port, QString("COM4"));
+        QCOMPARE(rows[0].serialNumber, QString("12345678"));
+        const auto run = store.run(rows[0].id);
+        QCOMPARE(run->hopper.productCode, std::string("PX-310"));
+        QCOMPARE(run->hopper.identityChecksum, std::string("0x1F2E"));
+        QCOMPARE(run->device, line.device().toStdString());
+        const auto value = [&](const std::string& name) {
+            for (const auto& [n, v] : run->values) {
+                if (n == name) {
+                    return v;
+                }
+            }
+            return std::string("<none>");
+        };
+        QCOMPARE(value("result Motor Stop"), std::string("NG"));
+        QCOMPARE(value("dip 1"), std::string("on"));
+        QCOMPARE(value("flash write"), std::string("sent"));
+        QVERIFY(run->capture.find("TX 60") != std::string::npos);
+        QVERIFY(records::runsCsv(rows).contains(QStringLiteral(",fail,Motor Stop: NG,")));
+        const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+        QCOMPARE(records::writeServiceReport(*run, rows[0].id, pdf), QString());
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        if (text.waitForFinished(10000) && text.exitCode() == 0) {
+            const QString shown = QString::fromUtf8(text.readAllStandardOutput());
+            QVERIFY2(shown.contains(QStringLiteral("Motor Stop: NG")) &&
+                         shown.contains(QStringLiteral("12345678")),
+                     qPrintable(shown));
+        }
     }
 };
 
