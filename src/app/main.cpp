@@ -7,6 +7,7 @@
 #include "app/commandline.h"
 #include "app/launcherwindow.h"
 #include "app/recordscli.h"
+#include "app/recordswindow.h"
 #include "app/serialportsaccess.h"
 #include "app/trafficopener.h"
 #include "app/windowregistry.h"
@@ -92,13 +93,15 @@ int main(int argc, char* argv[]) {
     CnyState cnyState;
     CoinSettingState coinSettingState;
 
-    // Every tool window: its capture and F12 for it, and the Serial Ports window's shortcut.
-    SerialPortsAccess* serialPorts = nullptr;
+    // Every tool window: its capture and F12 for it, and the added windows' shortcuts.
+    std::vector<AddedWindowAccess*> addedWindows;  // owned by the launcher
     const auto toolWindow = [&](CaptureSource source, auto build) {
-        return [&serialPorts, factory = traffic.building(source, build)](WindowHost& host) {
+        return [&addedWindows, factory = traffic.building(source, build)](WindowHost& host) {
             QWidget* window = factory(host);
-            if (window && serialPorts) {
-                serialPorts->addShortcut(window);
+            for (AddedWindowAccess* added : addedWindows) {
+                if (window) {
+                    added->addShortcut(window);
+                }
             }
             return window;
         };
@@ -107,6 +110,7 @@ int main(int argc, char* argv[]) {
     // Service records: every hardware test run, written off this thread; trouble is told on
     // standard error and in the hardware test window's capture, never in a defined window.
     std::unique_ptr<records::RecordsWriter> records;
+    std::optional<records::DatabaseAddress> recordsAddress;
     {
         // Read apart from the windows' settings: an unreadable file is told by the window that
         // reads it first, as ever, never by the records.
@@ -116,6 +120,7 @@ int main(int argc, char* argv[]) {
             records::parseDatabaseAddress(records::chosenDatabase(recordsSettings.value(
                                               QStringLiteral("Records/Database"), QString())),
                                           &why);
+        recordsAddress = address;
         if (address) {
             records =
                 std::make_unique<records::RecordsWriter>(*address, records::defaultSpoolFolder());
@@ -162,7 +167,13 @@ int main(int argc, char* argv[]) {
 
     LauncherWindow launcher(registry, folder);
     registry.setLauncher(&launcher);
-    serialPorts = new SerialPortsAccess(launcher, comPorts);  // owned by the launcher
+    addedWindows.push_back(new SerialPortsAccess(launcher, comPorts));
+    if (recordsAddress) {
+        addedWindows.push_back(new AddedWindowAccess(
+            launcher, QStringLiteral("records"), QStringLiteral("Service Records..."),
+            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R),
+            [&] { return new RecordsWindow(*recordsAddress, dialogs); }));
+    }
     launcher.addMenuEntry(traffic.launcherAction(&launcher));
     // Queued: the close sequence finishes before the event loop is left.
     QObject::connect(&launcher, &LauncherWindow::closed, &app, &QCoreApplication::quit,

@@ -78,7 +78,7 @@ QString runsText(const std::vector<RunRow>& rows) {
     return out;
 }
 
-QString writeServiceReport(const ServiceRun& run, qint64 id, const QString& path) {
+QString serviceReportHtml(const ServiceRun& run, qint64 id) {
     const auto q = [](const std::string& text) { return QString::fromStdString(text); };
     const HopperIdentity& h = run.hopper;
     QString body = QStringLiteral(
@@ -119,10 +119,14 @@ QString writeServiceReport(const ServiceRun& run, qint64 id, const QString& path
     }
     body += QStringLiteral("</table><h2>Note</h2><p>%1</p>")
                 .arg(run.note.empty() ? QStringLiteral("-") : html(q(run.note)));
-    body += QStringLiteral(
-        "<p style='color:#666;margin-top:16pt'>Signature: "
-        "______________________________</p>");
+    return body;
+}
 
+QString writeServiceReport(const ServiceRun& run, qint64 id, const QString& path) {
+    const QString body =
+        serviceReportHtml(run, id) + QStringLiteral(
+                                         "<p style='color:#666;margin-top:16pt'>Signature: "
+                                         "______________________________</p>");
     QByteArray pdf;
     QBuffer buffer(&pdf);
     buffer.open(QIODevice::WriteOnly);

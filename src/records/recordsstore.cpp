@@ -338,6 +338,22 @@ bool RecordsStore::save(const ServiceRun& run) {
     return true;
 }
 
+bool RecordsStore::setNote(qint64 id, const std::string& note) {
+    if (!m_ready && !open()) {
+        return false;
+    }
+    QSqlQuery query(database());
+    query.prepare(QStringLiteral("UPDATE runs SET note = ? WHERE id = ?"));
+    query.addBindValue(fromStd(note));
+    query.addBindValue(id);
+    if (!query.exec() || query.numRowsAffected() != 1) {
+        return fail(QStringLiteral("cannot write to"), query.lastError().isValid()
+                                                           ? sqlError(query.lastError())
+                                                           : QStringLiteral("no run %1").arg(id));
+    }
+    return true;
+}
+
 QString RecordsStore::listQuery(const RunFilter& filter, QVariantList* values) {
     QStringList where;
     const auto add = [&](const QString& condition, const QVariant& value) {
@@ -425,7 +441,9 @@ std::optional<ServiceRun> RecordsStore::run(qint64 id) {
     run.outcome = outcomeFromName(toStd(query.value(8))).value_or(Outcome::Incomplete);
     run.reason = toStd(query.value(9));
     run.note = toStd(query.value(10));
-    run.capture = qUncompress(query.value(11).toByteArray()).toStdString();
+    if (const QByteArray packed = query.value(11).toByteArray(); !packed.isEmpty()) {
+        run.capture = qUncompress(packed).toStdString();
+    }
     HopperIdentity& h = run.hopper;
     h.serialNumber = toStd(query.value(12));
     for (auto [field, column] : {std::pair{&h.productCode, 13},

@@ -82,6 +82,8 @@ class RecordsStore {
     // The listing's SQL and its bound values, for a query model over the same rows.
     static QString listQuery(const RunFilter& filter, QVariantList* values);
     std::optional<ServiceRun> run(qint64 id);
+    // The technician's note on a run, replaced.
+    bool setNote(qint64 id, const std::string& note);
     QSqlDatabase database() const;
 
   private:

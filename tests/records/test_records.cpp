@@ -5,12 +5,20 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QSqlQuery>
+#include <QSqlQueryModel>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
 
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "app/recordswindow.h"
+#include "fakes.h"
 #include "records/recordsreport.h"
 #include "records/recordsstore.h"
 #include "records/recordswriter.h"
@@ -238,6 +246,51 @@ class RecordsTest : public QObject {
         QVERIFY2(look.open(), qPrintable(look.error()));
         QCOMPARE(look.list({}).size(), std::size_t{2});
         QCOMPARE(trouble.size(), 1);
+    }
+
+    // The Service Records window over a SQLite file: filters, a hopper's history, a note kept,
+    // and the exports of what it lists.
+    void recordsWindowWalk() {
+        QTemporaryDir dir;
+        DatabaseAddress address;
+        address.sqlitePath = dir.filePath(QStringLiteral("records.sqlite"));
+        RecordsStore store(address);
+        ServiceRun passed = hardwareTest("w-2", "2026-12-02T08:00:00.000Z", "S1");
+        passed.outcome = Outcome::Pass;
+        for (const ServiceRun& run : {hardwareTest("w-1", "2026-12-01T08:00:00.000Z", "S1"), passed,
+                                      hardwareTest("w-3", "2026-12-03T08:00:00.000Z", "S2")}) {
+            QVERIFY2(store.save(run), qPrintable(store.error()));
+        }
+        pellix::test::ScriptedFileDialogs dialogs;
+        pellix::RecordsWindow window(address, dialogs);
+        const auto field = [&](const char* name) {
+            return window.findChild<QLineEdit*>(QLatin1String(name));
+        };
+        QCOMPARE(window.model().rowCount(), 3);
+        field("serial")->setText(QStringLiteral("S1"));
+        window.refresh();
+        QCOMPARE(window.model().rowCount(), 2);
+        auto* outcome = window.findChild<QComboBox*>(QStringLiteral("outcome"));
+        outcome->setCurrentIndex(outcome->findText(QStringLiteral("pass")));
+        QCOMPARE(window.model().rowCount(), 1);
+        outcome->setCurrentIndex(0);
+        field("serial")->clear();
+        window.refresh();
+        QCOMPARE(window.model().index(0, 4).data().toString(), QString("S2"));  // newest first
+        window.findChild<QPushButton*>(QStringLiteral("history"))->click();
+        QCOMPARE(window.model().rowCount(), 1);
+        window.findChild<QPlainTextEdit*>(QStringLiteral("note"))->setPlainText("new brushes");
+        window.findChild<QPushButton*>(QStringLiteral("saveNote"))->click();
+        QCOMPARE(store.run(window.selectedRun())->note, std::string("new brushes"));
+
+        dialogs.m_answer = dir.filePath(QStringLiteral("runs.csv"));
+        window.findChild<QPushButton*>(QStringLiteral("csv"))->click();
+        QFile csv(dialogs.m_answer);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QCOMPARE(csv.readAll().count("\r\n"), 2);  // the header and the one listed run
+        dialogs.m_answer = dir.filePath(QStringLiteral("run.pdf"));
+        window.findChild<QPushButton*>(QStringLiteral("report"))->click();
+        QVERIFY(QFile(dialogs.m_answer).size() > 1000);
     }
 
     // The exports hold what the store holds: CSV with its quoting, a PDF report that reads as

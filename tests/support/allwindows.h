@@ -6,7 +6,10 @@
 
 #include <memory>
 
+#include <QTemporaryDir>
+
 #include "app/launcherwindow.h"
+#include "app/recordswindow.h"
 #include "app/windowregistry.h"
 #include "cny/cnytesterwindow.h"
 #include "coinsetting/coinsettingwindow.h"
@@ -23,10 +26,12 @@ namespace pellix::test {
 
 // Every window of the tool, built over fakes as the program builds it; for tests that check
 // something of each window alike (keyboard, accessibility, texts). kinds() names the defined
-// windows; withAdded() adds the Traffic and Serial Ports windows, which stand beside them.
+// windows; withAdded() adds the Traffic, Serial Ports and Service Records windows, which stand
+// beside them.
 struct AllWindows {
     CaptureBook captures;
     TestServices ts;
+    QTemporaryDir recordsFolder;
     FakePortDiscovery discovery;
     ComPortMap comPorts{ts.settings, discovery};
     RecordingHost host;
@@ -40,7 +45,8 @@ struct AllWindows {
                 "cny tester", "hardware test"};
     }
     static QStringList added() {
-        return {QStringLiteral("traffic"), QStringLiteral("serial ports")};
+        return {QStringLiteral("traffic"), QStringLiteral("serial ports"),
+                QStringLiteral("service records")};
     }
     static QStringList withAdded() { return kinds() + added(); }
 
@@ -54,6 +60,20 @@ struct AllWindows {
         }
         if (kind == QLatin1String("serial ports")) {
             return std::make_unique<SerialPortsWindow>(comPorts);
+        }
+        if (kind == QLatin1String("service records")) {
+            records::DatabaseAddress address;
+            address.sqlitePath = recordsFolder.filePath(QStringLiteral("records.sqlite"));
+            records::RecordsStore store(address);
+            for (const char* key : {"a", "b", "c"}) {
+                records::ServiceRun run;
+                run.key = key;
+                run.startedUtc = std::string("2026-12-0") + (key[0] == 'a' ? "1" : "2");
+                run.hopper.serialNumber = "12345678";
+                run.add("result Motor Stop", "OK");
+                store.save(run);
+            }
+            return std::make_unique<RecordsWindow>(address, ts.dialogs);
         }
         if (kind == QLatin1String("manual")) {
             return std::make_unique<ManualWindow>(ts.services, host);
