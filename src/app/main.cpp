@@ -107,8 +107,9 @@ int main(int argc, char* argv[]) {
         };
     };
 
-    // Service records: every hardware test run, written off this thread; trouble is told on
-    // standard error and in the hardware test window's capture, never in a defined window.
+    // Service records: every hardware test and coin number setting run, written off this
+    // thread; trouble is told on standard error and in the hardware test window's capture,
+    // never in a defined window.
     std::unique_ptr<records::RecordsWriter> records;
     std::optional<records::DatabaseAddress> recordsAddress;
     {
@@ -139,8 +140,13 @@ int main(int argc, char* argv[]) {
     registry.setFactory(
         WindowKind::CoinSetting,
         toolWindow(CaptureSource::CoinSetting, [&](WindowHost& host, Capture* capture) {
-            return CoinSettingWindow::create(services, host, coinSettingState,
-                                             CoinSettingWindow::quitProgram, capture);
+            CoinSettingWindow* window = CoinSettingWindow::create(
+                services, host, coinSettingState, CoinSettingWindow::quitProgram, capture);
+            if (window && records) {
+                window->keepRunsWith(
+                    [&records](records::ServiceRun run) { records->record(std::move(run)); });
+            }
+            return window;
         }));
     registry.setFactory(WindowKind::Manual,
                         [&](WindowHost& host) { return new ManualWindow(services, host); });

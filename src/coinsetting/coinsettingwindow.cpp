@@ -28,6 +28,7 @@
 #include "common/settingskeys.h"
 #include "common/text.h"
 #include "platform/services.h"
+#include "records/newrun.h"
 #include "serial/portchooser.h"
 #include "serial/seriallineport.h"
 #include "serial/seriallink.h"
@@ -79,6 +80,7 @@ CoinSettingWindow::CoinSettingWindow(Services& services, WindowHost& host, CoinS
     : QWidget(nullptr, kFixedToolWindowFlags),
       m_services(services),
       m_host(host),
+      m_capture(capture),
       m_line(new SerialLinePort(services, SerialLinkPolicy{kInitialPortNumber, true},
                                 kCoinSettingTimeouts, capture, this)),
       m_link(&m_line->link()),
@@ -213,6 +215,7 @@ void CoinSettingWindow::openRememberedPort() {
     if (position >= 0) {
         m_link->SelectPort(position);
     }
+    notePort();
     m_panel->setText(m_link->IsOpen() ? kPanelOpen : kPanelClosed);
     m_link->Configure(kLine9600E81);
 }
@@ -220,6 +223,19 @@ void CoinSettingWindow::openRememberedPort() {
 void CoinSettingWindow::onPortPicked(int position) {
     // After a port error the chooser keeps showing the entry that failed.
     m_link->SelectPort(position);
+    notePort();
+}
+
+void CoinSettingWindow::notePort() {
+    m_recorder.setPort(QStringLiteral("COM%1").arg(m_link->PortNumber()).toStdString(),
+                       m_link->IsOpen() ? m_link->openDevice().toStdString() : std::string());
+}
+
+void CoinSettingWindow::keepRun(records::ServiceRun run) {
+    if (m_keepRuns) {
+        run.capture = records::captureText(m_capture);
+        m_keepRuns(std::move(run));
+    }
 }
 
 QString CoinSettingWindow::boxText(int index) const {
@@ -336,6 +352,7 @@ void CoinSettingWindow::onSave() {
         case SaveCheck::Outcome::Send:
             // Stays locked until the save timer, whatever the hopper answers meanwhile.
             m_protocol.SendSettings(check.values);
+            m_recorder.saveSent(check.values);
             return;
     }
 }
@@ -368,6 +385,7 @@ void CoinSettingWindow::onCloseKey() {
 }
 
 void CoinSettingWindow::closeEvent(QCloseEvent* event) {
+    m_recorder.finish("the window closed");
     m_line->stopTimeouts();
     m_link->Close();
     m_host.showLauncher();

@@ -9,6 +9,7 @@
 
 #include "coinsetting/coinsettingnotes.h"
 #include "coinsetting/coinsettingprotocol.h"
+#include "coinsetting/coinsettingrecorder.h"
 
 class QAction;
 class QKeyEvent;
@@ -56,6 +57,9 @@ class CoinSettingWindow final : public QWidget, private CoinSettingView {
 
     SerialLink& link() { return *m_link; }
     const CoinSettingProtocol& protocol() const { return m_protocol; }
+    // Each hopper's settings read and saved become a service run handed to `keep` (with this
+    // window's capture); nothing on the window shows it.
+    void keepRunsWith(CoinSettingRecorder::Keep keep) { m_keepRuns = std::move(keep); }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -75,6 +79,9 @@ class CoinSettingWindow final : public QWidget, private CoinSettingView {
     void load();
     void openRememberedPort();
     void onPortPicked(int position);
+    // The records' recorder learns the port the following runs come through.
+    void notePort();
+    void keepRun(records::ServiceRun run);
     void onBoxTextChanged(int index);
     bool onBoxKey(int index, const QKeyEvent& key);
     void focusBox(int index);
@@ -85,8 +92,12 @@ class CoinSettingWindow final : public QWidget, private CoinSettingView {
 
     Services& m_services;
     WindowHost& m_host;
-    // Between the protocol and this window: notes for the traffic capture.
-    CoinSettingNotes m_notes{*this};
+    Capture* m_capture = nullptr;
+    CoinSettingRecorder::Keep m_keepRuns;
+    // What the protocol tells goes through the notes for the traffic capture and the service
+    // records' recorder to this window.
+    CoinSettingRecorder m_recorder{*this, [this](records::ServiceRun run) { keepRun(run); }};
+    CoinSettingNotes m_notes{m_recorder};
     // The line port (MSComm1, Timer1, Timer3) before the protocol that talks through it.
     SerialLinePort* m_line = nullptr;
     SerialLink* m_link = nullptr;

@@ -1,17 +1,10 @@
 #include "hwtest/hardwaretestrecorder.h"
 
-#include <QDateTime>
-#include <QSysInfo>
-#include <QUuid>
-
 #include "hwtest/hwtestnotes.h"
+#include "records/newrun.h"
 
 namespace pellix::hwtest {
 namespace {
-
-std::string nowUtc() {
-    return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
-}
 
 std::string fieldName(FlashField field) {
     static constexpr std::array<std::string_view, 10> kNames{
@@ -42,15 +35,7 @@ void HardwareTestRecorder::setPort(std::string port, std::string device) {
 
 records::ServiceRun& HardwareTestRecorder::run() {
     if (!m_run) {
-        m_run.emplace();
-        m_run->key = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
-        m_run->startedUtc = nowUtc();
-        m_run->bench = QSysInfo::machineHostName().toStdString();
-        m_run->operatorName =
-            qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME")).toStdString();
-        m_run->interface = records::Interface::HardwareTest;
-        m_run->port = m_port;
-        m_run->device = m_device;
+        m_run = records::newRun(records::Interface::HardwareTest, m_port, m_device);
         m_results = {};
         m_dips.reset();
     }
@@ -66,7 +51,7 @@ void HardwareTestRecorder::finish(const std::string& why) {
     }
     records::ServiceRun done = std::move(*m_run);
     m_run.reset();
-    done.endedUtc = nowUtc();
+    done.endedUtc = records::utcNow();
     if (m_dips) {
         for (std::size_t i = 0; i < m_dips->size(); ++i) {
             done.add("dip " + std::to_string(i + 1), (*m_dips)[i] ? "on" : "off");

@@ -8,17 +8,16 @@
 #include <QSlider>
 #include <QStatusBar>
 
-#include <sstream>
 #include <string>
 #include <utility>
 
 #include "capture/capture.h"
-#include "capture/captureformat.h"
 #include "hwtest/flashpanel.h"
 #include "hwtest/hwtestlayout.h"
 #include "hwtest/hwtesttexts.h"
 #include "hwtest/testresultrows.h"
 #include "platform/services.h"
+#include "records/newrun.h"
 #include "serial/portchooser.h"
 #include "serial/seriallineport.h"
 #include "serial/seriallink.h"
@@ -225,11 +224,7 @@ void HardwareTestWindow::keepRun(records::ServiceRun run) {
     if (!m_keepRuns) {
         return;
     }
-    if (m_capture) {
-        std::ostringstream text;
-        writeCapture(text, m_capture->header(), m_capture->ring());
-        run.capture = text.str();
-    }
+    run.capture = records::captureText(m_capture);
     m_keepRuns(std::move(run));
 }
 

@@ -3,6 +3,9 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <map>
+#include <vector>
+
 #include "coinsettingonpty.h"
 #include "ptyhopper.h"
 #include "serial/seriallink.h"
@@ -19,6 +22,8 @@ class CoinSettingEndToEnd : public QObject {
         CoinSettingOnPty on(line.device());
         const auto& window = on.window;
         QVERIFY(window);
+        std::vector<records::ServiceRun> runs;
+        window->keepRunsWith([&](records::ServiceRun run) { runs.push_back(std::move(run)); });
         auto* status = window->findChild<QLabel*>(QStringLiteral("Label2"));
 
         // The remembered port is open at once; the window waits for the hopper.
@@ -47,6 +52,18 @@ class CoinSettingEndToEnd : public QObject {
         QCOMPARE(on.host.m_launcherShown, 1);
         QCOMPARE(on.s.settings.value(QStringLiteral("Setting/COMPORT"), QString()),
                  QStringLiteral("3"));
+
+        // One service run: the numbers read, saved and shown by the refreshed block.
+        QCOMPARE(runs.size(), std::size_t{1});
+        const records::ServiceRun& run = runs.front();
+        QCOMPARE(run.interface, records::Interface::CoinSetting);
+        QCOMPARE(run.outcome, records::Outcome::Pass);
+        QCOMPARE(run.port, std::string("COM3"));
+        QCOMPARE(run.device, line.device().toStdString());
+        std::map<std::string, std::string> values(run.values.begin(), run.values.end());
+        QCOMPARE(values["coin number 1 before"], std::string("1000"));
+        QCOMPARE(values["coin number 1 saved"], std::string("1234"));
+        QCOMPARE(values["coin number 16 after"], std::string("65535"));
     }
 };
 
