@@ -158,7 +158,12 @@ int main(int argc, char* argv[]) {
     registry.setFactory(
         WindowKind::CnyTester,
         toolWindow(CaptureSource::CnyTester, [&](WindowHost& host, Capture* capture) {
-            return new CnyTesterWindow(services, host, cnyState, capture);
+            auto* window = new CnyTesterWindow(services, host, cnyState, capture);
+            if (records) {
+                window->keepRunsWith(
+                    [&records](records::ServiceRun run) { records->record(std::move(run)); });
+            }
+            return window;
         }));
     registry.setFactory(
         WindowKind::HardwareTest,

@@ -26,6 +26,7 @@
 #include "platform/atomicsave.h"
 #include "platform/filedialogs.h"
 #include "platform/services.h"
+#include "records/newrun.h"
 #include "serial/portchooser.h"
 #include "serial/seriallineport.h"
 #include "serial/seriallink.h"
@@ -131,6 +132,7 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
       m_line(
           new SerialLinePort(services, SerialLinkPolicy{}, cny::kSessionTimeouts, capture, this)),
       m_link(&m_line->link()),
+      m_capture(capture),
       m_session(state.assembler, *m_line, m_notes) {
     setUpWindow(*this, QStringLiteral("Form4"), toQString(cny::texts::kWindowTitle),
                 services.folder, toQString(cny::texts::kWindowIconFile));
@@ -269,7 +271,16 @@ void CnyTesterWindow::onPortPicked(int position) {
     showPortResult(m_link->SelectPort(position));
 }
 
+void CnyTesterWindow::keepRun(records::ServiceRun run) {
+    if (m_keepRuns) {
+        run.capture = records::captureText(m_capture);
+        m_keepRuns(std::move(run));
+    }
+}
+
 void CnyTesterWindow::showPortResult(SelectResult result) {
+    m_recorder.setPort(QStringLiteral("COM%1").arg(m_link->PortNumber()).toStdString(),
+                       m_link->IsOpen() ? m_link->openDevice().toStdString() : std::string());
     switch (result) {
         case SelectResult::Opened:
             setCommandsEnabled(true);
@@ -380,6 +391,7 @@ void CnyTesterWindow::logReply(const cny::Frame& frame, cny::LogMessage message)
 }
 
 void CnyTesterWindow::closeEvent(QCloseEvent* event) {
+    m_recorder.finish();
     m_link->Close();
     m_host.showLauncher();
     event->accept();

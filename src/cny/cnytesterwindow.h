@@ -12,6 +12,7 @@
 #include "cny/cnyframe.h"
 #include "cny/cnylogmodel.h"
 #include "cny/cnynotes.h"
+#include "cny/cnyrecorder.h"
 #include "cny/cnyreplyassembler.h"
 #include "cny/cnysession.h"
 #include "cny/cnytexts.h"
@@ -50,6 +51,9 @@ class CnyTesterWindow final : public QWidget, private cny::SessionView {
                     Capture* capture = nullptr);
 
     SerialLink& link() { return *m_link; }
+    // Each stretch of commands on one port becomes a service run handed to `keep` (with this
+    // window's capture); nothing on the window shows it.
+    void keepRunsWith(cny::CnyRecorder::Keep keep) { m_keepRuns = std::move(keep); }
     CnyLogModel& logModel() { return *m_logModel; }
 
   protected:
@@ -60,6 +64,7 @@ class CnyTesterWindow final : public QWidget, private cny::SessionView {
     void onPortPicked(int position);
     // Buttons and chooser after an opening: enabled when open, the first entry after an error.
     void showPortResult(SelectResult result);
+    void keepRun(records::ServiceRun run);
     void onSpeedPicked(int entry);
     void onSaveLog();
     void setCommandsEnabled(bool enabled);
@@ -82,8 +87,12 @@ class CnyTesterWindow final : public QWidget, private cny::SessionView {
     WindowHost& m_host;
     SerialLinePort* m_line = nullptr;
     SerialLink* m_link = nullptr;
-    // Between the session and this window: notes for the traffic capture.
-    cny::CnyNotes m_notes{*this};
+    Capture* m_capture = nullptr;
+    cny::CnyRecorder::Keep m_keepRuns;
+    // Between the session and this window: notes for the traffic capture, then the service
+    // records' recorder.
+    cny::CnyRecorder m_recorder{*this, [this](records::ServiceRun run) { keepRun(run); }};
+    cny::CnyNotes m_notes{m_recorder};
     cny::Session m_session;
 
     std::array<QPushButton*, cny::kCommands> m_commands{};

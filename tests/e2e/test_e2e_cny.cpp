@@ -2,6 +2,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <vector>
+
 #include "cny/cnylogmodel.h"
 #include "cny/cnytesterwindow.h"
 #include "ptyhopper.h"
@@ -36,6 +38,8 @@ class CnyEndToEnd : public QObject {
         CnyState state;
         CnyTesterWindow window(s.services, host, state);
         CnyLogModel& log = window.logModel();
+        std::vector<records::ServiceRun> runs;
+        window.keepRunsWith([&](records::ServiceRun run) { runs.push_back(std::move(run)); });
 
         pick(window.findChild<LockedComboBox*>(QStringLiteral("Combo2")), 2);
         QVERIFY(window.link().IsOpen());
@@ -64,6 +68,18 @@ class CnyEndToEnd : public QObject {
         window.close();
         QVERIFY(!window.link().IsOpen());
         QCOMPARE(host.m_launcherShown, 1);
+
+        // Two service runs, one per opening of the port: the status query, then the payout
+        // with its three coins and the end.
+        QCOMPARE(runs.size(), std::size_t{2});
+        for (const records::ServiceRun& run : runs) {
+            QCOMPARE(run.outcome, records::Outcome::Pass);
+            QCOMPARE(run.port, std::string("COM3"));
+        }
+        QCOMPARE(runs[0].values.size(), std::size_t{2});
+        QVERIFY(runs[0].values[0].second.starts_with("STATUS QUERY 05 10 02 11 00 28"));
+        QCOMPARE(runs[1].values.size(), std::size_t{1 + 4});
+        QVERIFY(runs[1].values.back().second.starts_with("PAYOUT FINISHED"));
     }
 };
 
