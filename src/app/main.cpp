@@ -153,7 +153,12 @@ int main(int argc, char* argv[]) {
     registry.setFactory(
         WindowKind::Simulation,
         toolWindow(CaptureSource::Simulation, [&](WindowHost& host, Capture* capture) {
-            return new SimulationWindow(services, host, simulationState, capture);
+            auto* window = new SimulationWindow(services, host, simulationState, capture);
+            if (records) {
+                window->keepRunsWith(
+                    [&records](records::ServiceRun run) { records->record(std::move(run)); });
+            }
+            return window;
         }));
     registry.setFactory(
         WindowKind::CnyTester,

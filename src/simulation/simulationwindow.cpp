@@ -9,6 +9,7 @@
 
 #include "capture/capture.h"
 #include "platform/services.h"
+#include "records/newrun.h"
 #include "serial/portchooser.h"
 #include "serial/seriallineport.h"
 #include "simulation/simulationtexts.h"
@@ -47,8 +48,10 @@ SimulationWindow::SimulationWindow(Services& services, WindowHost& host, Simulat
       m_state(state),
       m_line(new SerialLinePort(services, SerialLinkPolicy{}, {}, capture, this)),
       m_link(&m_line->link()),
+      m_capture(capture),
       m_hostEngine(*m_line, *this) {
-    m_hostEngine.setNotes(capture);
+    m_recorder.setCapture(capture);
+    m_hostEngine.setNotes(&m_recorder);
     setUpWindow(*this, QStringLiteral("Form3"), toQString(texts::kCaption), services.folder,
                 toQString(texts::kIconFile));
 
@@ -148,6 +151,15 @@ void SimulationWindow::onPortPicked(int position) {
     if (m_link->SelectPort(position) == SelectResult::PortError) {
         m_ports->setShownText(toQString(texts::kFirstPort));
     }
+    m_recorder.setPort(QStringLiteral("COM%1").arg(m_link->PortNumber()).toStdString(),
+                       m_link->IsOpen() ? m_link->openDevice().toStdString() : std::string());
+}
+
+void SimulationWindow::keepRun(records::ServiceRun run) {
+    if (m_keepRuns) {
+        run.capture = records::captureText(m_capture);
+        m_keepRuns(std::move(run));
+    }
 }
 
 void SimulationWindow::onStartUp() {
@@ -195,6 +207,7 @@ void SimulationWindow::onAnimationTick() {
 }
 
 void SimulationWindow::closeEvent(QCloseEvent* event) {
+    m_recorder.finish();
     m_link->Close();
     m_host.showLauncher();
     event->accept();

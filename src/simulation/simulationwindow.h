@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "simulation/tzvrecorder.h"
 #include "simulation/tzvsimulation.h"
 
 class QLabel;
@@ -34,6 +35,9 @@ class SimulationWindow final : public QWidget, private tzv::HostView {
                      Capture* capture = nullptr);
 
     SerialLink& link() { return *m_link; }
+    // The commands sent through each opening of the port become a service run handed to `keep`
+    // (with this window's capture); nothing on the window shows it.
+    void keepRunsWith(tzv::TzvRecorder::Keep keep) { m_keepRuns = std::move(keep); }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -43,6 +47,7 @@ class SimulationWindow final : public QWidget, private tzv::HostView {
     void wireControls();
     void load();
     void onPortPicked(int position);
+    void keepRun(records::ServiceRun run);
     void onStartUp();
     void onDispense();
     void onHintTick();
@@ -57,6 +62,9 @@ class SimulationWindow final : public QWidget, private tzv::HostView {
     SimulationState& m_state;
     SerialLinePort* m_line = nullptr;
     SerialLink* m_link = nullptr;
+    Capture* m_capture = nullptr;
+    tzv::TzvRecorder::Keep m_keepRuns;
+    tzv::TzvRecorder m_recorder{[this](records::ServiceRun run) { keepRun(run); }};
     tzv::Host m_hostEngine;
 
     QLabel* m_hint = nullptr;

@@ -2,6 +2,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <vector>
+
 #include "ptyhopper.h"
 #include "serial/seriallink.h"
 #include "simulation/simulationwindow.h"
@@ -23,6 +25,8 @@ class SimulationEndToEnd : public QObject {
         RecordingHost host;
         SimulationState state;
         SimulationWindow window(s.services, host, state);
+        std::vector<records::ServiceRun> runs;
+        window.keepRunsWith([&](records::ServiceRun run) { runs.push_back(std::move(run)); });
 
         auto* ports = window.findChild<LockedComboBox*>(QStringLiteral("Combo1"));
         QCOMPARE(ports->itemData(3, Qt::ToolTipRole).toString(), line.device());
@@ -58,6 +62,12 @@ class SimulationEndToEnd : public QObject {
         window.close();
         QVERIFY(!window.link().IsOpen());
         QCOMPARE(host.m_launcherShown, 1);
+        // One service run with the two commands, as the capture notes them.
+        QCOMPARE(runs.size(), std::size_t{1});
+        QCOMPARE(runs[0].interface, records::Interface::Simulation);
+        QCOMPARE(runs[0].values.size(), std::size_t{2});
+        QCOMPARE(runs[0].values[0].second, std::string(tzv::kStartUpNote));
+        QCOMPARE(runs[0].values[1].second, tzv::dispenseNote(0x4F));
     }
 };
 
