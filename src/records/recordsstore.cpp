@@ -266,11 +266,16 @@ bool RecordsStore::save(const ServiceRun& run) {
         m_ready = false;  // the server went away: the next save connects afresh
         return fail(QStringLiteral("cannot write to"), sqlError(db.lastError()));
     }
-    QString why;
-    const auto abandon = [&](const QSqlQuery& query) {
-        why = sqlError(query.lastError());
+    // After a failed write the next one connects afresh: a file opened read-only or a server
+    // that went away is looked at again.
+    const auto giveUp = [&](const QString& why) {
         db.rollback();
+        db.close();
+        m_ready = false;
         return fail(QStringLiteral("cannot write to"), why);
+    };
+    const auto abandon = [&](const QSqlQuery& query) {
+        return giveUp(sqlError(query.lastError()));
     };
     QSqlQuery there(db);
     there.prepare(QStringLiteral("SELECT id FROM runs WHERE run_key = ?"));
@@ -285,8 +290,7 @@ bool RecordsStore::save(const ServiceRun& run) {
     m_error.clear();
     const std::optional<qint64> hopper = hopperId(run);
     if (run.hopper.known() && !hopper) {
-        db.rollback();
-        return fail(QStringLiteral("cannot write to"), m_error);
+        return giveUp(m_error);
     }
     QSqlQuery insert(db);
     insert.prepare(QStringLiteral(
@@ -331,9 +335,7 @@ bool RecordsStore::save(const ServiceRun& run) {
         }
     }
     if (!db.commit()) {
-        why = sqlError(db.lastError());
-        db.rollback();
-        return fail(QStringLiteral("cannot write to"), why);
+        return giveUp(sqlError(db.lastError()));
     }
     return true;
 }

@@ -204,22 +204,38 @@ class RecordsTest : public QObject {
     // spooled runs arrive once each, none twice.
     void spooledRunsArriveOnce_data() {
         QTest::addColumn<QString>("kind");
-        QTest::newRow("sqlite held by another writer") << "sqlite";
-        QTest::newRow("postgresql server stopped") << "postgresql";
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("sqlite held by another writer") << "sqlite"
+                                                       << "held";
+        QTest::newRow("sqlite read-only file") << "sqlite"
+                                               << "read-only";
+        QTest::newRow("postgresql server stopped") << "postgresql"
+                                                   << "stopped";
     }
     void spooledRunsArriveOnce() {
         QFETCH(QString, kind);
+        QFETCH(QString, fault);
         Backend backend(kind);
         if (backend.skip()) {
             QSKIP(qPrintable(backend.skipped));
         }
         RecordsStore holder(backend.address);
         QVERIFY2(holder.open(), qPrintable(holder.error()));
-        const bool pg = kind == QLatin1String("postgresql");
-        if (pg) {
+        // Immutable: even root cannot write it (permission bits do not stop root).
+        const auto immutable = [&](bool on) {
+            return QProcess::execute(QStringLiteral("chattr"),
+                                     {on ? QStringLiteral("+i") : QStringLiteral("-i"),
+                                      backend.address.sqlitePath}) == 0;
+        };
+        if (fault == QLatin1String("stopped")) {
             QVERIFY(cluster(backend.state, "pause"));
-        } else {
+        } else if (fault == QLatin1String("held")) {
             QVERIFY(QSqlQuery(holder.database()).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        } else {
+            holder.database().close();
+            if (!immutable(true)) {
+                QSKIP("chattr +i is not allowed here (no CAP_LINUX_IMMUTABLE)");
+            }
         }
         const QString spool = backend.dir.filePath(QStringLiteral("spool"));
         RecordsWriter writer(backend.address, spool, 200);
@@ -235,10 +251,12 @@ class RecordsTest : public QObject {
                  qPrintable(trouble.front().front().toString()));
         QCOMPARE(RecordsSpool(spool).files().size(), 2);
 
-        if (pg) {
+        if (fault == QLatin1String("stopped")) {
             QVERIFY(cluster(backend.state, "resume"));
-        } else {
+        } else if (fault == QLatin1String("held")) {
             QVERIFY(QSqlQuery(holder.database()).exec(QStringLiteral("ROLLBACK")));
+        } else {
+            QVERIFY(immutable(false));
         }
         QTRY_COMPARE_WITH_TIMEOUT(caughtUp.size(), 1, 20000);
         QVERIFY(RecordsSpool(spool).files().isEmpty());
