@@ -54,7 +54,14 @@ SerialPortsWindow::SerialPortsWindow(const ComPortMap& comPorts, QWidget* parent
     : QWidget(parent, Qt::Window), m_comPorts(comPorts) {
     setObjectName(QStringLiteral("SerialPortsWindow"));
     setWindowTitle(kTitle);
+    buildControls();
+    wireControls();
+    refresh();
+    m_table->selectRow(0);
+    useAddedWindowKeys(*this);
+}
 
+void SerialPortsWindow::buildControls() {
     m_table = new QTableWidget(PortAssignment::kPortCount, Columns, this);
     nameControl(*m_table, QStringLiteral("PortTable"), kTableName);
     QStringList headers;
@@ -73,7 +80,6 @@ SerialPortsWindow::SerialPortsWindow(const ComPortMap& comPorts, QWidget* parent
         }
         m_table->item(row, Port)->setText(QStringLiteral("COM%1").arg(row + 1));
     }
-    connect(m_table, &QTableWidget::itemSelectionChanged, this, &SerialPortsWindow::updateActions);
 
     auto* moveToLabel = new QLabel(kMoveToName + QLatin1Char(':'), this);
     m_moveTo = new QComboBox(this);
@@ -83,11 +89,8 @@ SerialPortsWindow::SerialPortsWindow(const ComPortMap& comPorts, QWidget* parent
     nameControl(*m_move, QStringLiteral("Move"), spokenCaption(kMoveCaption));
     m_forget = new QPushButton(kForgetCaption, this);
     nameControl(*m_forget, QStringLiteral("Forget"), spokenCaption(kForgetCaption));
-    auto* close = new QPushButton(kCloseCaption, this);
-    nameControl(*close, QStringLiteral("Close"), spokenCaption(kCloseCaption));
-    connect(m_move, &QPushButton::clicked, this, &SerialPortsWindow::onMove);
-    connect(m_forget, &QPushButton::clicked, this, &SerialPortsWindow::onForget);
-    connect(close, &QPushButton::clicked, this, &QWidget::close);
+    m_close = new QPushButton(kCloseCaption, this);
+    nameControl(*m_close, QStringLiteral("Close"), spokenCaption(kCloseCaption));
 
     auto* hint = new QLabel(kHint, this);
     hint->setWordWrap(true);
@@ -102,7 +105,7 @@ SerialPortsWindow::SerialPortsWindow(const ComPortMap& comPorts, QWidget* parent
     buttons->addSpacing(16);
     buttons->addWidget(m_forget);
     buttons->addStretch();
-    buttons->addWidget(close);
+    buttons->addWidget(m_close);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(hint);
     layout->addWidget(m_table);
@@ -110,16 +113,19 @@ SerialPortsWindow::SerialPortsWindow(const ComPortMap& comPorts, QWidget* parent
     layout->addLayout(buttons);
     m_table->horizontalHeader()->setDefaultSectionSize(140);
     resize(1040, 540);
+}
 
+void SerialPortsWindow::wireControls() {
+    connect(m_table, &QTableWidget::itemSelectionChanged, this, &SerialPortsWindow::updateActions);
+    connect(m_move, &QPushButton::clicked, this, &SerialPortsWindow::onMove);
+    connect(m_forget, &QPushButton::clicked, this, &SerialPortsWindow::onForget);
+    connect(m_close, &QPushButton::clicked, this, &QWidget::close);
     // Plugging shows up within a second while the window is open; nothing runs once it closes.
     m_refresh = new QTimer(this);
     m_refresh->setObjectName(QStringLiteral("RefreshTimer"));
     m_refresh->setInterval(kRefreshMs);
     connect(m_refresh, &QTimer::timeout, this, &SerialPortsWindow::refresh);
     m_refresh->start();
-    refresh();
-    m_table->selectRow(0);
-    useAddedWindowKeys(*this);
 }
 
 void SerialPortsWindow::refresh() {

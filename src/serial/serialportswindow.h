@@ -40,6 +40,8 @@ class SerialPortsWindow final : public QWidget {
     void refresh();
 
   private:
+    void buildControls();
+    void wireControls();
     void showTable();
     int selectedNumber() const;
     void updateActions();
@@ -51,6 +53,7 @@ class SerialPortsWindow final : public QWidget {
     QComboBox* m_moveTo = nullptr;
     QPushButton* m_move = nullptr;
     QPushButton* m_forget = nullptr;
+    QPushButton* m_close = nullptr;
     QLabel* m_note = nullptr;
     QTimer* m_refresh = nullptr;
     std::optional<PortAssignment> m_shown;

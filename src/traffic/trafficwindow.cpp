@@ -44,7 +44,14 @@ TrafficWindow::TrafficWindow(CaptureBook& book, FileDialogs& dialogs, Clipboard&
     setWindowTitle(QStringLiteral("Traffic"));
     setAccessibleName(QStringLiteral("Traffic"));
     resize(900, 520);
+    buildControls();
+    wireControls();
+    m_model->setCapture(&m_book.capture(m_source));
+    updateStatus();
+    useAddedWindowKeys(*this);
+}
 
+void TrafficWindow::buildControls() {
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
     layout->addLayout(top);
@@ -65,7 +72,6 @@ TrafficWindow::TrafficWindow(CaptureBook& book, FileDialogs& dialogs, Clipboard&
     for (QCheckBox* box : {m_tx, m_rx, m_other}) {
         box->setChecked(true);
         top->addWidget(box);
-        connect(box, &QCheckBox::toggled, this, &TrafficWindow::onFilterChanged);
     }
     top->addStretch();
     m_follow = named(new QCheckBox(QStringLiteral("&Follow"), this), QStringLiteral("follow"),
@@ -99,28 +105,33 @@ TrafficWindow::TrafficWindow(CaptureBook& book, FileDialogs& dialogs, Clipboard&
 
     auto* bottom = new QHBoxLayout;
     layout->addLayout(bottom);
-    auto* copy = named(new QPushButton(QStringLiteral("&Copy"), this), QStringLiteral("copy"),
-                       QStringLiteral("Copy"));
-    auto* clear = named(new QPushButton(QStringLiteral("C&lear"), this), QStringLiteral("clear"),
-                        QStringLiteral("Clear"));
-    auto* save = named(new QPushButton(QStringLiteral("&Save Capture As..."), this),
-                       QStringLiteral("saveAs"), QStringLiteral("Save Capture As..."));
+    m_copy = named(new QPushButton(QStringLiteral("&Copy"), this), QStringLiteral("copy"),
+                   QStringLiteral("Copy"));
+    m_clear = named(new QPushButton(QStringLiteral("C&lear"), this), QStringLiteral("clear"),
+                    QStringLiteral("Clear"));
+    m_saveAs = named(new QPushButton(QStringLiteral("&Save Capture As..."), this),
+                     QStringLiteral("saveAs"), QStringLiteral("Save Capture As..."));
     m_record = named(new QPushButton(QStringLiteral("Record to &file"), this),
                      QStringLiteral("record"), QStringLiteral("Record to file"));
     m_record->setCheckable(true);
-    for (QPushButton* b : {copy, clear, save, m_record}) {
+    for (QPushButton* b : {m_copy, m_clear, m_saveAs, m_record}) {
         bottom->addWidget(b);
     }
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("status"));
     m_status->setAccessibleDescription(QStringLiteral("Capture state"));
     bottom->addWidget(m_status, 1);
+}
 
-    connect(copy, &QPushButton::clicked, this, [this] { copySelection(); });
+void TrafficWindow::wireControls() {
+    for (QCheckBox* box : {m_tx, m_rx, m_other}) {
+        connect(box, &QCheckBox::toggled, this, &TrafficWindow::onFilterChanged);
+    }
+    connect(m_copy, &QPushButton::clicked, this, [this] { copySelection(); });
     auto* copyKey = new QShortcut(QKeySequence::Copy, m_view);
     connect(copyKey, &QShortcut::activated, this, [this] { copySelection(); });
-    connect(clear, &QPushButton::clicked, this, &TrafficWindow::onClear);
-    connect(save, &QPushButton::clicked, this, &TrafficWindow::onSaveAs);
+    connect(m_clear, &QPushButton::clicked, this, &TrafficWindow::onClear);
+    connect(m_saveAs, &QPushButton::clicked, this, &TrafficWindow::onSaveAs);
     connect(m_record, &QPushButton::toggled, this, &TrafficWindow::onRecordToggled);
     connect(m_sources, &QComboBox::currentIndexChanged, this, &TrafficWindow::onSourcePicked);
     connect(m_pause, &QPushButton::toggled, this, [this](bool paused) {
@@ -144,10 +155,6 @@ TrafficWindow::TrafficWindow(CaptureBook& book, FileDialogs& dialogs, Clipboard&
             stopRecording();  // says why on the status line
         }
     });
-
-    m_model->setCapture(&m_book.capture(m_source));
-    updateStatus();
-    useAddedWindowKeys(*this);
 }
 
 TrafficWindow::~TrafficWindow() {

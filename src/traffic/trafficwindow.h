@@ -55,6 +55,8 @@ class TrafficWindow final : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    void buildControls();
+    void wireControls();
     void onSourcePicked(int index);
     void onFilterChanged();
     void onClear();
@@ -78,6 +80,9 @@ class TrafficWindow final : public QWidget {
     QCheckBox* m_other = nullptr;
     QCheckBox* m_follow = nullptr;
     QPushButton* m_pause = nullptr;
+    QPushButton* m_copy = nullptr;
+    QPushButton* m_clear = nullptr;
+    QPushButton* m_saveAs = nullptr;
     QPushButton* m_record = nullptr;
     QLabel* m_status = nullptr;
     QTimer* m_timer = nullptr;
