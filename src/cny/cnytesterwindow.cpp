@@ -141,20 +141,24 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
     m_notes.setSink(capture);
     m_line->setEngine(&m_session);
 
+    buildControls();
+    wireControls();
+    load();
+}
+
+void CnyTesterWindow::buildControls() {
     for (int i = 0; i < cny::kCommands; ++i) {
         const QString caption =
             toQString(cny::texts::kCommandCaptions[static_cast<std::size_t>(i)]);
-        auto* button = addButton<WrappingButton>(
+        m_commands[static_cast<std::size_t>(i)] = addButton<WrappingButton>(
             this, QStringLiteral("Command1_%1").arg(i), caption,
             twipsRect(120, kCommandTops[static_cast<std::size_t>(i)], 1215, 495));
-        connect(button, &QPushButton::clicked, this, [this, i] { onCommand(i); });
-        m_commands[static_cast<std::size_t>(i)] = button;
     }
 
     QLabel* addressLabel =
         label(this, "Label4", cny::texts::kAddressLabel, twipsRect(1560, 270, 1095, 255));
     m_address =
-        chooser(this, services.clipboard, "Combo1", cny::texts::kAddressLabel, 2760, 240, 1215);
+        chooser(this, m_services.clipboard, "Combo1", cny::texts::kAddressLabel, 2760, 240, 1215);
     addressLabel->setBuddy(m_address);
     for (std::string_view entry : cny::texts::kAddressEntries) {
         m_address->addItem(toQString(entry));
@@ -162,7 +166,6 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
     // Shows the first address without choosing it; sending chooses it then.
     m_address->setPlaceholderText(toQString(cny::texts::kAddressEntries[0]));
     m_address->setCurrentIndex(-1);
-    connect(m_address, &QComboBox::activated, this, [this] { m_services.clipboard.clear(); });
 
     QLabel* payoutLabel =
         label(this, "Label3", cny::texts::kPayoutLabel, twipsRect(1560, 840, 1095, 255));
@@ -179,43 +182,31 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
                                                                cny::texts::kPayoutFinished};
     showOnly(*m_remainCoin, kRemainCoinTexts);
 
-    auto* closeButton =
-        addButton(this, QStringLiteral("Command5"), toQString(cny::texts::kCloseCaption),
-                  twipsRect(360, 3240, 735, 495));
-    closeButton->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
-    connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
+    m_close = addButton(this, QStringLiteral("Command5"), toQString(cny::texts::kCloseCaption),
+                        twipsRect(360, 3240, 735, 495));
+    m_close->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
 
-    m_ports =
-        chooser(this, services.clipboard, "Combo2", cny::texts::kPortChooserName, 1440, 3360, 975);
+    m_ports = chooser(this, m_services.clipboard, "Combo2", cny::texts::kPortChooserName, 1440,
+                      3360, 975);
     fillPortChooser(*m_ports, *m_link, kPorts);
-    connect(m_ports, &QComboBox::activated, this, &CnyTesterWindow::onPortPicked);
 
-    m_speeds = chooser(this, services.clipboard, "Combo3", cny::texts::kSpeedChooserName, 2520,
+    m_speeds = chooser(this, m_services.clipboard, "Combo3", cny::texts::kSpeedChooserName, 2520,
                        3360, 1455);
     for (std::string_view entry : cny::texts::kSpeedEntries) {
         m_speeds->addItem(toQString(entry));
     }
-    connect(m_speeds, &QComboBox::activated, this, &CnyTesterWindow::onSpeedPicked);
 
     m_logModel = new CnyLogModel(this);
     m_log =
         addControl<CnyLogView>(this, QStringLiteral("MSFlexGrid1"), toQString(cny::texts::kLogName),
                                twipsRect(4080, 240, 7335, 3375), *m_logModel);
-    connect(m_log, &CnyLogView::clearRequested, this, &CnyTesterWindow::InitLogGrid);
     m_logBeat = new QTimer(this);
     m_logBeat->setObjectName(QStringLiteral("LogBeat"));
     m_logBeat->setInterval(kLogBeatMs);
-    connect(m_logBeat, &QTimer::timeout, this, &CnyTesterWindow::onLogBeat);
     m_saveLog = new QAction(toQString(cny::texts::kSaveLogAction), m_log);
     m_saveLog->setObjectName(QStringLiteral("SaveLogAsCsv"));
     m_log->addAction(m_saveLog);
-    connect(m_saveLog, &QAction::triggered, this, &CnyTesterWindow::onSaveLog);
     m_log->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_log, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        QMenu menu(m_log);
-        menu.addAction(m_saveLog);
-        menu.exec(m_log->viewport()->mapToGlobal(at));
-    });
 
     m_received = addControl<QListWidget>(this, QStringLiteral("List1"),
                                          toQString(cny::texts::kReceivedBytesName),
@@ -227,12 +218,31 @@ CnyTesterWindow::CnyTesterWindow(Services& services, WindowHost& host, CnyState&
     m_speedPanel = addStatusPanel(statusBar, 2, toQString(cny::texts::kSpeedPanelName));
     // The bar has the height the layout gives it, not its natural one.
     fixSizeWithStatusBar(*this, *statusBar, twipsSize(11565, 3900), 0, twips(375));
+}
 
+void CnyTesterWindow::wireControls() {
+    for (int i = 0; i < cny::kCommands; ++i) {
+        connect(m_commands[static_cast<std::size_t>(i)], &QPushButton::clicked, this,
+                [this, i] { onCommand(i); });
+    }
+    connect(m_address, &QComboBox::activated, this, [this] { m_services.clipboard.clear(); });
+    connect(m_close, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_ports, &QComboBox::activated, this, &CnyTesterWindow::onPortPicked);
+    connect(m_speeds, &QComboBox::activated, this, &CnyTesterWindow::onSpeedPicked);
+    connect(m_log, &CnyLogView::clearRequested, this, &CnyTesterWindow::InitLogGrid);
+    connect(m_logBeat, &QTimer::timeout, this, &CnyTesterWindow::onLogBeat);
+    connect(m_saveLog, &QAction::triggered, this, &CnyTesterWindow::onSaveLog);
+    connect(m_log, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu(m_log);
+        menu.addAction(m_saveLog);
+        menu.exec(m_log->viewport()->mapToGlobal(at));
+    });
     connect(m_link, &SerialLink::panelTextChanged, m_linkPanel, &QLabel::setText);
     connect(m_link, &SerialLink::portLost, this, [this] { setCommandsEnabled(false); });
     connect(m_link, &SerialLink::portReopened, this, [this] { setCommandsEnabled(true); });
+}
 
-    // Load.
+void CnyTesterWindow::load() {
     setCommandsEnabled(false);
     m_speeds->setCurrentIndex(0);
     onSpeedPicked(0);

@@ -61,6 +61,9 @@ class CnyTesterWindow final : public QWidget, private cny::SessionView {
 
   private:
     void onCommand(int index);
+    void buildControls();
+    void wireControls();
+    void load();
     void onPortPicked(int position);
     // Buttons and chooser after an opening: enabled when open, the first entry after an error.
     void showPortResult(SelectResult result);
@@ -96,6 +99,7 @@ class CnyTesterWindow final : public QWidget, private cny::SessionView {
     cny::Session m_session;
 
     std::array<QPushButton*, cny::kCommands> m_commands{};
+    QPushButton* m_close = nullptr;
     LockedComboBox* m_address = nullptr;
     QLineEdit* m_payout = nullptr;
     QLineEdit* m_status = nullptr;
