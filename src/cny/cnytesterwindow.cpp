@@ -1,4 +1,5 @@
 #include "cny/cnytesterwindow.h"
+#include "platform/qttext.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -246,7 +247,7 @@ void CnyTesterWindow::load() {
     setCommandsEnabled(false);
     m_speeds->setCurrentIndex(0);
     onSpeedPicked(0);
-    m_linkPanel->setText(kPanelClosed);
+    m_linkPanel->setText(toQString(serial::texts::kPanelClosed));
     m_link->Configure(cny::kSpeedSettings[0]);
     InitLogGrid();
     m_payout->clear();

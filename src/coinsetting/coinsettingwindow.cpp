@@ -1,4 +1,5 @@
 #include "coinsetting/coinsettingwindow.h"
+#include "platform/qttext.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -216,7 +217,8 @@ void CoinSettingWindow::openRememberedPort() {
         m_link->SelectPort(position);
     }
     notePort();
-    m_panel->setText(m_link->IsOpen() ? kPanelOpen : kPanelClosed);
+    m_panel->setText(m_link->IsOpen() ? toQString(serial::texts::kPanelOpen)
+                                      : toQString(serial::texts::kPanelClosed));
     m_link->Configure(kLine9600E81);
 }
 

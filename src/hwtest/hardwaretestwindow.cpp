@@ -1,4 +1,5 @@
 #include "hwtest/hardwaretestwindow.h"
+#include "platform/qttext.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -198,7 +199,7 @@ void HardwareTestWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void HardwareTestWindow::load() {
-    m_panel->setText(kPanelClosed);
+    m_panel->setText(toQString(serial::texts::kPanelClosed));
     m_link->Configure(kLine9600E81);
     // The coin number setting window shows this icon from its next load on. It is not loaded
     // for it: loaded hidden, it would open its remembered port in the background and take the

@@ -1,4 +1,5 @@
 #include "serial/seriallink.h"
+#include "platform/qttext.h"
 
 #include <QTimer>
 
@@ -18,7 +19,7 @@ std::string settingsText(const LineSettings& s) {
 }
 
 }  // namespace
-namespace texts = serialtexts;
+namespace texts = serial::texts;
 
 SerialLink::SerialLink(Services& services, SerialLinkPolicy policy, Capture* capture,
                        QObject* parent)
@@ -66,29 +67,30 @@ SelectResult SerialLink::SelectPort(int chooserPosition) {
                 m_capture->opened(QStringLiteral("COM%1").arg(m_portNumber).toStdString(),
                                   device.toStdString(), settingsText(m_settings));
             }
-            emit panelTextChanged(kPanelOpen);
+            emit panelTextChanged(toQString(texts::kPanelOpen));
             // Bytes that were already waiting when the port opened get no fresh notification.
             if (m_port->bytesAvailable() > 0) {
                 QTimer::singleShot(0, this, &SerialLink::drain);
             }
             return SelectResult::Opened;
         case OpenError::NoSuchPort:
-            m_services.messages.show(texts::kPortNumberError, texts::kErrorTitle,
-                                     MessageIcon::Critical);
+            m_services.messages.show(toQString(texts::kPortNumberError),
+                                     toQString(texts::kErrorTitle), MessageIcon::Critical);
             break;
         case OpenError::InUse:
-            m_services.messages.show(texts::kPortInUse, texts::kErrorTitle, MessageIcon::Critical);
+            m_services.messages.show(toQString(texts::kPortInUse), toQString(texts::kErrorTitle),
+                                     MessageIcon::Critical);
             break;
         case OpenError::AccessDenied:
-            m_services.messages.show(texts::kNoPermission.arg(device).arg(m_portNumber),
-                                     texts::kErrorTitle, MessageIcon::Critical);
+            m_services.messages.show(toQString(texts::kNoPermission).arg(device).arg(m_portNumber),
+                                     toQString(texts::kErrorTitle), MessageIcon::Critical);
             break;
         case OpenError::Other:
             // No message for it, but the old port is closed by now and the panel says so.
-            emit panelTextChanged(kPanelClosed);
+            emit panelTextChanged(toQString(texts::kPanelClosed));
             return SelectResult::OtherError;
     }
-    emit panelTextChanged(kPanelClosed);
+    emit panelTextChanged(toQString(texts::kPanelClosed));
     return SelectResult::PortError;
 }
 
@@ -213,14 +215,14 @@ void SerialLink::onDeviceLost() {
     if (m_capture) {
         m_capture->lost();
     }
-    emit panelTextChanged(kPanelClosed);
+    emit panelTextChanged(toQString(texts::kPanelClosed));
     emit portLost();
     // Watched from now on, so a replug while the box below is still up reopens the port: the
     // box only informs.
     m_reconnect->watch(m_portNumber, m_openIdentity);
     // The port is closed already, so this is said once per loss however the device failed.
-    m_services.messages.show(texts::kDeviceGone.arg(m_openDevice).arg(m_portNumber),
-                             texts::kErrorTitle, MessageIcon::Critical);
+    m_services.messages.show(toQString(texts::kDeviceGone).arg(m_openDevice).arg(m_portNumber),
+                             toQString(texts::kErrorTitle), MessageIcon::Critical);
 }
 
 void SerialLink::onDeviceBack(const PortTarget& target) {
@@ -242,7 +244,7 @@ void SerialLink::onDeviceBack(const PortTarget& target) {
     if (m_capture) {
         m_capture->reopened(target.device.toStdString());
     }
-    emit panelTextChanged(kPanelOpen);
+    emit panelTextChanged(toQString(texts::kPanelOpen));
     emit portReopened();
     if (m_port->bytesAvailable() > 0) {
         QTimer::singleShot(0, this, &SerialLink::drain);

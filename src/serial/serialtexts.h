@@ -1,28 +1,25 @@
 #pragma once
 
-#include <QString>
+#include <string_view>
 
 // Every text the serial link shows, in one place.
-namespace pellix {
+namespace pellix::serial::texts {
 
 // Panel 1 of every tool window's status bar.
-inline const QString kPanelOpen = QStringLiteral("RS232 開啟");
-inline const QString kPanelClosed = QStringLiteral("RS232 關閉");
+inline constexpr std::string_view kPanelOpen = "RS232 開啟";
+inline constexpr std::string_view kPanelClosed = "RS232 關閉";
 
-namespace serialtexts {
-
-inline const QString kErrorTitle = QStringLiteral("Error");
-inline const QString kPortNumberError = QStringLiteral("Port Number Error");
-inline const QString kPortInUse = QStringLiteral("Port Already In Use");
+inline constexpr std::string_view kErrorTitle = "Error";
+inline constexpr std::string_view kPortNumberError = "Port Number Error";
+inline constexpr std::string_view kPortInUse = "Port Already In Use";
 // %1: device, %2: port number.
-inline const QString kNoPermission = QStringLiteral(
+inline constexpr std::string_view kNoPermission =
     "No permission to use the serial device %1 (COM%2).\n"
     "Add your user to the group that owns it (usually \"dialout\": "
-    "sudo adduser $USER dialout), then log in again.");
+    "sudo adduser $USER dialout), then log in again.";
 // %1: device, %2: port number.
-inline const QString kDeviceGone = QStringLiteral(
+inline constexpr std::string_view kDeviceGone =
     "The serial device %1 (COM%2) is gone; the port was closed. It reopens by itself when the "
-    "device is back.");
+    "device is back.";
 
-}  // namespace serialtexts
-}  // namespace pellix
+}  // namespace pellix::serial::texts

@@ -1,4 +1,5 @@
 #include "simulation/simulationwindow.h"
+#include "platform/qttext.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -137,7 +138,7 @@ void SimulationWindow::wireControls() {
 }
 
 void SimulationWindow::load() {
-    m_panel->setText(kPanelClosed);
+    m_panel->setText(toQString(serial::texts::kPanelClosed));
     m_link->Configure(kLine9600E81);
     m_state.hint.setText(tzv::kLoadHint);
     m_hintTimer->start();

@@ -9,6 +9,7 @@
 
 #include "allwindows.h"
 #include "coinsetting/coinsettingprotocol.h"
+#include "platform/qttext.h"
 #include "serial/seriallink.h"
 
 using namespace pellix;
@@ -156,7 +157,8 @@ class AccessibilityTest : public QObject {
         auto* value = window->findChild<QLabel*>(label);
         QVERIFY(value);
         QCOMPARE(spoken(value), value->text());
-        for (const QString& shown : {kPanelClosed, kPanelOpen}) {
+        for (const QString& shown :
+             {toQString(serial::texts::kPanelClosed), toQString(serial::texts::kPanelOpen)}) {
             value->setText(shown);
             QCOMPARE(spoken(value), shown);
         }

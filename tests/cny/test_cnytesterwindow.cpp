@@ -18,6 +18,7 @@
 #include "cny/cnylogmodel.h"
 #include "cny/cnytesterwindow.h"
 #include "fakes.h"
+#include "platform/qttext.h"
 #include "serial/seriallink.h"
 #include "timers.h"
 #include "widgets/lockedcombobox.h"
@@ -443,7 +444,7 @@ class CnyTesterWindowTest : public QObject {
         QVERIFY(rig.ts.messages.m_shown.isEmpty());
         QVERIFY(!rig.window.link().IsOpen());
         QCOMPARE(rig.enabledCommands(), 0);
-        QCOMPARE(rig.panel(1)->text(), kPanelClosed);
+        QCOMPARE(rig.panel(1)->text(), toQString(serial::texts::kPanelClosed));
         QCOMPARE(rig.combo("Combo2")->shownText(), QString("COM2"));  // no port error
     }
 

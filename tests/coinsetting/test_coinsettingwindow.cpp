@@ -21,6 +21,7 @@
 #include "coinsetting/coinsettingwindow.h"
 #include "fakes.h"
 #include "feed.h"
+#include "platform/qttext.h"
 #include "serial/seriallink.h"
 #include "timers.h"
 #include "widgets/lockedcombobox.h"
@@ -210,7 +211,8 @@ class CoinSettingWindowTest : public QObject, WindowFixture<CoinSettingWindow, C
         QCOMPARE(ports()->shownText(), chooser);
         QCOMPARE(s->messages.texts(), messages);
         QCOMPARE(window->link().IsOpen(), !openDevice.isEmpty());
-        QCOMPARE(panel(), openDevice.isEmpty() ? kPanelClosed : kPanelOpen);
+        QCOMPARE(panel(), openDevice.isEmpty() ? toQString(serial::texts::kPanelClosed)
+                                               : toQString(serial::texts::kPanelOpen));
         if (!openDevice.isEmpty()) {
             QCOMPARE(port()->m_device, openDevice);
             QCOMPARE(port()->m_settings, (LineSettings{9600, Parity::Even, 8, 1}));
@@ -229,7 +231,7 @@ class CoinSettingWindowTest : public QObject, WindowFixture<CoinSettingWindow, C
         s->ports.m_openErrors[QStringLiteral("/dev/fake5")] = OpenError::NoSuchPort;
         pick(ports(), 4);
         QCOMPARE(s->messages.texts(), QStringList{"Port Number Error"});
-        QCOMPARE(panel(), kPanelClosed);
+        QCOMPARE(panel(), toQString(serial::texts::kPanelClosed));
         QCOMPARE(ports()->shownText(), QStringLiteral("COM5"));  // keeps the failed entry
         QVERIFY(s->clipboard.m_clears > clears);
         unload();

@@ -12,6 +12,7 @@
 
 #include "capture/captureformat.h"
 #include "fakes.h"
+#include "platform/qttext.h"
 #include "ptypair.h"
 #include "serial/capturebook.h"
 #include "serial/reconnectwatch.h"
@@ -120,7 +121,7 @@ class SerialLinkTest : public QObject {
         QVERIFY(link.IsOpen());
         QCOMPARE(link.PortNumber(), 3);
         QCOMPARE(panel.size(), 1);
-        QCOMPARE(panel.at(0).at(0).toString(), kPanelOpen);
+        QCOMPARE(panel.at(0).at(0).toString(), toQString(serial::texts::kPanelOpen));
         QVERIFY(s.messages.m_shown.isEmpty());
 
         // A pty always runs 8 data bits without parity whatever is asked, so only the speed
@@ -198,7 +199,7 @@ class SerialLinkTest : public QObject {
         QCOMPARE(s.messages.m_shown[0].title, QStringLiteral("Error"));
         QCOMPARE(s.messages.m_shown[0].icon, MessageIcon::Critical);
         QCOMPARE(panel.size(), 1);
-        QCOMPARE(panel.at(0).at(0).toString(), kPanelClosed);
+        QCOMPARE(panel.at(0).at(0).toString(), toQString(serial::texts::kPanelClosed));
 
         QCOMPARE(capture.ring().size(), std::size_t{1});
         const QString note =
@@ -246,7 +247,7 @@ class SerialLinkTest : public QObject {
         pty->closeMaster();  // the cable end goes away mid-stream
         QTRY_COMPARE(lost.size(), 1);
         QVERIFY(!link.IsOpen());
-        QCOMPARE(panel.last().at(0).toString(), kPanelClosed);
+        QCOMPARE(panel.last().at(0).toString(), toQString(serial::texts::kPanelClosed));
         // Let the event loop spin a while: no second report, no flood of errors.
         QTest::qWait(300);
         QCOMPARE(lost.size(), 1);
@@ -290,7 +291,7 @@ class SerialLinkTest : public QObject {
         QCOMPARE(s.messages.m_shown.size(), 1);
         QVERIFY(s.messages.m_shown[0].text.contains(node.path));
         QVERIFY(s.messages.m_shown[0].text.contains(QStringLiteral("reopens")));
-        QCOMPARE(panel.last().at(0).toString(), kPanelClosed);
+        QCOMPARE(panel.last().at(0).toString(), toQString(serial::texts::kPanelClosed));
         QVERIFY(watch->isActive());
         QCOMPARE(watch->interval(), ReconnectWatch::kIntervalMs);
 
@@ -317,7 +318,7 @@ class SerialLinkTest : public QObject {
         QCOMPARE(reopened.size(), 1);
         QVERIFY(link.IsOpen());
         QVERIFY(!watch->isActive());
-        QCOMPARE(panel.last().at(0).toString(), kPanelOpen);
+        QCOMPARE(panel.last().at(0).toString(), toQString(serial::texts::kPanelOpen));
         const termios t = pty->lineSettings();
         QCOMPARE(cfgetospeed(&t), speed_t(B19200));
         QVERIFY(t.c_cflag & CSTOPB);
@@ -426,7 +427,7 @@ class SerialLinkTest : public QObject {
         QVERIFY(s.messages.m_shown[0].text.contains(QStringLiteral("dialout")));
         QCOMPARE(s.messages.m_shown[0].icon, MessageIcon::Critical);
         QCOMPARE(panel.size(), 1);
-        QCOMPARE(panel.at(0).at(0).toString(), kPanelClosed);
+        QCOMPARE(panel.at(0).at(0).toString(), toQString(serial::texts::kPanelClosed));
     }
 
     void otherOpenErrorsEndSilentlyWithThePortShownClosed_data() {
@@ -447,7 +448,7 @@ class SerialLinkTest : public QObject {
         QVERIFY(s.messages.m_shown.isEmpty());
         QVERIFY(!link.IsOpen());
         QCOMPARE(panel.size(), 1);
-        QCOMPARE(panel.at(0).at(0).toString(), kPanelClosed);
+        QCOMPARE(panel.at(0).at(0).toString(), toQString(serial::texts::kPanelClosed));
     }
 
     void clipboardIsClearedOnSelectOnlyWhenAsked() {

@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "fakes.h"
+#include "platform/qttext.h"
 #include "serial/seriallink.h"
 #include "simulation/simulationwindow.h"
 #include "timers.h"
@@ -46,7 +47,7 @@ class SimulationWindowTest : public QObject, WindowFixture<SimulationWindow, Sim
 
     void loadsClosedWithItsControls() {
         QCOMPARE(window->windowTitle(), QStringLiteral("TZV Protocol Simulation"));
-        QCOMPARE(panel(), kPanelClosed);
+        QCOMPARE(panel(), toQString(serial::texts::kPanelClosed));
         QCOMPARE(ports()->count(), 8);
         QCOMPARE(ports()->shownText(), QStringLiteral("COM1"));
         QCOMPARE(ports()->itemData(7, Qt::ToolTipRole).toString(), QStringLiteral("/dev/fake8"));
@@ -87,7 +88,7 @@ class SimulationWindowTest : public QObject, WindowFixture<SimulationWindow, Sim
         QFETCH(QString, button);
         QFETCH(QByteArray, bytes);
         FakeSerialPort* port = openPort();
-        QCOMPARE(panel(), kPanelOpen);
+        QCOMPARE(panel(), toQString(serial::texts::kPanelOpen));
         if (channelPick >= 0) {
             pick(channels(), channelPick);
         }
@@ -180,7 +181,7 @@ class SimulationWindowTest : public QObject, WindowFixture<SimulationWindow, Sim
         QCOMPARE(s->messages.m_shown[0].title, QStringLiteral("Error"));
         QCOMPARE(s->messages.m_shown[0].icon, MessageIcon::Critical);
         QCOMPARE(ports()->shownText(), QStringLiteral("COM1"));
-        QCOMPARE(panel(), kPanelClosed);
+        QCOMPARE(panel(), toQString(serial::texts::kPanelClosed));
         QVERIFY(!window->link().IsOpen());  // COM2 was closed first, COM1 not opened
         QVERIFY(s->ports.m_openDevices.isEmpty());
     }
@@ -230,7 +231,7 @@ class SimulationWindowTest : public QObject, WindowFixture<SimulationWindow, Sim
         port->m_failWrites = true;
         button("Command1")->click();
         QVERIFY(!window->link().IsOpen());
-        QCOMPARE(panel(), kPanelClosed);
+        QCOMPARE(panel(), toQString(serial::texts::kPanelClosed));
         QCOMPARE(port->m_writes.size(), 0);
         QCOMPARE(s->messages.m_shown.size(), 1);  // reported once, not once per byte
     }
