@@ -20,6 +20,7 @@ void CoinSettingNotes::note(std::string_view text) {
 }
 
 void CoinSettingNotes::stageChanged(ReceiveStage stage) {
+    m_window.stageChanged(stage);
     if (stage != m_stage) {
         m_stage = stage;
         m_text.assign("stage ").append(stageName(stage));

@@ -24,6 +24,9 @@ class HwTestNotes final : public TestStreamView, public LinePort {
     void setResult(TestItem item, TestResult result) override;
     void appendRecordText(FlashField field, std::string_view character) override;
     void showSerialNumber(std::string_view text) override;
+    void recordMode(FlashField field, std::uint8_t value) override {
+        m_window.recordMode(field, value);
+    }
     // A record field is noted once the receiver has left it.
     void stateChanged(TestStreamState state) override;
 

@@ -148,7 +148,7 @@ void TestStreamReceiver::handle(std::uint8_t b) {
             recordSerial(b);
             break;
         case S::RecordModes:
-            recordModes();
+            recordModes(b);
             break;
         case S::RecordBuildCode:
             recordText(FlashField::BuildCode, b, S::RecordCategoryId);
@@ -317,8 +317,12 @@ void TestStreamReceiver::recordSerial(std::uint8_t b) {
     }
 }
 
-void TestStreamReceiver::recordModes() {
-    // The mode bytes are not shown: the lists keep what the operator chose.
+void TestStreamReceiver::recordModes(std::uint8_t byte) {
+    // The mode bytes are not shown: the lists keep what the operator chose. A listener that
+    // checks a record read back still hears them.
+    m_view.recordMode(static_cast<FlashField>(static_cast<int>(FlashField::CompanyMode) +
+                                              m_fieldCount),
+                      byte);
     ++m_fieldCount;
     if (m_fieldCount >= kModeBytes) {
         m_fieldCount = 0;

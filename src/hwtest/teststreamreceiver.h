@@ -91,6 +91,9 @@ class TestStreamView {
     virtual void appendRecordText(FlashField field, std::string_view character) = 0;
     // The serial number of a received record as its 8-digit text; replaces the box.
     virtual void showSerialNumber(std::string_view text) = 0;
+    // One of a received record's three mode bytes (CompanyMode, AddressMode, EncryptionMode).
+    // The window does not show them; a runner verifying a write compares them.
+    virtual void recordMode(FlashField, std::uint8_t) {}
     // The receiver moved to another state; nothing on screen shows it, the capture notes it.
     virtual void stateChanged(TestStreamState) {}
 };
@@ -123,6 +126,11 @@ class TestStreamViews final : public TestStreamView {
     }
     void showSerialNumber(std::string_view text) override {
         each(&TestStreamView::showSerialNumber, text);
+    }
+    void recordMode(FlashField field, std::uint8_t value) override {
+        for (TestStreamView* view : m_views) {
+            view->recordMode(field, value);
+        }
     }
     void stateChanged(TestStreamState state) override {
         each(&TestStreamView::stateChanged, state);
@@ -182,7 +190,7 @@ class TestStreamReceiver final : public LineEngine {
     void cycleFiller();
     void monitor(std::uint8_t byte);
     void recordSerial(std::uint8_t byte);
-    void recordModes();
+    void recordModes(std::uint8_t byte);
     void recordText(FlashField field, std::uint8_t byte, TestStreamState next);
     void endSensorCycles();
 

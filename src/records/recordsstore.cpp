@@ -10,6 +10,8 @@
 
 #include <atomic>
 
+#include "records/newrun.h"
+
 namespace pellix::records {
 namespace {
 
@@ -338,6 +340,56 @@ bool RecordsStore::save(const ServiceRun& run) {
         return giveUp(sqlError(db.lastError()));
     }
     return true;
+}
+
+std::optional<qint64> RecordsStore::takeSerialNumber(qint64 atLeast, qint64 limit,
+                                                     const QString& bench, const QString& port) {
+    if (!m_ready && !open()) {
+        return std::nullopt;
+    }
+    QSqlDatabase db = database();
+    if (!db.transaction()) {
+        m_ready = false;
+        fail(QStringLiteral("no serial number from"), sqlError(db.lastError()));
+        return std::nullopt;
+    }
+    const auto giveUp = [&](const QString& why) -> std::optional<qint64> {
+        db.rollback();
+        fail(QStringLiteral("no serial number from"), why);
+        return std::nullopt;
+    };
+    QSqlQuery next(db);
+    next.prepare(QStringLiteral(
+        "UPDATE serial_counter SET last_value = CASE WHEN last_value + 1 < ? THEN ? "
+        "ELSE last_value + 1 END WHERE id = 1 RETURNING last_value"));
+    next.addBindValue(atLeast);
+    next.addBindValue(atLeast);
+    if (!next.exec() || !next.next()) {
+        m_ready = false;
+        return giveUp(sqlError(next.lastError()));
+    }
+    const qint64 number = next.value(0).toLongLong();
+    next.finish();
+    if (number >= limit) {
+        return giveUp(QStringLiteral("the serial numbers are used up (the next would be %1, the "
+                                     "last there is %2)")
+                          .arg(number)
+                          .arg(limit - 1));
+    }
+    QSqlQuery keep(db);
+    keep.prepare(QStringLiteral("INSERT INTO serial_numbers (serial_number, allocated_utc, bench, "
+                                "port) VALUES (?, ?, ?, ?)"));
+    keep.addBindValue(number);
+    keep.addBindValue(QString::fromStdString(utcNow()));
+    keep.addBindValue(bench);
+    keep.addBindValue(port);
+    if (!keep.exec()) {
+        return giveUp(sqlError(keep.lastError()));
+    }
+    if (!db.commit()) {
+        return giveUp(sqlError(db.lastError()));
+    }
+    return number;
 }
 
 bool RecordsStore::setNote(qint64 id, const std::string& note) {

@@ -82,6 +82,11 @@ class RecordsStore {
     // The listing's SQL and its bound values, for a query model over the same rows.
     static QString listQuery(const RunFilter& filter, QVariantList* values);
     std::optional<ServiceRun> run(qint64 id);
+    // The next serial number for a hopper, at least `atLeast`, below `limit`; never one handed
+    // out before, by this bench or any other on the database. Kept with the bench and the port
+    // it went to. Nothing, and error() says why, when the database cannot hand one out.
+    std::optional<qint64> takeSerialNumber(qint64 atLeast, qint64 limit, const QString& bench,
+                                           const QString& port);
     // The technician's note on a run, replaced.
     bool setNote(qint64 id, const std::string& note);
     QSqlDatabase database() const;

@@ -33,12 +33,30 @@ std::vector<std::string> version1(Dialect dialect) {
     };
 }
 
+// Version 2: serial numbers handed out to hoppers, unique across every bench on the database.
+// One counter row, moved on in a single statement (a row lock on PostgreSQL, the write lock on
+// SQLite), so two runners never get the same number; every number handed out is kept with
+// where it went, and a number whose write failed is never handed out again.
+std::vector<std::string> version2(Dialect dialect) {
+    const std::string big = dialect == Dialect::Postgres ? "BIGINT" : "INTEGER";
+    return {
+        "CREATE TABLE serial_counter (id INTEGER PRIMARY KEY, last_value " + big + " NOT NULL)",
+        "INSERT INTO serial_counter (id, last_value) VALUES (1, 0)",
+        "CREATE TABLE serial_numbers (serial_number " + big +
+            " PRIMARY KEY, allocated_utc TEXT NOT NULL, bench TEXT NOT NULL, port TEXT NOT NULL)",
+    };
+}
+
 }  // namespace
 
 std::vector<std::string> migrations(Dialect dialect, int fromVersion) {
     std::vector<std::string> out;
     if (fromVersion < 1) {
         out = version1(dialect);
+    }
+    if (fromVersion < 2) {
+        const auto steps = version2(dialect);
+        out.insert(out.end(), steps.begin(), steps.end());
     }
     if (!out.empty() || fromVersion < kSchemaVersion) {
         out.push_back("UPDATE pellix_schema SET version = " + std::to_string(kSchemaVersion));

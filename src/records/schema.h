@@ -10,7 +10,7 @@ enum class Dialect { Sqlite, Postgres };
 
 // The records' schema version this program writes. A database at a newer version is refused
 // untouched; an older one is brought forward by the migrations below, each in one transaction.
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
 
 // The statements that take a database from `fromVersion` to kSchemaVersion, in order; empty
 // when it is there already. Version 0 is an empty database.

@@ -19,6 +19,7 @@
 
 #include "app/recordswindow.h"
 #include "fakes.h"
+#include "postgrescluster.h"
 #include "records/recordsreport.h"
 #include "records/recordsstore.h"
 #include "records/recordswriter.h"
@@ -26,21 +27,6 @@
 using namespace pellix::records;
 
 namespace {
-
-// The cluster's state folder, or empty with `why` when there is none here.
-QString postgresState(QString* why) {
-    const QString state = qEnvironmentVariable("PELLIX_TEST_POSTGRES_STATE");
-    if (state.isEmpty()) {
-        *why = QStringLiteral("PELLIX_TEST_POSTGRES_STATE not set (run through ctest)");
-        return {};
-    }
-    QFile skip(state + QStringLiteral("/skip"));
-    if (skip.open(QIODevice::ReadOnly)) {
-        *why = QString::fromUtf8(skip.readAll()).trimmed();
-        return {};
-    }
-    return state;
-}
 
 bool cluster(const QString& state, const char* command) {
     return QProcess::execute(QStringLiteral(PELLIX_SOURCE_DIR "/scripts/pg-test-cluster.sh"),
@@ -60,34 +46,15 @@ struct Backend {
             address.sqlitePath = dir.filePath(QStringLiteral("records.sqlite"));
             return;
         }
-        state = postgresState(&skipped);
+        state = pellix::test::postgresState(&skipped);
         if (state.isEmpty()) {
             return;
         }
-        QFile url(state + QStringLiteral("/url"));
-        url.open(QIODevice::ReadOnly);
-        address = *parseDatabaseAddress(QString::fromUtf8(url.readAll()).trimmed(), nullptr);
-        {
-            QSqlDatabase wipe = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), "wipe");
-            wipe.setHostName(address.host);
-            wipe.setDatabaseName(address.database);
-            wipe.setUserName(address.user);
-            if (wipe.open()) {
-                QSqlQuery(wipe).exec(QStringLiteral(
-                    "DROP TABLE IF EXISTS run_values, runs, hoppers, pellix_schema"));
-            }
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("wipe"));
+        address = *parseDatabaseAddress(pellix::test::freshPostgresUrl(state), nullptr);
     }
     // In CI the PostgreSQL rows must run; elsewhere they skip and say why.
     bool skip() const {
-        if (skipped.isEmpty()) {
-            return false;
-        }
-        if (qEnvironmentVariableIsSet("PELLIX_REQUIRE_POSTGRES")) {
-            qFatal("PostgreSQL required but unavailable: %s", qPrintable(skipped));
-        }
-        return true;
+        return !skipped.isEmpty() && pellix::test::postgresMaySkip(skipped);
     }
 };
 

@@ -224,7 +224,10 @@ void CoinSettingHopper::onByte(std::uint8_t byte, Delivery& out) {
         case Stage::Off:
             break;
         case Stage::WaitReadyAnswer:
-            if (byte == 0x82) {
+            if (byte == 0x82 && m_silent) {
+                note("ready answered, but this hopper says nothing more");
+                m_stage = Stage::Off;
+            } else if (byte == 0x82) {
                 note("ready answered: data entry offered");
                 out.push_back({0, {0x83}});
                 m_stage = Stage::Entry;
@@ -245,11 +248,14 @@ void CoinSettingHopper::onByte(std::uint8_t byte, Delivery& out) {
             if (m_saveFrame.size() < 32) {
                 break;
             }
-            std::string saved = "saved:";
+            std::string saved = m_storesWrites ? "saved:" : "save acknowledged but not stored:";
             for (std::size_t c = 0; c < 16; ++c) {
-                m_coinNumbers[c] =
+                const auto value =
                     static_cast<std::uint16_t>(m_saveFrame[2 * c] << 8 | m_saveFrame[2 * c + 1]);
-                saved += " " + std::to_string(m_coinNumbers[c]);
+                if (m_storesWrites) {
+                    m_coinNumbers[c] = value;
+                }
+                saved += " " + std::to_string(value);
             }
             note(saved);
             Bytes answer{0x84};
@@ -444,6 +450,12 @@ Bytes HardwareTestHopper::selfTest() const {
     return out;
 }
 
+void HardwareTestHopper::setSerialNumber(std::uint32_t serial) {
+    m_record[60] = static_cast<std::uint8_t>(serial);
+    m_record[61] = static_cast<std::uint8_t>(serial >> 8);
+    m_record[62] = static_cast<std::uint8_t>(serial >> 16);
+}
+
 Delivery HardwareTestHopper::setDip(std::uint8_t dip) {
     m_dip = dip;
     if (!isOn() || m_stage != Stage::Monitor) {
@@ -468,7 +480,10 @@ void HardwareTestHopper::onByte(std::uint8_t byte, Delivery& out) {
         case Stage::Off:
             break;
         case Stage::WaitPromptReply:
-            if (byte == 0x60) {
+            if (byte == 0x60 && m_silent) {
+                note("prompt answered, but this hopper says nothing more");
+                m_stage = Stage::Off;
+            } else if (byte == 0x60) {
                 note("prompt answered: self-test runs");
                 out.push_back({0, selfTest()});
                 m_stage = Stage::Monitor;
@@ -493,7 +508,10 @@ void HardwareTestHopper::onByte(std::uint8_t byte, Delivery& out) {
             break;
         case Stage::ReceivingRecord:
             m_incomingRecord.push_back(byte);
-            if (m_incomingRecord.size() == m_record.size()) {
+            if (m_incomingRecord.size() == m_record.size() && !m_storesWrites) {
+                note("flash record write not stored");
+                m_stage = Stage::Monitor;
+            } else if (m_incomingRecord.size() == m_record.size()) {
                 std::copy(m_incomingRecord.begin(), m_incomingRecord.end(), m_record.begin());
                 const auto text = [this](std::size_t offset, std::size_t length) {
                     std::string s(m_record.begin() + static_cast<long>(offset),

@@ -122,6 +122,8 @@ class CoinSettingHopper final : public Hopper {
     std::array<std::uint16_t, 16> m_coinNumbers{1000, 500, 200, 100, 50, 20, 10, 5,
                                                 2,    1,   0,   0,   0,  0,  0,  0};
     std::uint8_t m_skipLength = 4;  // N: length of the block part the tool skips, 1 to 255
+    bool m_storesWrites = true;     // false: a save is acknowledged but not kept
+    bool m_silent = false;          // true: nothing after the ready answer
 
   protected:
     Delivery onPowerOn() override;
@@ -171,6 +173,10 @@ class HardwareTestHopper final : public Hopper {
                         Outcome::Pass, Outcome::Pass, Outcome::Pass};
     std::uint8_t m_dip = 0x05;
     std::array<std::uint8_t, kRecordSize> m_record{};
+    bool m_storesWrites = true;  // false: a flash write is taken but not kept
+    bool m_silent = false;       // true: nothing after the prompt reply
+    // The serial number in the flash record (3 bytes, least significant first).
+    void setSerialNumber(std::uint32_t serial);
 
   protected:
     Delivery onPowerOn() override;

@@ -59,6 +59,20 @@ std::optional<std::string> HopperLine::arm(Fault fault, int count, int pauseMs) 
 }
 
 Delivery HopperLine::deliver(Delivery reply) {
+    reply = withFault(std::move(reply));
+    if (m_paceMs <= 0) {
+        return reply;
+    }
+    Delivery paced;
+    for (const Chunk& chunk : reply) {
+        for (std::size_t i = 0; i < chunk.bytes.size(); ++i) {
+            paced.push_back({i == 0 ? chunk.delayMs + m_paceMs : m_paceMs, {chunk.bytes[i]}});
+        }
+    }
+    return paced;
+}
+
+Delivery HopperLine::withFault(Delivery reply) {
     if (reply.empty() || !m_fault) {
         return reply;
     }

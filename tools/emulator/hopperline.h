@@ -33,6 +33,8 @@ class HopperLine {
         : m_hopper(std::move(hopper)), m_random(seed) {}
 
     Hopper& hopper() { return *m_hopper; }
+    // A new hopper on this line (the old one is taken away); faults armed stay armed.
+    void replace(std::unique_ptr<Hopper> hopper) { m_hopper = std::move(hopper); }
     Mode mode() const { return m_hopper->mode(); }
 
     // Arms a fault for the next reply. `count` is the split point (bytes in the first write,
@@ -45,15 +47,21 @@ class HopperLine {
     Delivery fromPc(std::span<const std::uint8_t> bytes) {
         return deliver(m_hopper->receive(bytes));
     }
-    // Applies the armed fault (if any) to a reply that is not empty, and disarms it.
+    // Applies the armed fault (if any) to a reply that is not empty, and disarms it; a slow
+    // hopper's reply then goes out a byte at a time.
     Delivery deliver(Delivery reply);
+    // A slow hopper: every byte it sends comes `ms` after the one before (0: as fast as it can).
+    void setPace(int ms) { m_paceMs = ms; }
 
   private:
+    Delivery withFault(Delivery reply);
+
     std::unique_ptr<Hopper> m_hopper;
     std::mt19937 m_random;
     std::optional<Fault> m_fault;
     int m_count = 0;
     int m_pauseMs = 0;
+    int m_paceMs = 0;
 };
 
 }  // namespace pellix::emulator

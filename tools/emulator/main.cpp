@@ -18,6 +18,7 @@
 #include <memory>
 
 #include "console.h"
+#include "fleet.h"
 #include "ptyport.h"
 
 using namespace pellix::emulator;
@@ -46,6 +47,93 @@ struct Served {
 namespace pellix::emulator {
 int runReplay(int argc, char* argv[]);
 }
+
+namespace {
+
+int fail(const QString& text) {
+    std::fprintf(stderr, "pellix-hopper-emulator: %s\n", qPrintable(text));
+    return 2;
+}
+
+void endOnSignals();
+
+// --count N: a fleet of one interface's hoppers, served until a signal or "quit" on input.
+int runFleet(const QCommandLineParser& parser, const QCommandLineOption& count,
+             const QCommandLineOption& fault, const QCommandLineOption& nextHopper,
+             const QCommandLineOption& linkDir, const QCommandLineOption& quiet, Variant variant,
+             std::uint32_t seed, std::vector<Outcomes> outcomes) {
+    FleetPlan plan;
+    bool ok = false;
+    plan.count = parser.value(count).toInt(&ok);
+    if (!ok || plan.count < 1 || plan.count > 256) {
+        return fail(QStringLiteral("--count takes 1 to 256"));
+    }
+    const QStringList args = parser.positionalArguments();
+    const auto mode = args.size() == 1 ? modeFromName(args[0].toStdString()) : std::nullopt;
+    if (!mode || (*mode != Mode::HardwareTest && *mode != Mode::CoinSetting)) {
+        return fail(QStringLiteral("a fleet serves one interface, hwtest or coinsetting"));
+    }
+    plan.mode = *mode;
+    plan.linkDir = parser.value(linkDir);
+    plan.variant = variant;
+    plan.seed = seed;
+    plan.outcomes = std::move(outcomes);
+    for (const QString& entry : parser.values(fault)) {
+        const int position = entry.section(QLatin1Char('='), 0, 0).toInt(&ok);
+        const auto kind = fleetFaultFromName(entry.section(QLatin1Char('='), 1).toStdString());
+        if (!ok || position < 1 || position > plan.count || !kind) {
+            return fail(QStringLiteral("--fault takes K=nostore, K=unplug, K=slow or K=silent "
+                                       "with K a position 1 to %1, not %2")
+                            .arg(plan.count)
+                            .arg(entry));
+        }
+        plan.faults[position] = *kind;
+    }
+    if (parser.isSet(nextHopper)) {
+        const int ms = parser.value(nextHopper).toInt(&ok);
+        if (!ok || ms < 0) {
+            return fail(QStringLiteral("--next-hopper takes milliseconds"));
+        }
+        plan.nextHopperMs = ms;
+    }
+    Fleet fleet(std::move(plan), say, !parser.isSet(quiet));
+    QString error;
+    if (!fleet.start(error)) {
+        return fail(error);
+    }
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&input] {
+        char buffer[256];
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n <= 0) {
+            input.setEnabled(false);
+        } else if (QByteArray(buffer, static_cast<int>(n)).trimmed() == "quit") {
+            QCoreApplication::quit();
+        }
+    });
+    endOnSignals();
+    return QCoreApplication::exec();
+}
+
+}  // namespace
+
+namespace {
+
+// Ending by a signal still removes the links and closes the ports.
+void endOnSignals() {
+    if (::pipe(g_signalPipe) != 0) {
+        return;
+    }
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);
+    auto* signalled = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, qApp);
+    QObject::connect(signalled, &QSocketNotifier::activated, [] { QCoreApplication::quit(); });
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
     // replay FILE [--fast] [--match]: the hopper's side of a saved traffic capture.
@@ -91,26 +179,53 @@ int main(int argc, char* argv[]) {
                                   QStringLiteral("N"), QStringLiteral("1"));
     const QCommandLineOption quiet(QStringLiteral("quiet"),
                                    QStringLiteral("Do not print the traffic."));
-    parser.addOptions({linkDir, powerOn, variant, results, seed, quiet});
+    const QCommandLineOption count(
+        QStringLiteral("count"),
+        QStringLiteral("A fleet: N hoppers of the one interface named (hwtest or coinsetting), "
+                       "offered as DIR/<interface>1 ... DIR/<interface>N, all switched on. "
+                       "--results then takes one six-letter entry per hopper, comma-separated, "
+                       "taken in turn."),
+        QStringLiteral("N"));
+    const QCommandLineOption fault(
+        QStringLiteral("fault"),
+        QStringLiteral("Fleet: what is wrong with the first hopper at position K: nostore (a "
+                       "write is acknowledged, not kept), unplug (pulled in the middle of its "
+                       "test, then a healthy one plugged in), slow or silent. Repeatable."),
+        QStringLiteral("K=FAULT"));
+    const QCommandLineOption nextHopper(
+        QStringLiteral("next-hopper"),
+        QStringLiteral("Fleet: once the PC is done with a hopper and the line has been quiet for "
+                       "MS milliseconds, switch on a new hopper at that position."),
+        QStringLiteral("MS"));
+    parser.addOptions({linkDir, powerOn, variant, results, seed, quiet, count, fault, nextHopper});
     parser.process(app);
 
-    const auto fail = [](const QString& text) {
-        std::fprintf(stderr, "pellix-hopper-emulator: %s\n", qPrintable(text));
-        return 2;
-    };
     const auto firmware = variantFromName(parser.value(variant).toStdString());
     if (!firmware) {
         return fail(QStringLiteral("unknown --variant %1").arg(parser.value(variant)));
     }
-    const auto outcomes = outcomesFromText(parser.value(results).toStdString());
-    if (!outcomes) {
-        return fail(QStringLiteral("--results takes six letters P, F or U"));
+    std::vector<Outcomes> outcomeList;
+    for (const QString& entry : parser.value(results).split(QLatin1Char(','))) {
+        const auto outcomes = outcomesFromText(entry.trimmed().toStdString());
+        if (!outcomes) {
+            return fail(QStringLiteral("--results takes six letters P, F or U (per hopper of a "
+                                       "fleet, comma-separated)"));
+        }
+        outcomeList.push_back(*outcomes);
     }
     bool seedOk = false;
     const std::uint32_t seedValue = parser.value(seed).toUInt(&seedOk);
     if (!seedOk) {
         return fail(QStringLiteral("--seed takes a whole number"));
     }
+    if (parser.isSet(count)) {
+        return runFleet(parser, count, fault, nextHopper, linkDir, quiet, *firmware, seedValue,
+                        outcomeList);
+    }
+    if (outcomeList.size() != 1) {
+        return fail(QStringLiteral("--results takes one entry without --count"));
+    }
+    const Outcomes* outcomes = &outcomeList.front();
 
     // Interface -> device ("" = a new pseudo-terminal), in the order given, once each.
     std::map<Mode, QString> wanted;
@@ -226,16 +341,7 @@ int main(int argc, char* argv[]) {
         }
     });
 
-    // Ending by a signal still removes the links and closes the ports.
-    if (::pipe(g_signalPipe) == 0) {
-        struct sigaction action {};
-        action.sa_handler = onSignal;
-        ::sigaction(SIGINT, &action, nullptr);
-        ::sigaction(SIGTERM, &action, nullptr);
-        ::sigaction(SIGHUP, &action, nullptr);
-    }
-    QSocketNotifier signalled(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalled, &QSocketNotifier::activated, [] { QCoreApplication::quit(); });
+    endOnSignals();
 
     const int code = QCoreApplication::exec();
     served.clear();

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "common/lineport.h"
+#include "records/servicerun.h"
+
+namespace pellix::line {
+
+// What a job tells the runner about the hoppers on its position.
+class JobHost {
+  public:
+    // A hopper's stream began: a run starts.
+    virtual void runStarted() = 0;
+    // What the position does now, for the operator ("testing", "writing flash").
+    virtual void phaseChanged(std::string_view phase) = 0;
+    // A fresh serial number for the hopper about to be written, never handed out before; nothing
+    // and `error` says why when there is none.
+    virtual std::optional<std::uint32_t> takeSerialNumber(std::string& error) = 0;
+    // The run is over and judged; the host adds the traffic and keeps it.
+    virtual void runFinished(records::ServiceRun run) = 0;
+
+  protected:
+    ~JobHost() = default;
+};
+
+// One position's work on each hopper plugged into it: the tool's own engine for the interface,
+// driven without a window. Bytes and time-outs come through the position's line port.
+class LineJob : public LineEngine {
+  public:
+    virtual ~LineJob() = default;
+    // The job's time-outs, numbered as the line port is to number them.
+    virtual std::span<const LineTimeout> timeouts() const = 0;
+    // The port the next runs come through ("COM5", "/dev/ttyUSB3").
+    virtual void setPort(std::string port, std::string device) = 0;
+    // Ends a run in progress as incomplete (the device went away, the operator stopped at once);
+    // the job then waits for the next hopper.
+    virtual void abandon(const std::string& why) = 0;
+    virtual bool running() const = 0;
+};
+
+// How long a job waits, in milliseconds.
+struct JobTimes {
+    int quietMs = 5000;   // no byte for this long in the middle of a stream: the hopper is silent
+    int prismMs = 10000;  // for the prism sensor's result once the monitor phase has begun
+    int recordMs = 3000;  // for a flash record after asking for it
+    int settleMs = 500;   // after a flash write, before reading it back
+};
+
+}  // namespace pellix::line
