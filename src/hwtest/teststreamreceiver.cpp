@@ -320,9 +320,8 @@ void TestStreamReceiver::recordSerial(std::uint8_t b) {
 void TestStreamReceiver::recordModes(std::uint8_t byte) {
     // The mode bytes are not shown: the lists keep what the operator chose. A listener that
     // checks a record read back still hears them.
-    m_view.recordMode(static_cast<FlashField>(static_cast<int>(FlashField::CompanyMode) +
-                                              m_fieldCount),
-                      byte);
+    m_view.recordMode(
+        static_cast<FlashField>(static_cast<int>(FlashField::CompanyMode) + m_fieldCount), byte);
     ++m_fieldCount;
     if (m_fieldCount >= kModeBytes) {
         m_fieldCount = 0;

@@ -7,8 +7,8 @@ namespace pellix::line {
 
 using records::Outcome;
 
-CoinSettingJob::CoinSettingJob(LinePort& line, JobHost& host, NoteSink& notes,
-                               CoinNumbers numbers, JobTimes times)
+CoinSettingJob::CoinSettingJob(LinePort& line, JobHost& host, NoteSink& notes, CoinNumbers numbers,
+                               JobTimes times)
     : m_line(line),
       m_host(host),
       m_numbers(numbers),

@@ -227,14 +227,14 @@ void HwtestJob::writeFlash() {
                                                    static_cast<std::uint8_t>(*serial >> 16));
     const hwtest::FlashWrite write = record.encodeForWrite();
     if (!write.ok()) {  // the template was checked at start; only a serial could fail here
-        finish(Outcome::Incomplete, "the record with serial number " + record.serialNumber +
-                                        " cannot be written");
+        finish(Outcome::Incomplete,
+               "the record with serial number " + record.serialNumber + " cannot be written");
         return;
     }
     m_written = record.serialNumber;
-    m_expected = hwtest::FlashRecord::decode(
-        std::span<const std::uint8_t, hwtest::FlashRecord::kSize>(write.frame.data() + 1,
-                                                                  hwtest::FlashRecord::kSize));
+    m_expected =
+        hwtest::FlashRecord::decode(std::span<const std::uint8_t, hwtest::FlashRecord::kSize>(
+            write.frame.data() + 1, hwtest::FlashRecord::kSize));
     enter(Phase::Settle, "writing flash");
     m_receiver.writeFlash(record);
     m_recorder.flashWriteSent();
@@ -264,7 +264,7 @@ void HwtestJob::judge() {
             continue;
         }
         const std::string name(hwtest::testItemName(item));
-        faults.push_back(name + (!result                           ? ": no result"
+        faults.push_back(name + (!result                       ? ": no result"
                                  : *result == TestResult::Fail ? ": NG"
                                                                : ": not determined"));
     }

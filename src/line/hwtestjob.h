@@ -75,10 +75,10 @@ class HwtestJob final : public LineJob, private hwtest::TestStreamView {
     bool m_dipSeen = false;
     bool m_waitOver = false;  // the prism wait ran out
     bool m_readingRecord = false;
-    hwtest::FlashRecord m_record;  // the record being read
+    hwtest::FlashRecord m_record;                   // the record being read
     std::optional<hwtest::FlashRecord> m_expected;  // what the write should read back as
-    std::string m_written;   // serial number written
-    std::string m_readBack;  // "equal" or "differs" once read back
+    std::string m_written;                          // serial number written
+    std::string m_readBack;                         // "equal" or "differs" once read back
 };
 
 }  // namespace pellix::line

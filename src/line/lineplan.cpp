@@ -1,8 +1,8 @@
 #include "line/lineplan.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cctype>
+#include <charconv>
 
 #include "hwtest/hwtesttexts.h"
 
@@ -174,8 +174,9 @@ std::optional<std::vector<PortRef>> parsePortList(std::string_view text, int hig
             return std::nullopt;
         }
         if (*first < 1 || *last > highest || *first > *last) {
-            error = "\"" + std::string(part) + "\" names no port: COM numbers run from COM1 to COM" +
-                    std::to_string(highest) + ", a range from low to high";
+            error = "\"" + std::string(part) +
+                    "\" names no port: COM numbers run from COM1 to COM" + std::to_string(highest) +
+                    ", a range from low to high";
             return std::nullopt;
         }
         for (int n = *first; n <= *last; ++n) {
@@ -262,8 +263,9 @@ std::optional<FlashRecord> parseFlashTemplate(std::string_view text, std::string
             return std::nullopt;
         }
         if (it->field == FlashField::SerialNumber) {
-            error = where + "SerialNumber is not a template's: each hopper gets the next one "
-                            "from the database (--serial-from sets the first)";
+            error = where +
+                    "SerialNumber is not a template's: each hopper gets the next one "
+                    "from the database (--serial-from sets the first)";
             return std::nullopt;
         }
         const auto index = static_cast<std::size_t>(it - kKeys.begin());

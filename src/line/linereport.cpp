@@ -4,11 +4,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 namespace pellix::line {
 namespace {
-
 
 QString kindName(PositionEvent::Kind kind) {
     switch (kind) {
@@ -52,9 +53,9 @@ class JsonReport final : public LineReport {
         } else if (event.kind == PositionEvent::Kind::Absent) {
             line.insert(QStringLiteral("reason"), QString::fromStdString(event.text));
         } else if (event.run) {
-            line.insert(QStringLiteral("result"),
-                        event.run->outcome == records::Outcome::Pass ? QStringLiteral("pass")
-                                                                     : QStringLiteral("fail"));
+            line.insert(QStringLiteral("result"), event.run->outcome == records::Outcome::Pass
+                                                      ? QStringLiteral("pass")
+                                                      : QStringLiteral("fail"));
             line.insert(QStringLiteral("outcome"),
                         QString::fromUtf8(records::outcomeName(event.run->outcome)));
             if (!event.run->reason.empty()) {
@@ -76,9 +77,7 @@ class JsonReport final : public LineReport {
     }
 
   private:
-    static QString now() {
-        return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
-    }
+    static QString now() { return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs); }
     void write(const QJsonObject& line) {
         put(m_out, QString::fromUtf8(QJsonDocument(line).toJson(QJsonDocument::Compact)) +
                        QLatin1Char('\n'));
@@ -163,8 +162,7 @@ class TableReport final : public LineReport {
 
   private:
     QString paint(const QString& text, const char* code) const {
-        return m_colour ? QStringLiteral("\x1b[%1m%2\x1b[0m").arg(QLatin1String(code), text)
-                        : text;
+        return m_colour ? QStringLiteral("\x1b[%1m%2\x1b[0m").arg(QLatin1String(code), text) : text;
     }
     void erase() {
         if (m_drawn > 0) {
@@ -172,22 +170,31 @@ class TableReport final : public LineReport {
             m_drawn = 0;
         }
     }
+    // A long device path keeps its start and its end, where by-id names differ.
+    static QString fitted(const QString& text, int width) {
+        if (text.size() <= width) {
+            return text.leftJustified(width);
+        }
+        const int head = (width - 1) / 2;
+        return text.left(head) + QChar(0x2026) + text.right(width - 1 - head);
+    }
     void draw() {
         m_redraw.stop();
-        QString text;
-        const auto row = [](const QString& a, const QString& b, const QString& c,
-                            const QString& d, const QString& e, const QString& f) {
-            return QStringLiteral("%1 %2 %3 %4 %5 %6")
-                .arg(a, -14)
-                .arg(b, -22)
-                .arg(c, -9)
-                .arg(d, 5)
-                .arg(e, 5)
-                .arg(f);
+        int nameWidth = 8;
+        for (const PositionRow& r : m_rows) {
+            nameWidth = std::max(nameWidth, static_cast<int>(r.name.size()));
+        }
+        nameWidth = std::min(nameWidth, 40);
+        const auto row = [nameWidth](const QString& name, const QString& state,
+                                     const QString& serial, const QString& passed,
+                                     const QString& failed, const QString& last) {
+            return QStringLiteral("%1 %2 %3 %4 %5 %6\n")
+                .arg(fitted(name, nameWidth), state, serial.leftJustified(8),
+                     passed.rightJustified(5), failed.rightJustified(5), last);
         };
-        text += row(QStringLiteral("Position"), QStringLiteral("State"), QStringLiteral("Serial"),
-                    QStringLiteral("Pass"), QStringLiteral("Fail"), QStringLiteral("Last")) +
-                QLatin1Char('\n');
+        QString text = row(QStringLiteral("Position"), QStringLiteral("State").leftJustified(22),
+                           QStringLiteral("Serial"), QStringLiteral("Pass"), QStringLiteral("Fail"),
+                           QStringLiteral("Last"));
         for (const PositionRow& r : m_rows) {
             QString last = r.last.left(60);
             if (r.last.startsWith(QLatin1String("pass"))) {
@@ -195,15 +202,14 @@ class TableReport final : public LineReport {
             } else if (!r.last.isEmpty()) {
                 last = paint(last, "31");
             }
-            QString state = r.state.left(22).leftJustified(22);
+            QString state = fitted(r.state, 22);
             if (r.state.startsWith(QLatin1String("absent"))) {
                 state = paint(state, "2");
             } else if (r.state != QLatin1String("waiting") && r.state != QLatin1String("stopped")) {
                 state = paint(state, "33");
             }
-            text += row(r.name.right(14), state, r.serial, QString::number(r.passed),
-                        QString::number(r.failed), last) +
-                    QLatin1Char('\n');
+            text += row(r.name, state, r.serial, QString::number(r.passed),
+                        QString::number(r.failed), last);
         }
         erase();
         put(m_out, text);

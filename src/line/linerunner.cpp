@@ -62,7 +62,8 @@ void LineRunner::add(PortRef ref) {
     row.state = QStringLiteral("opening");
     m_rows.push_back(row);
     auto position = std::make_unique<Position>(
-        std::move(ref), [this, index = m_positions.size()](QString& why) {
+        std::move(ref),
+        [this, index = m_positions.size()](QString& why) {
             return deviceFor(m_positions[index]->ref(), why);
         },
         m_makeJob, static_cast<PositionHost&>(*this), std::make_unique<QtSerialPort>(),
@@ -171,15 +172,14 @@ void LineRunner::finishIfDone() {
     }
 }
 
-std::optional<std::uint32_t> LineRunner::takeSerialNumber(Position& position,
-                                                          std::string& error) {
+std::optional<std::uint32_t> LineRunner::takeSerialNumber(Position& position, std::string& error) {
     if (!m_serials) {
         error = "no database for serial numbers";
         return std::nullopt;
     }
-    const auto number = m_serials->takeSerialNumber(
-        m_options.serialFrom, hwtest::FlashRecord::kSerialLimit,
-        QSysInfo::machineHostName(), position.name());
+    const auto number =
+        m_serials->takeSerialNumber(m_options.serialFrom, hwtest::FlashRecord::kSerialLimit,
+                                    QSysInfo::machineHostName(), position.name());
     if (!number) {
         error = m_serials->error().toStdString();
         return std::nullopt;

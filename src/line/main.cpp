@@ -72,7 +72,8 @@ std::optional<CoinNumbers> readNumbers(const QString& path, QString& error) {
     }
     const SaveCheck check = checkBoxes(boxes);
     if (check.outcome == SaveCheck::Outcome::OutOfRange) {
-        error = path + QStringLiteral(": coin number %1 is above 65535").arg(check.channelIndex + 1);
+        error =
+            path + QStringLiteral(": coin number %1 is above 65535").arg(check.channelIndex + 1);
         return std::nullopt;
     }
     if (check.outcome == SaveCheck::Outcome::AllZero) {
@@ -99,7 +100,8 @@ int main(int argc, char* argv[]) {
         "arguments. Ctrl+C lets the hoppers under test finish; a second Ctrl+C stops at once."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("hwtest or coinsetting"));
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 QStringLiteral("hwtest or coinsetting"));
     const QCommandLineOption ports(
         QStringLiteral("ports"),
         QStringLiteral("The positions: COM numbers, ranges (COM5-COM20) and device paths, "
@@ -155,7 +157,7 @@ int main(int argc, char* argv[]) {
         return usageError(QStringLiteral("give one command, hwtest or coinsetting (see --help)"));
     }
     options.interface = args[0] == QLatin1String("hwtest") ? LineInterface::HardwareTest
-                                                            : LineInterface::CoinSetting;
+                                                           : LineInterface::CoinSetting;
     if (!parser.isSet(ports) && !parser.isSet(allNew)) {
         return usageError(QStringLiteral("name the positions with --ports, or give --all-new"));
     }

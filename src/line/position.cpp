@@ -1,5 +1,6 @@
 #include "line/position.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 
 #include "records/newrun.h"
@@ -13,15 +14,16 @@ Position::Position(PortRef ref, Resolve resolve, const MakeJob& makeJob, Positio
       m_resolve(std::move(resolve)),
       m_host(host),
       m_port(std::move(port)),
-      m_capture("pellix-line",
-                CaptureClock{[this] { return m_clock.nsecsElapsed() / 1000; },
-                             [] {
-                                 return QDateTime::currentDateTimeUtc()
-                                     .toString(Qt::ISODateWithMs)
-                                     .toStdString();
-                             }}),
+      m_capture(
+          "pellix-line",
+          CaptureClock{
+              [this] { return m_clock.nsecsElapsed() / 1000; },
+              [] {
+                  return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
+              }}),
       m_hopperLimit(hopperLimit) {
     m_clock.start();
+    m_capture.setTool("pellix-line " + QCoreApplication::applicationVersion().toStdString());
     m_job = makeJob(*this, *this, m_capture);
     for (const LineTimeout& timeout : m_job->timeouts()) {
         auto* timer = new QTimer(this);
@@ -124,8 +126,6 @@ void Position::stopTimeout(std::size_t timeout) {
 }
 
 void Position::runStarted() {
-    // Each run keeps the traffic of its own hopper.
-    m_capture.clear();
     m_capture.note("a hopper's stream began on " + m_device.toStdString());
     tell(PositionEvent::Kind::Started);
 }
@@ -143,6 +143,7 @@ std::optional<std::uint32_t> Position::takeSerialNumber(std::string& error) {
 
 void Position::runFinished(records::ServiceRun run) {
     run.capture = records::captureText(&m_capture);
+    m_capture.clear();  // each run keeps the traffic since the one before ended
     PositionEvent event{PositionEvent::Kind::Finished, {}, &run};
     m_host.positionEvent(*this, event);
     if (m_hopperLimit > 0 && ++m_hoppers >= m_hopperLimit) {

@@ -359,9 +359,9 @@ std::optional<qint64> RecordsStore::takeSerialNumber(qint64 atLeast, qint64 limi
         return std::nullopt;
     };
     QSqlQuery next(db);
-    next.prepare(QStringLiteral(
-        "UPDATE serial_counter SET last_value = CASE WHEN last_value + 1 < ? THEN ? "
-        "ELSE last_value + 1 END WHERE id = 1 RETURNING last_value"));
+    next.prepare(
+        QStringLiteral("UPDATE serial_counter SET last_value = CASE WHEN last_value + 1 < ? THEN ? "
+                       "ELSE last_value + 1 END WHERE id = 1 RETURNING last_value"));
     next.addBindValue(atLeast);
     next.addBindValue(atLeast);
     if (!next.exec() || !next.next()) {
@@ -377,8 +377,9 @@ std::optional<qint64> RecordsStore::takeSerialNumber(qint64 atLeast, qint64 limi
                           .arg(limit - 1));
     }
     QSqlQuery keep(db);
-    keep.prepare(QStringLiteral("INSERT INTO serial_numbers (serial_number, allocated_utc, bench, "
-                                "port) VALUES (?, ?, ?, ?)"));
+    keep.prepare(
+        QStringLiteral("INSERT INTO serial_numbers (serial_number, allocated_utc, bench, "
+                       "port) VALUES (?, ?, ?, ?)"));
     keep.addBindValue(number);
     keep.addBindValue(QString::fromStdString(utcNow()));
     keep.addBindValue(bench);

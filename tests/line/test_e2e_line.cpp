@@ -27,8 +27,8 @@ struct Fleet {
     Fleet(const QString& dir, int count, const QStringList& extra) : dir(dir) {
         process.setProgram(program("pellix-hopper-emulator"));
         process.setArguments(QStringList{QStringLiteral("--count"), QString::number(count),
-                                          QStringLiteral("--link-dir"), dir,
-                                          QStringLiteral("--quiet")} +
+                                         QStringLiteral("--link-dir"), dir,
+                                         QStringLiteral("--quiet")} +
                              extra);
         process.start();
         last = QDir(dir).filePath(QStringLiteral("hwtest%1").arg(count));
@@ -37,7 +37,9 @@ struct Fleet {
         process.terminate();
         process.waitForFinished(5000);
     }
-    bool ready() { return QTest::qWaitFor([&] { return QFileInfo::exists(last); }, 10000); }
+    bool ready() {
+        return QTest::qWaitFor([&] { return QFileInfo::exists(last); }, 10000);
+    }
     QString ports(int count, const QString& interface = QStringLiteral("hwtest")) const {
         QStringList list;
         for (int n = 1; n <= count; ++n) {
@@ -113,12 +115,12 @@ class TestE2eLine : public QObject {
     // again.
     void fleetOfSixteen() {
         QTemporaryDir dir;
-        Fleet fleet(dir.path(), 16,
-                    {QStringLiteral("--results"), QStringLiteral("PPPPPP,PPPPPP,PPFPPP,PPPPPP"),
-                     QStringLiteral("--fault"), QStringLiteral("6=nostore"),
-                     QStringLiteral("--fault"), QStringLiteral("5=unplug"),
-                     QStringLiteral("--fault"), QStringLiteral("9=slow"),
-                     QStringLiteral("hwtest")});
+        Fleet fleet(
+            dir.path(), 16,
+            {QStringLiteral("--results"), QStringLiteral("PPPPPP,PPPPPP,PPFPPP,PPPPPP"),
+             QStringLiteral("--fault"), QStringLiteral("6=nostore"), QStringLiteral("--fault"),
+             QStringLiteral("5=unplug"), QStringLiteral("--fault"), QStringLiteral("9=slow"),
+             QStringLiteral("hwtest")});
         QVERIFY(fleet.ready());
         const QString database = dir.filePath(QStringLiteral("records.sqlite"));
         Runner runner(dir.path(),
@@ -151,10 +153,9 @@ class TestE2eLine : public QObject {
                 QVERIFY(serial.toInt() >= 500);
                 written.insert(serial);
             }
-            const bool motorStopNG = position == QLatin1String("hwtest3") ||
-                                     position == QLatin1String("hwtest7") ||
-                                     position == QLatin1String("hwtest11") ||
-                                     position == QLatin1String("hwtest15");
+            const bool motorStopNG =
+                position == QLatin1String("hwtest3") || position == QLatin1String("hwtest7") ||
+                position == QLatin1String("hwtest11") || position == QLatin1String("hwtest15");
             if (row.outcome != QLatin1String("incomplete")) {
                 QCOMPARE(values.at("result Motor Stop"), std::string(motorStopNG ? "NG" : "OK"));
             }
@@ -191,11 +192,16 @@ class TestE2eLine : public QObject {
         Fleet fleetB(b.path(), 4, fleetArgs);
         QVERIFY(fleetA.ready() && fleetB.ready());
         const auto runnerArgs = [&](const Fleet& fleet, const QString& dir) {
-            return QStringList{QStringLiteral("hwtest"),       QStringLiteral("--ports"),
-                               fleet.ports(4),                 QStringLiteral("--write-flash"),
-                               flashTemplate(dir, kOrder),     QStringLiteral("--database"),
-                               url,                            QStringLiteral("--hoppers"),
-                               QStringLiteral("3"),            QStringLiteral("--json")};
+            return QStringList{QStringLiteral("hwtest"),
+                               QStringLiteral("--ports"),
+                               fleet.ports(4),
+                               QStringLiteral("--write-flash"),
+                               flashTemplate(dir, kOrder),
+                               QStringLiteral("--database"),
+                               url,
+                               QStringLiteral("--hoppers"),
+                               QStringLiteral("3"),
+                               QStringLiteral("--json")};
         };
         Runner first(a.path(), runnerArgs(fleetA, a.path()));
         Runner second(b.path(), runnerArgs(fleetB, b.path()));
@@ -281,10 +287,15 @@ class TestE2eLine : public QObject {
         QTest::newRow("field too long")
             << QStringList{"hwtest", "--ports", "PTY", "--write-flash", "LONG"}
             << "ProductCode cannot be written: longer than 20 characters";
-        QTest::newRow("no numbers") << QStringList{"coinsetting", "--ports", "PTY"}
-                                    << "coinsetting needs --numbers FILE";
+        QTest::newRow("no numbers")
+            << QStringList{"coinsetting", "--ports", "PTY"} << "coinsetting needs --numbers FILE";
         QTest::newRow("no database for serial numbers")
-            << QStringList{"hwtest", "--ports", "PTY", "--write-flash", "GOOD", "--database",
+            << QStringList{"hwtest",
+                           "--ports",
+                           "PTY",
+                           "--write-flash",
+                           "GOOD",
+                           "--database",
                            "/proc/pellix/records.sqlite"}
             << "no serial numbers to hand out";
     }

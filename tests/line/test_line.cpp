@@ -99,12 +99,18 @@ class TestLine : public QObject {
         QTest::addColumn<QString>("expected");  // names joined by spaces, or "error"
         QTest::newRow("range, repeat, path") << "COM5-COM7, com6,/dev/serial/by-id/usb-x"
                                              << "COM5 COM6 COM7 /dev/serial/by-id/usb-x";
-        QTest::newRow("one") << "COM12" << "COM12";
-        QTest::newRow("names nothing") << " , " << "error";
-        QTest::newRow("no such number") << "COM0" << "error";
-        QTest::newRow("range backwards") << "COM9-COM3" << "error";
-        QTest::newRow("beyond the numbering") << "COM5-COM999" << "error";
-        QTest::newRow("not a port") << "USB1" << "error";
+        QTest::newRow("one") << "COM12"
+                             << "COM12";
+        QTest::newRow("names nothing") << " , "
+                                       << "error";
+        QTest::newRow("no such number") << "COM0"
+                                        << "error";
+        QTest::newRow("range backwards") << "COM9-COM3"
+                                         << "error";
+        QTest::newRow("beyond the numbering") << "COM5-COM999"
+                                              << "error";
+        QTest::newRow("not a port") << "USB1"
+                                    << "error";
     }
     void portLists() {
         QFETCH(QString, text);
@@ -154,19 +160,41 @@ class TestLine : public QObject {
         QTest::addColumn<QString>("rule");
         QTest::addColumn<QString>("outcome");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("healthy") << "PPPPPP" << "" << "all" << "pass" << "";
-        QTest::newRow("motor stop NG") << "PPFPPP" << "" << "all" << "fail" << "Motor Stop: NG";
-        QTest::newRow("prism sees one coin")
-            << "PPPPFP" << "" << "all" << "fail" << "Prism Sensor: no result";
-        QTest::newRow("prism left out") << "PPPPFP" << "" << "all,-prism-sensor" << "pass" << "";
-        QTest::newRow("write not kept")
-            << "PPPPPP" << "nostore" << "all" << "fail"
-            << "SerialNumber: wrote \"00000017\", read \"12345678\"";
-        QTest::newRow("silent after the prompt")
-            << "PPPPPP" << "silent" << "all" << "incomplete" << "the hopper went silent";
-        QTest::newRow("no serial number")
-            << "PPPPPP" << "no-serials" << "all" << "incomplete"
-            << "no serial number to write: the database is down";
+        QTest::newRow("healthy") << "PPPPPP"
+                                 << ""
+                                 << "all"
+                                 << "pass"
+                                 << "";
+        QTest::newRow("motor stop NG") << "PPFPPP"
+                                       << ""
+                                       << "all"
+                                       << "fail"
+                                       << "Motor Stop: NG";
+        QTest::newRow("prism sees one coin") << "PPPPFP"
+                                             << ""
+                                             << "all"
+                                             << "fail"
+                                             << "Prism Sensor: no result";
+        QTest::newRow("prism left out") << "PPPPFP"
+                                        << ""
+                                        << "all,-prism-sensor"
+                                        << "pass"
+                                        << "";
+        QTest::newRow("write not kept") << "PPPPPP"
+                                        << "nostore"
+                                        << "all"
+                                        << "fail"
+                                        << "SerialNumber: wrote \"00000017\", read \"12345678\"";
+        QTest::newRow("silent after the prompt") << "PPPPPP"
+                                                 << "silent"
+                                                 << "all"
+                                                 << "incomplete"
+                                                 << "the hopper went silent";
+        QTest::newRow("no serial number") << "PPPPPP"
+                                          << "no-serials"
+                                          << "all"
+                                          << "incomplete"
+                                          << "no serial number to write: the database is down";
     }
     void hardwareTestRuns() {
         QFETCH(QString, results);
@@ -211,9 +239,15 @@ class TestLine : public QObject {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("outcome");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("kept") << "" << "pass" << "";
-        QTest::newRow("not kept") << "nostore" << "fail" << "the refreshed block shows other";
-        QTest::newRow("silent") << "silent" << "incomplete" << "the hopper went silent";
+        QTest::newRow("kept") << ""
+                              << "pass"
+                              << "";
+        QTest::newRow("not kept") << "nostore"
+                                  << "fail"
+                                  << "the refreshed block shows other";
+        QTest::newRow("silent") << "silent"
+                                << "incomplete"
+                                << "the hopper went silent";
     }
     void coinSettingRuns() {
         QFETCH(QString, fault);

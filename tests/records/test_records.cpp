@@ -53,9 +53,7 @@ struct Backend {
         address = *parseDatabaseAddress(pellix::test::freshPostgresUrl(state), nullptr);
     }
     // In CI the PostgreSQL rows must run; elsewhere they skip and say why.
-    bool skip() const {
-        return !skipped.isEmpty() && pellix::test::postgresMaySkip(skipped);
-    }
+    bool skip() const { return !skipped.isEmpty() && pellix::test::postgresMaySkip(skipped); }
 };
 
 ServiceRun hardwareTest(const std::string& key, const std::string& started,

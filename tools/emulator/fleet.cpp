@@ -41,10 +41,13 @@ bool Fleet::start(QString& error) {
             m_plan.linkDir.isEmpty() ? QString() : QDir(m_plan.linkDir).absoluteFilePath(name);
         member->port = std::make_unique<PtyPort>(
             *member->line, link, QString(), [this, name](const QString& text) {
-                if (m_logTraffic) {
-                    m_log(QStringLiteral("[%1] %2").arg(name, text));
-                }
+                m_log(QStringLiteral("[%1] %2").arg(name, text));
             });
+        member->port->setTrafficLogged(m_logTraffic);
+        if (m_observer) {
+            member->port->setTrafficObserver(
+                [this, n](bool fromPc, const Bytes& bytes) { m_observer(n, fromPc, bytes); });
+        }
         if (!member->port->plug()) {
             error = QStringLiteral("cannot serve %1: %2").arg(name, member->port->failure());
             return false;
@@ -55,8 +58,10 @@ bool Fleet::start(QString& error) {
                   .arg(link.isEmpty() ? QString() : QStringLiteral("  (link %1)").arg(link)));
         m_members.push_back(std::move(member));
     }
-    for (const auto& member : m_members) {
-        switchOn(*member);
+    for (const auto& owned : m_members) {
+        Member* member = owned.get();
+        QTimer::singleShot((member->position - 1) * m_plan.staggerMs, this,
+                           [this, member] { switchOn(*member); });
     }
     m_watch.start();
     return true;
@@ -75,8 +80,8 @@ std::unique_ptr<Hopper> Fleet::hopperFor(Member& member) const {
                                              m_plan.outcomes.size()];
         }
         // Each hopper comes with a serial number of its own from the factory.
-        hw->setSerialNumber(static_cast<std::uint32_t>(100000 + member.position * 1000 +
-                                                       member.hoppers));
+        hw->setSerialNumber(
+            static_cast<std::uint32_t>(100000 + member.position * 1000 + member.hoppers));
         hw->m_storesWrites = fault != FleetFault::NoStore;
         hw->m_silent = fault == FleetFault::Silent;
     } else if (auto* cs = dynamic_cast<CoinSettingHopper*>(hopper.get())) {

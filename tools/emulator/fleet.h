@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
-#include <QElapsedTimer>
 #include <QTimer>
 
 #include <functional>
@@ -39,6 +39,9 @@ struct FleetPlan {
     // When set: once a hopper is done (the PC finished with it and the line has been quiet this
     // long), the next hopper is switched on at that position.
     std::optional<int> nextHopperMs;
+    // Position n's first hopper is switched on (n - 1) * staggerMs after the first: hoppers
+    // plugged in one after another rather than all in the same instant.
+    int staggerMs = 0;
     static constexpr int kSlowPaceMs = 25;
     static constexpr int kUnplugForMs = 1000;
 };
@@ -55,6 +58,9 @@ class Fleet final : public QObject {
 
     // Makes every port and switches each first hopper on; false, with `error`, when one fails.
     bool start(QString& error);
+    // Every position's traffic as raw bytes, for measurements; set before start().
+    using Observer = std::function<void(int position, bool fromPc, const Bytes& bytes)>;
+    void setObserver(Observer observer) { m_observer = std::move(observer); }
 
   private:
     struct Member {
@@ -76,6 +82,7 @@ class Fleet final : public QObject {
     Log m_log;
     bool m_logTraffic;
     std::vector<std::unique_ptr<Member>> m_members;
+    Observer m_observer;
     QTimer m_watch;
     QElapsedTimer m_clock;
 };

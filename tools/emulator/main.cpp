@@ -58,13 +58,20 @@ int fail(const QString& text) {
 void endOnSignals();
 
 // --count N: a fleet of one interface's hoppers, served until a signal or "quit" on input.
-int runFleet(const QCommandLineParser& parser, const QCommandLineOption& count,
-             const QCommandLineOption& fault, const QCommandLineOption& nextHopper,
-             const QCommandLineOption& linkDir, const QCommandLineOption& quiet, Variant variant,
+struct FleetOptions {
+    const QCommandLineOption& count;
+    const QCommandLineOption& fault;
+    const QCommandLineOption& nextHopper;
+    const QCommandLineOption& stagger;
+    const QCommandLineOption& linkDir;
+    const QCommandLineOption& quiet;
+};
+
+int runFleet(const QCommandLineParser& parser, const FleetOptions& o, Variant variant,
              std::uint32_t seed, std::vector<Outcomes> outcomes) {
     FleetPlan plan;
     bool ok = false;
-    plan.count = parser.value(count).toInt(&ok);
+    plan.count = parser.value(o.count).toInt(&ok);
     if (!ok || plan.count < 1 || plan.count > 256) {
         return fail(QStringLiteral("--count takes 1 to 256"));
     }
@@ -74,11 +81,11 @@ int runFleet(const QCommandLineParser& parser, const QCommandLineOption& count,
         return fail(QStringLiteral("a fleet serves one interface, hwtest or coinsetting"));
     }
     plan.mode = *mode;
-    plan.linkDir = parser.value(linkDir);
+    plan.linkDir = parser.value(o.linkDir);
     plan.variant = variant;
     plan.seed = seed;
     plan.outcomes = std::move(outcomes);
-    for (const QString& entry : parser.values(fault)) {
+    for (const QString& entry : parser.values(o.fault)) {
         const int position = entry.section(QLatin1Char('='), 0, 0).toInt(&ok);
         const auto kind = fleetFaultFromName(entry.section(QLatin1Char('='), 1).toStdString());
         if (!ok || position < 1 || position > plan.count || !kind) {
@@ -89,14 +96,18 @@ int runFleet(const QCommandLineParser& parser, const QCommandLineOption& count,
         }
         plan.faults[position] = *kind;
     }
-    if (parser.isSet(nextHopper)) {
-        const int ms = parser.value(nextHopper).toInt(&ok);
+    plan.staggerMs = parser.value(o.stagger).toInt(&ok);
+    if (!ok || plan.staggerMs < 0) {
+        return fail(QStringLiteral("--stagger takes milliseconds"));
+    }
+    if (parser.isSet(o.nextHopper)) {
+        const int ms = parser.value(o.nextHopper).toInt(&ok);
         if (!ok || ms < 0) {
             return fail(QStringLiteral("--next-hopper takes milliseconds"));
         }
         plan.nextHopperMs = ms;
     }
-    Fleet fleet(std::move(plan), say, !parser.isSet(quiet));
+    Fleet fleet(std::move(plan), say, !parser.isSet(o.quiet));
     QString error;
     if (!fleet.start(error)) {
         return fail(error);
@@ -197,7 +208,13 @@ int main(int argc, char* argv[]) {
         QStringLiteral("Fleet: once the PC is done with a hopper and the line has been quiet for "
                        "MS milliseconds, switch on a new hopper at that position."),
         QStringLiteral("MS"));
-    parser.addOptions({linkDir, powerOn, variant, results, seed, quiet, count, fault, nextHopper});
+    const QCommandLineOption stagger(
+        QStringLiteral("stagger"),
+        QStringLiteral("Fleet: switch position n's first hopper on (n - 1) * MS milliseconds "
+                       "after the first."),
+        QStringLiteral("MS"), QStringLiteral("0"));
+    parser.addOptions(
+        {linkDir, powerOn, variant, results, seed, quiet, count, fault, nextHopper, stagger});
     parser.process(app);
 
     const auto firmware = variantFromName(parser.value(variant).toStdString());
@@ -208,8 +225,9 @@ int main(int argc, char* argv[]) {
     for (const QString& entry : parser.value(results).split(QLatin1Char(','))) {
         const auto outcomes = outcomesFromText(entry.trimmed().toStdString());
         if (!outcomes) {
-            return fail(QStringLiteral("--results takes six letters P, F or U (per hopper of a "
-                                       "fleet, comma-separated)"));
+            return fail(
+                QStringLiteral("--results takes six letters P, F or U (per hopper of a "
+                               "fleet, comma-separated)"));
         }
         outcomeList.push_back(*outcomes);
     }
@@ -219,8 +237,8 @@ int main(int argc, char* argv[]) {
         return fail(QStringLiteral("--seed takes a whole number"));
     }
     if (parser.isSet(count)) {
-        return runFleet(parser, count, fault, nextHopper, linkDir, quiet, *firmware, seedValue,
-                        outcomeList);
+        return runFleet(parser, {count, fault, nextHopper, stagger, linkDir, quiet}, *firmware,
+                        seedValue, outcomeList);
     }
     if (outcomeList.size() != 1) {
         return fail(QStringLiteral("--results takes one entry without --count"));

@@ -224,6 +224,12 @@ void PtyPort::writeNext() {
 }
 
 void PtyPort::logBytes(const char* direction, const Bytes& bytes) {
+    if (m_observer) {
+        m_observer(direction[0] == 'P', bytes);
+    }
+    if (!m_logTraffic) {
+        return;
+    }
     QString hex;
     for (std::uint8_t b : bytes) {
         hex += QStringLiteral(" %1").arg(b, 2, 16, QLatin1Char('0'));

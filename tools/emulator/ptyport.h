@@ -47,6 +47,12 @@ class PtyPort : public QObject {
     // would hear otherwise); without it, it is lost like bytes on an unconnected cable.
     void write(const Delivery& delivery, bool holdUntilOpen = false);
 
+    // Traffic in and out as raw bytes, told as it passes (`fromPc` for the PC's bytes); the log
+    // then need not spell it out.
+    using TrafficObserver = std::function<void(bool fromPc, const Bytes& bytes)>;
+    void setTrafficObserver(TrafficObserver observer) { m_observer = std::move(observer); }
+    void setTrafficLogged(bool logged) { m_logTraffic = logged; }
+
   signals:
     void farEndOpened();
     void farEndClosed();
@@ -71,6 +77,8 @@ class PtyPort : public QObject {
     std::deque<Chunk> m_queue;
     Delivery m_held;
     QTimer m_pace;
+    TrafficObserver m_observer;
+    bool m_logTraffic = true;
 };
 
 }  // namespace pellix::emulator
