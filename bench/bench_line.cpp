@@ -1,11 +1,13 @@
 // pellix-line at scale: one runner process serving 1, 8 and 32 emulated hardware test hoppers at
-// once, several hoppers per position. Measures how long each hopper's prompt waits for its 60
-// (from the write of the chunk that ends with the prompt to the read of the answer, both seen at
-// the hoppers' end), the runner's CPU time per hopper and its peak resident set.
-//   bench_line [ROUNDS]   (default 6 hoppers per position)
+// once, many hoppers per position. Measures how long a probe hopper's prompt waits for its 60
+// (from the write of the chunk that ends with the prompt to the read of the answer, seen at the
+// hopper's end) while the other positions are busy, the runner's own answer time from its
+// captures, its CPU time per hopper and its peak resident set.
+//   bench_line [HOPPERS]   (default 60 hoppers per position)
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -77,44 +79,58 @@ std::vector<double> runnerAnswerTimes(const QString& database) {
     return out;
 }
 
-Figures run(int ports, int rounds, int staggerMs) {
+// One probe hopper served in this process, where nothing else delays its clock, and `ports - 1`
+// hoppers served by an emulator process beside it as the load; all on one runner.
+Figures run(int ports, int hoppers, int staggerMs) {
     QTemporaryDir dir;
     Figures figures;
     QElapsedTimer clock;
     clock.start();
-    std::map<int, qint64> promptSent;  // by position
-    std::map<int, int> answered;       // by position
+    qint64 promptSent = -1;
+    int answered = 0;
     FleetPlan plan;
-    plan.count = ports;
-    plan.linkDir = dir.path();
+    plan.count = 1;
+    plan.linkDir = dir.filePath(QStringLiteral("probe"));
     plan.nextHopperMs = 300;
-    plan.staggerMs = staggerMs;
-    Fleet fleet(
+    Fleet probe(
         plan, [](const QString&) {}, false);
     // The traffic tells when each prompt went out and when its answer came in.
-    fleet.setObserver([&](int position, bool fromPc, const Bytes& bytes) {
+    probe.setObserver([&](int, bool fromPc, const Bytes& bytes) {
         if (!fromPc && !bytes.empty() && bytes.back() == 0x3C) {
-            promptSent[position] = clock.nsecsElapsed();
+            promptSent = clock.nsecsElapsed();
         } else if (fromPc && std::find(bytes.begin(), bytes.end(), 0x60) != bytes.end() &&
-                   promptSent.count(position)) {
-            const double ms =
-                static_cast<double>(clock.nsecsElapsed() - promptSent[position]) / 1e6;
-            if (answered[position]++ == 0) {
-                figures.firstMaxMs = std::max(figures.firstMaxMs, ms);
+                   promptSent >= 0) {
+            const double ms = static_cast<double>(clock.nsecsElapsed() - promptSent) / 1e6;
+            if (answered++ == 0) {
+                figures.firstMaxMs = ms;
             } else {
                 figures.latenciesMs.push_back(ms);
             }
-            promptSent.erase(position);
+            promptSent = -1;
         }
     });
     QString error;
-    if (!fleet.start(error)) {
+    if (!probe.start(error)) {
         std::fprintf(stderr, "bench_line: %s\n", qPrintable(error));
         std::exit(1);
     }
-    QStringList list;
-    for (int n = 1; n <= ports; ++n) {
-        list << dir.filePath(QStringLiteral("hwtest%1").arg(n));
+    QStringList list{dir.filePath(QStringLiteral("probe/hwtest1"))};
+    QProcess load;
+    if (ports > 1) {
+        load.start(
+            QDir(QCoreApplication::applicationDirPath())
+                .filePath(QStringLiteral("../bin/pellix-hopper-emulator")),
+            {QStringLiteral("--count"), QString::number(ports - 1), QStringLiteral("--link-dir"),
+             dir.filePath(QStringLiteral("load")), QStringLiteral("--quiet"),
+             QStringLiteral("--next-hopper"), QStringLiteral("300"), QStringLiteral("--stagger"),
+             QString::number(staggerMs), QStringLiteral("hwtest")});
+        const QString last = dir.filePath(QStringLiteral("load/hwtest%1").arg(ports - 1));
+        while (!QFileInfo::exists(last) && load.state() != QProcess::NotRunning) {
+            load.waitForReadyRead(100);
+        }
+        for (int n = 1; n < ports; ++n) {
+            list << dir.filePath(QStringLiteral("load/hwtest%1").arg(n));
+        }
     }
     QProcess runner;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -126,12 +142,14 @@ Figures run(int ports, int rounds, int staggerMs) {
     runner.start(
         QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../bin/pellix-line")),
         {QStringLiteral("hwtest"), QStringLiteral("--ports"), list.join(QLatin1Char(',')),
-         QStringLiteral("--hoppers"), QString::number(rounds), QStringLiteral("--database"),
+         QStringLiteral("--hoppers"), QString::number(hoppers), QStringLiteral("--database"),
          dir.filePath(QStringLiteral("records.sqlite"))});
     QObject::connect(&runner, &QProcess::finished, qApp, &QCoreApplication::quit);
     QCoreApplication::exec();
     runner.waitForFinished();
-    figures.hoppers = ports * rounds;
+    load.terminate();
+    load.waitForFinished();
+    figures.hoppers = ports * hoppers;
     figures.cpuMsPerHopper = (childCpuMs() - cpuBefore) / figures.hoppers;
     figures.runnerMs = runnerAnswerTimes(dir.filePath(QStringLiteral("records.sqlite")));
     rusage usage{};
@@ -144,7 +162,7 @@ Figures run(int ports, int rounds, int staggerMs) {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 6;
+    const int rounds = argc > 1 ? std::max(2, std::atoi(argv[1])) : 60;
     // Hoppers plugged in one after another (spread over one hopper's cycle), as on a line, and
     // the worst case: every hopper switched on in the same instant.
     std::printf(
@@ -156,9 +174,7 @@ int main(int argc, char* argv[]) {
             if (together && ports == 1) {
                 continue;
             }
-            // One port gets as many hoppers as 32 do, for a steady figure to compare with.
-            const Figures f =
-                run(ports, ports == 1 ? rounds * 16 : rounds, together ? 0 : 320 / ports);
+            const Figures f = run(ports, rounds, together ? 0 : 320 / ports);
             const double median = percentile(f.latenciesMs, 0.5);
             if (ports == 1) {
                 single = median;

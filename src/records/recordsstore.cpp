@@ -103,6 +103,7 @@ RecordsStore::RecordsStore(DatabaseAddress address) : m_address(std::move(addres
 }
 
 RecordsStore::~RecordsStore() {
+    m_statements.clear();  // before the connection goes
     {
         QSqlDatabase db = QSqlDatabase::database(m_connection, false);
         if (db.isValid()) {
@@ -121,8 +122,22 @@ bool RecordsStore::fail(const QString& what, const QString& why) {
     return false;
 }
 
+QSqlQuery& RecordsStore::prepared(const QString& sql, const QVariantList& values) {
+    auto& query = m_statements[sql];
+    if (!query) {
+        query = std::make_unique<QSqlQuery>(database());
+        // A failure shows when it runs; the next open prepares it anew.
+        query->prepare(sql);
+    }
+    for (int i = 0; i < values.size(); ++i) {
+        query->bindValue(i, values[i]);
+    }
+    return *query;
+}
+
 bool RecordsStore::open() {
     m_ready = false;
+    m_statements.clear();
     const bool pg = m_address.dialect == Dialect::Postgres;
     QSqlDatabase db = database();
     if (!db.isValid()) {
@@ -223,43 +238,48 @@ std::optional<qint64> RecordsStore::hopperId(const ServiceRun& run) {
         return std::nullopt;
     }
     const HopperIdentity& h = run.hopper;
-    QSqlQuery find(database());
-    find.prepare(
-        QStringLiteral("SELECT id FROM hoppers WHERE serial_number = ? AND product_code = ?"));
-    find.addBindValue(fromStd(h.serialNumber));
-    find.addBindValue(fromStd(h.productCode));
+    QSqlQuery& find = prepared(
+        QStringLiteral("SELECT id FROM hoppers WHERE serial_number = ? AND product_code = ?"),
+        {fromStd(h.serialNumber), fromStd(h.productCode)});
     if (!find.exec()) {
         return std::nullopt;
     }
-    QSqlQuery write(database());
     const bool known = find.next();
-    write.prepare(
+    QVariantList values;
+    for (const std::string* field :
+         {&h.softwareVersion, &h.manufacturer, &h.buildCode, &h.hopperCoin, &h.identitySoftware,
+          &h.identityChecksum, &run.startedUtc}) {
+        values << fromStd(*field);
+    }
+    if (known) {
+        values << find.value(0);
+    } else {
+        values << fromStd(h.serialNumber) << fromStd(h.productCode);
+    }
+    find.finish();
+    QSqlQuery& write = prepared(
         known ? QStringLiteral("UPDATE hoppers SET software_version = ?, manufacturer = ?, "
                                "build_code = ?, hopper_coin = ?, identity_software = ?, "
                                "identity_checksum = ?, last_seen_utc = ? WHERE id = ? RETURNING id")
               : QStringLiteral("INSERT INTO hoppers (software_version, manufacturer, build_code, "
                                "hopper_coin, identity_software, identity_checksum, last_seen_utc, "
                                "serial_number, product_code) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) "
-                               "RETURNING id"));
-    for (const std::string* field :
-         {&h.softwareVersion, &h.manufacturer, &h.buildCode, &h.hopperCoin, &h.identitySoftware,
-          &h.identityChecksum, &run.startedUtc}) {
-        write.addBindValue(fromStd(*field));
-    }
-    if (known) {
-        write.addBindValue(find.value(0));
-    } else {
-        write.addBindValue(fromStd(h.serialNumber));
-        write.addBindValue(fromStd(h.productCode));
-    }
+                               "RETURNING id"),
+        values);
     if (!write.exec() || !write.next()) {
         m_error = sqlError(write.lastError());
         return std::nullopt;
     }
-    return write.value(0).toLongLong();
+    const qint64 id = write.value(0).toLongLong();
+    write.finish();
+    return id;
 }
 
 bool RecordsStore::save(const ServiceRun& run) {
+    return save(std::span(&run, 1));
+}
+
+bool RecordsStore::save(std::span<const ServiceRun> runs) {
     if (!m_ready && !open()) {
         return false;
     }
@@ -272,54 +292,60 @@ bool RecordsStore::save(const ServiceRun& run) {
     // that went away is looked at again.
     const auto giveUp = [&](const QString& why) {
         db.rollback();
+        m_statements.clear();
         db.close();
         m_ready = false;
         return fail(QStringLiteral("cannot write to"), why);
     };
-    const auto abandon = [&](const QSqlQuery& query) {
-        return giveUp(sqlError(query.lastError()));
-    };
-    QSqlQuery there(db);
-    there.prepare(QStringLiteral("SELECT id FROM runs WHERE run_key = ?"));
-    there.addBindValue(fromStd(run.key));
+    for (const ServiceRun& run : runs) {
+        const QString why = insertRun(run);
+        if (!why.isEmpty()) {
+            return giveUp(why);
+        }
+    }
+    if (!db.commit()) {
+        return giveUp(sqlError(db.lastError()));
+    }
+    return true;
+}
+
+QString RecordsStore::insertRun(const ServiceRun& run) {
+    QSqlQuery& there =
+        prepared(QStringLiteral("SELECT id FROM runs WHERE run_key = ?"), {fromStd(run.key)});
     if (!there.exec()) {
-        return abandon(there);
+        return sqlError(there.lastError());
     }
     if (there.next()) {
-        db.rollback();
-        return true;  // sent before: once is enough
+        there.finish();
+        return {};  // sent before: once is enough
     }
+    there.finish();
     m_error.clear();
     const std::optional<qint64> hopper = hopperId(run);
     if (run.hopper.known() && !hopper) {
-        return giveUp(m_error);
+        return m_error;
     }
-    QSqlQuery insert(db);
-    insert.prepare(QStringLiteral(
-        "INSERT INTO runs (run_key, started_utc, ended_utc, bench, operator_name, interface, "
-        "port, device, outcome, reason, serial_number, hopper_id, note, capture) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"));
+    QVariantList fields;
     for (const std::string* field :
          {&run.key, &run.startedUtc, &run.endedUtc, &run.bench, &run.operatorName}) {
-        insert.addBindValue(fromStd(*field));
+        fields << fromStd(*field);
     }
-    insert.addBindValue(fromStd(std::string(interfaceName(run.interface))));
-    insert.addBindValue(fromStd(run.port));
-    insert.addBindValue(fromStd(run.device));
-    insert.addBindValue(fromStd(std::string(outcomeName(run.outcome))));
-    insert.addBindValue(fromStd(run.reason));
-    insert.addBindValue(fromStd(run.hopper.serialNumber));
-    insert.addBindValue(hopper ? QVariant(*hopper) : QVariant(QMetaType(QMetaType::LongLong)));
-    insert.addBindValue(fromStd(run.note));
-    insert.addBindValue(qCompress(QByteArray::fromStdString(run.capture), 9));
+    fields << fromStd(std::string(interfaceName(run.interface))) << fromStd(run.port)
+           << fromStd(run.device) << fromStd(std::string(outcomeName(run.outcome)))
+           << fromStd(run.reason) << fromStd(run.hopper.serialNumber)
+           << (hopper ? QVariant(*hopper) : QVariant(QMetaType(QMetaType::LongLong)))
+           << fromStd(run.note) << qCompress(QByteArray::fromStdString(run.capture));
+    QSqlQuery& insert = prepared(
+        QStringLiteral(
+            "INSERT INTO runs (run_key, started_utc, ended_utc, bench, operator_name, interface, "
+            "port, device, outcome, reason, serial_number, hopper_id, note, capture) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"),
+        fields);
     if (!insert.exec() || !insert.next()) {
-        return abandon(insert);
+        return sqlError(insert.lastError());
     }
     const qint64 id = insert.value(0).toLongLong();
     insert.finish();
-    QSqlQuery value(db);
-    value.prepare(QStringLiteral(
-        "INSERT INTO run_values (run_id, position, name, value) VALUES (?, ?, ?, ?)"));
     QVariantList ids, positions, names, values;
     for (std::size_t i = 0; i < run.values.size(); ++i) {
         ids << id;
@@ -328,18 +354,15 @@ bool RecordsStore::save(const ServiceRun& run) {
         values << fromStd(run.values[i].second);
     }
     if (!run.values.empty()) {
-        value.addBindValue(ids);
-        value.addBindValue(positions);
-        value.addBindValue(names);
-        value.addBindValue(values);
+        QSqlQuery& value = prepared(
+            QStringLiteral(
+                "INSERT INTO run_values (run_id, position, name, value) VALUES (?, ?, ?, ?)"),
+            {QVariant(ids), QVariant(positions), QVariant(names), QVariant(values)});
         if (!value.execBatch()) {
-            return abandon(value);
+            return sqlError(value.lastError());
         }
     }
-    if (!db.commit()) {
-        return giveUp(sqlError(db.lastError()));
-    }
-    return true;
+    return {};
 }
 
 std::optional<qint64> RecordsStore::takeSerialNumber(qint64 atLeast, qint64 limit,
@@ -358,12 +381,10 @@ std::optional<qint64> RecordsStore::takeSerialNumber(qint64 atLeast, qint64 limi
         fail(QStringLiteral("no serial number from"), why);
         return std::nullopt;
     };
-    QSqlQuery next(db);
-    next.prepare(
-        QStringLiteral("UPDATE serial_counter SET last_value = CASE WHEN last_value + 1 < ? THEN ? "
-                       "ELSE last_value + 1 END WHERE id = 1 RETURNING last_value"));
-    next.addBindValue(atLeast);
-    next.addBindValue(atLeast);
+    QSqlQuery& next = prepared(
+        QStringLiteral("UPDATE serial_counter SET last_value = CASE WHEN last_value + 1 < "
+                       "? THEN ? ELSE last_value + 1 END WHERE id = 1 RETURNING last_value"),
+        {atLeast, atLeast});
     if (!next.exec() || !next.next()) {
         m_ready = false;
         return giveUp(sqlError(next.lastError()));

@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
 
+#include <map>
+#include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "records/schema.h"
@@ -78,6 +82,8 @@ class RecordsStore {
     const DatabaseAddress& address() const { return m_address; }
 
     bool save(const ServiceRun& run);
+    // Several runs in one transaction: all of them or none.
+    bool save(std::span<const ServiceRun> runs);
     std::vector<RunRow> list(const RunFilter& filter);
     // The listing's SQL and its bound values, for a query model over the same rows.
     static QString listQuery(const RunFilter& filter, QVariantList* values);
@@ -93,13 +99,20 @@ class RecordsStore {
 
   private:
     bool fail(const QString& what, const QString& why);
+    // `sql` prepared once per connection (the records are written many times a second on a
+    // line), with `values` bound by position.
+    QSqlQuery& prepared(const QString& sql, const QVariantList& values);
     bool migrate();
     std::optional<qint64> hopperId(const ServiceRun& run);
+    // Adds `run` inside the open transaction (nothing when its key is there already); empty, or
+    // why it could not.
+    QString insertRun(const ServiceRun& run);
 
     DatabaseAddress m_address;
     QString m_connection;
     QString m_error;
     bool m_ready = false;
+    std::map<QString, std::unique_ptr<QSqlQuery>> m_statements;
 };
 
 }  // namespace pellix::records

@@ -142,16 +142,31 @@ class RecordsWriter::Worker final : public QObject {
 
     void start() { sendSpooled(); }
 
-    // While runs wait in the spool a new one joins them, in order, and the retry sends them.
-    void write(const ServiceRun& run) {
-        const bool stored = m_spoolWaiting == 0 && m_store.save(run);
-        if (!stored) {
-            const QString kept = m_spool.put(run);
-            tellTrouble(kept);
-            ++m_spoolWaiting;
-            m_retry->start();
+    // Runs that come while one is being written go in together, in one transaction, on the
+    // next turn of this thread's loop: a busy line commits a few times a second, not once per
+    // hopper. While runs wait in the spool new ones join them, in order, and the retry sends them.
+    void write(ServiceRun run) {
+        m_pending.push_back(std::move(run));
+        if (m_pending.size() == 1) {
+            QMetaObject::invokeMethod(
+                this, [this] { writePending(); }, Qt::QueuedConnection);
         }
-        emit m_owner.handled(QString::fromStdString(run.key), stored);
+    }
+    void writePending() {
+        if (m_pending.empty()) {
+            return;
+        }
+        std::vector<ServiceRun> runs = std::exchange(m_pending, {});
+        const bool stored = m_spoolWaiting == 0 && m_store.save(runs);
+        for (const ServiceRun& run : runs) {
+            if (!stored) {
+                const QString kept = m_spool.put(run);
+                tellTrouble(kept);
+                ++m_spoolWaiting;
+                m_retry->start();
+            }
+            emit m_owner.handled(QString::fromStdString(run.key), stored);
+        }
     }
 
   private:
@@ -198,6 +213,7 @@ class RecordsWriter::Worker final : public QObject {
     QTimer* m_retry;
     int m_spoolWaiting = 0;
     bool m_troubled = false;
+    std::vector<ServiceRun> m_pending;
 };
 
 RecordsWriter::RecordsWriter(DatabaseAddress address, QString spoolFolder, int retryMs,
@@ -207,21 +223,25 @@ RecordsWriter::RecordsWriter(DatabaseAddress address, QString spoolFolder, int r
     m_worker = new Worker(*this, std::move(address), std::move(spoolFolder), retryMs);
     m_worker->moveToThread(m_thread);
     connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
-    m_thread->start(QThread::LowPriority);
+    // Writing never competes with the thread that answers the hoppers: on Linux this is the idle
+    // scheduling class, so the answering thread takes the processor back at once when a byte
+    // comes (a plain low priority changes nothing there).
+    m_thread->start(QThread::IdlePriority);
     QMetaObject::invokeMethod(m_worker, [worker = m_worker] { worker->start(); });
 }
 
 RecordsWriter::~RecordsWriter() {
     // Runs handed over before this are written (or spooled) before the thread ends.
     QMetaObject::invokeMethod(
-        m_worker, [] {}, Qt::BlockingQueuedConnection);
+        m_worker, [worker = m_worker] { worker->writePending(); }, Qt::BlockingQueuedConnection);
     m_thread->quit();
     m_thread->wait();
 }
 
 void RecordsWriter::record(ServiceRun run) {
-    QMetaObject::invokeMethod(m_worker,
-                              [worker = m_worker, run = std::move(run)] { worker->write(run); });
+    QMetaObject::invokeMethod(m_worker, [worker = m_worker, run = std::move(run)]() mutable {
+        worker->write(std::move(run));
+    });
 }
 
 }  // namespace pellix::records
