@@ -208,23 +208,29 @@ void HwtestJob::readFlash() {
 void HwtestJob::recordRead() {
     m_line.stopTimeout(kRecord);
     if (m_phase == Phase::ReadRecord && m_plan.flashTemplate) {
-        writeFlash();
+        enter(Phase::Serial, "taking serial number");
+        m_host.askSerialNumber();
     } else if (m_phase == Phase::ReadRecord || m_phase == Phase::ReadBack) {
         judge();
     }
 }
 
-void HwtestJob::writeFlash() {
-    std::string error;
-    const std::optional<std::uint32_t> serial = m_host.takeSerialNumber(error);
+void HwtestJob::serialNumberTaken(std::optional<std::uint32_t> serial, const std::string& error) {
+    if (m_phase != Phase::Serial) {
+        return;  // the hopper went meanwhile; the number stays used, as any number handed out
+    }
     if (!serial) {
         finish(Outcome::Incomplete, "no serial number to write: " + error);
         return;
     }
+    writeFlash(*serial);
+}
+
+void HwtestJob::writeFlash(std::uint32_t serial) {
     hwtest::FlashRecord record = *m_plan.flashTemplate;
-    record.serialNumber = hwtest::serialNumberText(static_cast<std::uint8_t>(*serial),
-                                                   static_cast<std::uint8_t>(*serial >> 8),
-                                                   static_cast<std::uint8_t>(*serial >> 16));
+    record.serialNumber = hwtest::serialNumberText(static_cast<std::uint8_t>(serial),
+                                                   static_cast<std::uint8_t>(serial >> 8),
+                                                   static_cast<std::uint8_t>(serial >> 16));
     const hwtest::FlashWrite write = record.encodeForWrite();
     if (!write.ok()) {  // the template was checked at start; only a serial could fail here
         finish(Outcome::Incomplete,

@@ -36,9 +36,10 @@ class HwtestJob final : public LineJob, private hwtest::TestStreamView {
     void setPort(std::string port, std::string device) override;
     void abandon(const std::string& why) override;
     bool running() const override { return m_phase != Phase::Idle; }
+    void serialNumberTaken(std::optional<std::uint32_t> number, const std::string& error) override;
 
   private:
-    enum class Phase { Idle, Stream, Monitor, ReadRecord, Settle, ReadBack };
+    enum class Phase { Idle, Stream, Monitor, ReadRecord, Serial, Settle, ReadBack };
 
     // TestStreamView: what the stream says, beside the recorder.
     void showChecksum(std::string_view) override {}
@@ -55,7 +56,7 @@ class HwtestJob final : public LineJob, private hwtest::TestStreamView {
     void proceedIfReady();
     void readFlash();
     void recordRead();
-    void writeFlash();
+    void writeFlash(std::uint32_t serial);
     void judge();
     void finish(records::Outcome outcome, std::string reason);
     std::string missingResults() const;

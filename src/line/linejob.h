@@ -18,9 +18,9 @@ class JobHost {
     virtual void runStarted() = 0;
     // What the position does now, for the operator ("testing", "writing flash").
     virtual void phaseChanged(std::string_view phase) = 0;
-    // A fresh serial number for the hopper about to be written, never handed out before; nothing
-    // and `error` says why when there is none.
-    virtual std::optional<std::uint32_t> takeSerialNumber(std::string& error) = 0;
+    // Asks for a fresh serial number for the hopper about to be written, never handed out
+    // before; the answer comes later through LineJob::serialNumberTaken.
+    virtual void askSerialNumber() = 0;
     // The run is over and judged; the host adds the traffic and keeps it.
     virtual void runFinished(records::ServiceRun run) = 0;
 
@@ -41,6 +41,8 @@ class LineJob : public LineEngine {
     // the job then waits for the next hopper.
     virtual void abandon(const std::string& why) = 0;
     virtual bool running() const = 0;
+    // The answer to JobHost::askSerialNumber: the number, or nothing and why.
+    virtual void serialNumberTaken(std::optional<std::uint32_t>, const std::string&) {}
 };
 
 // How long a job waits, in milliseconds.

@@ -4,16 +4,16 @@
 #include <QSysInfo>
 
 #include "line/coinsettingjob.h"
+#include "line/serialnumbers.h"
 #include "platform/portdiscovery.h"
 #include "platform/qtserialport.h"
-#include "records/recordsstore.h"
 #include "records/recordswriter.h"
 
 namespace pellix::line {
 
 LineRunner::LineRunner(
     LineOptions options, const ComPortMap& comPorts, const PortDiscovery& discovery,
-    records::RecordsWriter& writer, records::RecordsStore* serials,
+    records::RecordsWriter& writer, SerialNumbers* serials,
     const std::function<std::unique_ptr<LineReport>(const std::vector<PositionRow>&)>& makeReport)
     : m_options(std::move(options)),
       m_comPorts(comPorts),
@@ -172,19 +172,15 @@ void LineRunner::finishIfDone() {
     }
 }
 
-std::optional<std::uint32_t> LineRunner::takeSerialNumber(Position& position, std::string& error) {
+void LineRunner::askSerialNumber(Position& position) {
     if (!m_serials) {
-        error = "no database for serial numbers";
-        return std::nullopt;
+        position.serialNumberTaken(std::nullopt, "no database for serial numbers");
+        return;
     }
-    const auto number =
-        m_serials->takeSerialNumber(m_options.serialFrom, hwtest::FlashRecord::kSerialLimit,
-                                    QSysInfo::machineHostName(), position.name());
-    if (!number) {
-        error = m_serials->error().toStdString();
-        return std::nullopt;
-    }
-    return static_cast<std::uint32_t>(*number);
+    m_serials->take(QSysInfo::machineHostName(), position.name(),
+                    [&position](std::optional<std::uint32_t> number, const QString& error) {
+                        position.serialNumberTaken(number, error.toStdString());
+                    });
 }
 
 void LineRunner::stop() {

@@ -27,6 +27,8 @@ class RecordsWriter;
 
 namespace pellix::line {
 
+class SerialNumbers;
+
 enum class LineInterface { HardwareTest, CoinSetting };
 
 struct LineOptions {
@@ -35,7 +37,6 @@ struct LineOptions {
     bool allNew = false;  // every serial device that appears while the runner works
     HwtestPlan hwtest;
     CoinNumbers numbers{};
-    std::uint32_t serialFrom = 1;
     int hoppersPerPosition = 0;  // 0: until stopped
 };
 
@@ -45,7 +46,7 @@ class LineRunner final : public QObject, private PositionHost {
     Q_OBJECT
   public:
     LineRunner(LineOptions options, const ComPortMap& comPorts, const PortDiscovery& discovery,
-               records::RecordsWriter& writer, records::RecordsStore* serials,
+               records::RecordsWriter& writer, SerialNumbers* serials,
                const std::function<std::unique_ptr<LineReport>(const std::vector<PositionRow>&)>&
                    makeReport);
     ~LineRunner() override;
@@ -62,7 +63,7 @@ class LineRunner final : public QObject, private PositionHost {
 
   private:
     void positionEvent(Position& position, const PositionEvent& event) override;
-    std::optional<std::uint32_t> takeSerialNumber(Position& position, std::string& error) override;
+    void askSerialNumber(Position& position) override;
 
     void add(PortRef ref);
     QString deviceFor(const PortRef& ref, QString& why);
@@ -74,7 +75,7 @@ class LineRunner final : public QObject, private PositionHost {
     const ComPortMap& m_comPorts;
     const PortDiscovery& m_discovery;
     records::RecordsWriter& m_writer;
-    records::RecordsStore* m_serials;
+    SerialNumbers* m_serials;
     std::vector<PositionRow> m_rows;
     std::unique_ptr<LineReport> m_report;
     std::vector<std::unique_ptr<Position>> m_positions;

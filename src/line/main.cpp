@@ -12,6 +12,7 @@
 #include "coinsetting/coinsettinginput.h"
 #include "coinsetting/settingfile.h"
 #include "line/linerunner.h"
+#include "line/serialnumbers.h"
 #include "platform/portdiscovery.h"
 #include "platform/qtsettingsstore.h"
 #include "records/recordsstore.h"
@@ -186,7 +187,6 @@ int main(int argc, char* argv[]) {
             QStringLiteral("--serial-from takes 1 to 16777215, --hoppers a count, --prism-wait "
                            "and --silence milliseconds"));
     }
-    options.serialFrom = static_cast<std::uint32_t>(*from);
     options.hoppersPerPosition = *perPosition;
     options.hwtest.times.prismMs = *prism;
     options.hwtest.times.quietMs = *quiet;
@@ -226,11 +226,12 @@ int main(int argc, char* argv[]) {
     }
     // Serial numbers must come from the database before anything is written: no database, no
     // start.
-    std::unique_ptr<records::RecordsStore> serials;
+    std::unique_ptr<SerialNumbers> serials;
     if (options.hwtest.flashTemplate) {
-        serials = std::make_unique<records::RecordsStore>(*address);
-        if (!serials->open()) {
-            return usageError(QStringLiteral("no serial numbers to hand out: ") + serials->error());
+        serials = std::make_unique<SerialNumbers>(*address, static_cast<std::uint32_t>(*from));
+        QString serialsError;
+        if (!serials->open(serialsError)) {
+            return usageError(QStringLiteral("no serial numbers to hand out: ") + serialsError);
         }
     }
     records::RecordsWriter writer(*address, records::defaultSpoolFolder());

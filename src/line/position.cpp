@@ -20,7 +20,8 @@ Position::Position(PortRef ref, Resolve resolve, const MakeJob& makeJob, Positio
               [this] { return m_clock.nsecsElapsed() / 1000; },
               [] {
                   return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
-              }}),
+              }},
+          kCaptureBytes),
       m_hopperLimit(hopperLimit) {
     m_clock.start();
     m_capture.setTool("pellix-line " + QCoreApplication::applicationVersion().toStdString());
@@ -135,10 +136,6 @@ void Position::phaseChanged(std::string_view phase) {
     if (phase == "waiting" && m_stopping) {
         close();
     }
-}
-
-std::optional<std::uint32_t> Position::takeSerialNumber(std::string& error) {
-    return m_host.takeSerialNumber(*this, error);
 }
 
 void Position::runFinished(records::ServiceRun run) {

@@ -28,8 +28,8 @@ struct PositionEvent {
 class PositionHost {
   public:
     virtual void positionEvent(Position& position, const PositionEvent& event) = 0;
-    virtual std::optional<std::uint32_t> takeSerialNumber(Position& position,
-                                                          std::string& error) = 0;
+    // The answer goes to position.serialNumberTaken.
+    virtual void askSerialNumber(Position& position) = 0;
 
   protected:
     ~PositionHost() = default;
@@ -45,6 +45,9 @@ class Position final : public QObject, public LinePort, private JobHost {
     // The device to open for this position now; empty (and `why` said) when there is none.
     using Resolve = std::function<QString(QString& why)>;
     static constexpr int kRetryMs = 500;
+    // A run's traffic is a few kilobytes (a minute of a busy line at 9600 baud is under 60);
+    // a device that chatters without ever starting a run keeps no more than this per position.
+    static constexpr std::size_t kCaptureBytes = 256 * 1024;
 
     Position(PortRef ref, Resolve resolve, const MakeJob& makeJob, PositionHost& host,
              std::unique_ptr<SerialPort> port, int hopperLimit = 0, QObject* parent = nullptr);
@@ -59,6 +62,9 @@ class Position final : public QObject, public LinePort, private JobHost {
     // Ends the run in progress as incomplete and closes.
     void stopNow(const std::string& why);
     bool stopped() const { return m_stopped; }
+    void serialNumberTaken(std::optional<std::uint32_t> number, const std::string& error) {
+        m_job->serialNumberTaken(number, error);
+    }
 
     // LinePort
     bool send(std::span<const std::uint8_t> bytes) override;
@@ -71,7 +77,7 @@ class Position final : public QObject, public LinePort, private JobHost {
     // JobHost
     void runStarted() override;
     void phaseChanged(std::string_view phase) override;
-    std::optional<std::uint32_t> takeSerialNumber(std::string& error) override;
+    void askSerialNumber() override { m_host.askSerialNumber(*this); }
     void runFinished(records::ServiceRun run) override;
 
     void tryOpen();

@@ -32,12 +32,12 @@ struct Bench final : LinePort, JobHost, NoteSink {
 
     void runStarted() override {}
     void phaseChanged(std::string_view) override {}
-    std::optional<std::uint32_t> takeSerialNumber(std::string& error) override {
-        if (!serialsAvailable) {
-            error = "the database is down";
-            return std::nullopt;
+    void askSerialNumber() override {
+        if (serialsAvailable) {
+            job->serialNumberTaken(nextSerial++, {});
+        } else {
+            job->serialNumberTaken(std::nullopt, "the database is down");
         }
-        return nextSerial++;
     }
     void runFinished(records::ServiceRun run) override { runs.push_back(std::move(run)); }
     void note(std::string_view) override {}
