@@ -223,8 +223,9 @@ class TestE2eLine : public QObject {
         QCOMPARE(serials.size(), 24);
     }
 
-    // On a terminal: the table redrawn in place and coloured; the first Ctrl+C lets the hoppers
-    // under test finish, the second stops at once and records the rest as incomplete.
+    // On a terminal, with the positions named by the tool's COM numbers: the table redrawn in
+    // place and coloured; the first Ctrl+C lets the hoppers under test finish, the second stops
+    // at once and records the rest as incomplete.
     void terminalTableAndSignals() {
         QTemporaryDir dir;
         Fleet fleet(dir.path(), 2,
@@ -235,9 +236,11 @@ class TestE2eLine : public QObject {
         QVERIFY(terminal.ok());
         const QString database = dir.filePath(QStringLiteral("records.sqlite"));
         Runner runner(dir.path(), {QStringLiteral("hwtest"), QStringLiteral("--ports"),
-                                   fleet.ports(2), QStringLiteral("--database"), database,
-                                   QStringLiteral("--silence"), QStringLiteral("60000")});
+                                   QStringLiteral("COM7-COM8"), QStringLiteral("--database"),
+                                   database, QStringLiteral("--silence"), QStringLiteral("60000")});
         QProcessEnvironment env = runner.process.processEnvironment();
+        env.insert(QStringLiteral("PELLIX_COM7"), fleet.ports(1));
+        env.insert(QStringLiteral("PELLIX_COM8"), fleet.ports(2).section(QLatin1Char(','), 1));
         env.insert(QStringLiteral("TERM"), QStringLiteral("xterm"));
         env.remove(QStringLiteral("NO_COLOR"));
         runner.process.setProcessEnvironment(env);
@@ -253,6 +256,7 @@ class TestE2eLine : public QObject {
                 20000);
         };
         QVERIFY2(shows("Position"), screen.constData());
+        QVERIFY2(shows("COM8"), screen.constData());
         QVERIFY2(shows("testing"), screen.constData());
         runner.interrupt();
         QVERIFY2(shows("Stopping: 2 hopper(s) under test finish first"), screen.constData());

@@ -5,9 +5,14 @@
 #include <deque>
 #include <set>
 
+#include "fakes.h"
 #include "hopperemulator.h"
 #include "line/coinsettingjob.h"
 #include "line/hwtestjob.h"
+#include "line/linerunner.h"
+#include "platform/portdiscovery.h"
+#include "ptypair.h"
+#include "records/recordswriter.h"
 
 using namespace pellix;
 using namespace pellix::line;
@@ -270,6 +275,39 @@ class TestLine : public QObject {
             QCOMPARE(hopper->m_coinNumbers, numbers);
             QCOMPARE(bench.value("coin number 16 after"), std::string("65535"));
         }
+    }
+
+    // --all-new: an adapter plugged in while the runner works becomes a position of its own and
+    // is opened; the ones there at start are left alone.
+    void newAdaptersBecomePositions() {
+        QTemporaryDir dir;
+        test::Pty present;
+        test::Pty plugged;
+        test::MemorySettingsStore settings;
+        test::FakePortDiscovery discovery;
+        const auto device = [](const test::Pty& pty) {
+            PortDevice d;
+            d.path = pty.device.toStdString();
+            return d;
+        };
+        discovery.m_devices = {device(present)};
+        ComPortMap comPorts(settings, discovery);
+        records::RecordsWriter writer(
+            *records::parseDatabaseAddress(dir.filePath(QStringLiteral("r.sqlite")), nullptr),
+            dir.filePath(QStringLiteral("spool")));
+        LineOptions options;
+        options.allNew = true;
+        std::FILE* out = std::tmpfile();
+        LineRunner runner(options, comPorts, discovery, writer, nullptr,
+                          [out](const std::vector<PositionRow>& rows) {
+                              return makeReport(LineReport::Kind::Json, out, rows, false);
+                          });
+        runner.start();
+        discovery.m_devices.push_back(device(plugged));
+        QTRY_COMPARE(runner.rows().size(), std::size_t(1));
+        QCOMPARE(runner.rows()[0].name, plugged.device);
+        QTRY_COMPARE(runner.rows()[0].state, QStringLiteral("waiting"));
+        std::fclose(out);
     }
 };
 
