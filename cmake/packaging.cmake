@@ -9,7 +9,8 @@ set(CPACK_PACKAGE_DESCRIPTION
     "Tests and configures a Pellix coin hopper over RS232: coin number setting,\n\
 TZV protocol testing, China interface (CNY mode) testing, hardware self-test\n\
 and flash record, the manual, and service records of every hopper. Includes\n\
-pellix-hopper-emulator, a hopper on a pseudo-terminal.")
+pellix-line, which tests and programs many hoppers at once without windows,\n\
+and pellix-hopper-emulator, hoppers on pseudo-terminals.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
