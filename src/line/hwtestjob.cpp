@@ -35,8 +35,8 @@ HwtestJob::HwtestJob(LinePort& line, JobHost& host, NoteSink& notes, HwtestPlan 
                   {"record", m_plan.times.recordMs},
                   {"settle", m_plan.times.settleMs}}},
       m_notes(m_views, line),
-      m_receiver(m_notes, m_notes),
       m_recorder([this](records::ServiceRun run) { m_kept = std::move(run); }) {
+    m_receiver.emplace(m_notes, m_notes);
     m_views.add(*this);
     m_views.add(m_recorder);
     m_notes.setSink(&notes);
@@ -51,7 +51,10 @@ FeedResult HwtestJob::feed(std::span<const std::uint8_t> bytes) {
     if (m_phase == Phase::Stream) {
         m_line.startTimeout(kQuiet);  // the hopper is still talking
     }
-    return m_receiver.feed(bytes);
+    m_feeding = true;
+    const FeedResult result = m_receiver->feed(bytes);
+    m_feeding = false;
+    return result;
 }
 
 void HwtestJob::timeoutExpired(std::size_t timeout) {
@@ -194,14 +197,14 @@ void HwtestJob::proceedIfReady() {
         return;
     }
     m_line.stopTimeout(kPrism);
-    m_receiver.sendDipFinished();
+    m_receiver->sendDipFinished();
     enter(Phase::ReadRecord, "reading flash");
     readFlash();
 }
 
 void HwtestJob::readFlash() {
     m_readingRecord = false;
-    m_receiver.sendReadFlashRequest();
+    m_receiver->sendReadFlashRequest();
     m_line.startTimeout(kRecord);
 }
 
@@ -242,7 +245,7 @@ void HwtestJob::writeFlash(std::uint32_t serial) {
         hwtest::FlashRecord::decode(std::span<const std::uint8_t, hwtest::FlashRecord::kSize>(
             write.frame.data() + 1, hwtest::FlashRecord::kSize));
     enter(Phase::Settle, "writing flash");
-    m_receiver.writeFlash(record);
+    m_receiver->writeFlash(record);
     m_recorder.flashWriteSent();
     m_line.startTimeout(kSettle);
 }
@@ -298,9 +301,15 @@ void HwtestJob::finish(Outcome outcome, std::string reason) {
     m_phase = Phase::Idle;
     m_readingRecord = false;
     // Back at the header with a fresh software text: the next hopper's power-on stream starts
-    // the next run, whatever this one's monitor phase still sends.
-    m_receiver.restartAtHeader();
-    m_receiver.clearSoftwareText();
+    // the next run, whatever this one's monitor phase still sends. A run that ended outside
+    // the stream (a time-out, an unplug) may have left a record half read: the next hopper
+    // gets a receiver of its own.
+    if (m_feeding) {
+        m_receiver->restartAtHeader();
+        m_receiver->clearSoftwareText();
+    } else {
+        m_receiver.emplace(m_notes, m_notes);
+    }
     if (!m_kept) {
         m_host.phaseChanged("waiting");
         return;

@@ -67,7 +67,8 @@ class HwtestJob final : public LineJob, private hwtest::TestStreamView {
     std::array<LineTimeout, kTimeoutCount> m_timeouts;
     hwtest::TestStreamViews m_views;
     hwtest::HwTestNotes m_notes;
-    hwtest::TestStreamReceiver m_receiver;
+    std::optional<hwtest::TestStreamReceiver> m_receiver;
+    bool m_feeding = false;  // inside the receiver: it is not to be replaced then
     hwtest::HardwareTestRecorder m_recorder;
     std::optional<records::ServiceRun> m_kept;
 

@@ -26,7 +26,8 @@ struct Bench final : LinePort, JobHost, NoteSink {
 
     bool send(std::span<const std::uint8_t> bytes) override {
         for (const emu::Chunk& chunk : hopper->receive(bytes)) {
-            toPc.insert(toPc.end(), chunk.bytes.begin(), chunk.bytes.end());
+            const std::size_t kept = std::min(chunk.bytes.size(), cutAfter);
+            toPc.insert(toPc.end(), chunk.bytes.begin(), chunk.bytes.begin() + kept);
         }
         return true;
     }
@@ -83,6 +84,7 @@ struct Bench final : LinePort, JobHost, NoteSink {
     std::vector<records::ServiceRun> runs;
     std::uint32_t nextSerial = 17;
     bool serialsAvailable = true;
+    std::size_t cutAfter = SIZE_MAX;  // a reply broken off after this many bytes
 };
 
 hwtest::FlashRecord orderTemplate() {
@@ -238,6 +240,25 @@ class TestLine : public QObject {
             QCOMPARE(bench.runs.size(), std::size_t(2));
             QCOMPARE(bench.runs.back().hopper.serialNumber, std::string("00000018"));
         }
+    }
+
+    // A hopper that stops in the middle of its flash record fails, and the next hopper on the
+    // position is read from its first byte, not from where the broken record left off.
+    void brokenRecordThenNextHopper() {
+        Bench bench(std::make_unique<emu::HardwareTestHopper>(emu::Variant::HEarly));
+        bench.job = std::make_unique<HwtestJob>(bench, bench, bench, HwtestPlan{});
+        bench.cutAfter = 50;
+        bench.powerOn();
+        bench.fire(HwtestJob::kRecord);
+        QCOMPARE(bench.runs.size(), std::size_t(1));
+        QCOMPARE(bench.runs.back().reason, std::string("no flash record came when asked for"));
+        bench.cutAfter = SIZE_MAX;
+        bench.powerOn();
+        QCOMPARE(bench.runs.size(), std::size_t(2));
+        QCOMPARE(QString::fromUtf8(records::outcomeName(bench.runs.back().outcome)),
+                 QStringLiteral("pass"));
+        QCOMPARE(bench.runs.back().hopper.serialNumber, std::string("12345678"));
+        QCOMPARE(bench.runs.back().hopper.productCode, std::string("PX-310"));
     }
 
     void coinSettingRuns_data() {
