@@ -20,25 +20,6 @@ namespace {
 using namespace pellix;
 using namespace pellix::hwtest;
 
-std::string* textOf(FlashRecord& record, FlashField field) {
-    switch (field) {
-        case FlashField::SoftwareVersion:
-            return &record.softwareVersion;
-        case FlashField::ProductCode:
-            return &record.productCode;
-        case FlashField::ManufacturerId:
-            return &record.manufacturerId;
-        case FlashField::BuildCode:
-            return &record.buildCode;
-        case FlashField::CategoryId:
-            return &record.categoryId;
-        case FlashField::HopperCoin:
-            return &record.hopperCoin;
-        default:
-            return nullptr;
-    }
-}
-
 bool wellFormedUtf8(std::string_view text) {
     std::string again;
     for (char32_t c : utf8ToCharacters(text)) {
@@ -49,7 +30,7 @@ bool wellFormedUtf8(std::string_view text) {
 
 void checkDecoded(FlashRecord& decoded) {
     for (const FlashFieldLayout& layout : FlashRecord::kLayout) {
-        if (const std::string* text = textOf(decoded, layout.field)) {
+        if (const std::string* text = decoded.textField(layout.field)) {
             FUZZ_CHECK(wellFormedUtf8(*text));
             FUZZ_CHECK(utf8ToCharacters(*text).size() <= layout.length);
         }
@@ -109,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     for (std::size_t i = 0; i < parts.size(); ++i) {
         const FlashField field = FlashRecord::kLayout[i].field;
-        if (std::string* text = textOf(edited, field)) {
+        if (std::string* text = edited.textField(field)) {
             *text = parts[i];
         }
     }
@@ -135,8 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FlashRecord back = FlashRecord::decode(std::span(write.frame).subspan<1, FlashRecord::kSize>());
     checkDecoded(back);
     for (const FlashFieldLayout& layout : FlashRecord::kLayout) {
-        if (const std::string* text = textOf(edited, layout.field)) {
-            FUZZ_CHECK(*textOf(back, layout.field) == shownAfterWrite(*text));
+        if (const std::string* text = edited.textField(layout.field)) {
+            FUZZ_CHECK(*back.textField(layout.field) == shownAfterWrite(*text));
         }
     }
     FUZZ_CHECK(back.companyMode == edited.companyMode);

@@ -249,4 +249,44 @@ FlashRecord FlashRecord::decode(std::span<const std::uint8_t, kSize> record) {
     return out;
 }
 
+std::string* FlashRecord::textField(FlashField field) {
+    switch (field) {
+        case FlashField::SoftwareVersion:
+            return &softwareVersion;
+        case FlashField::ProductCode:
+            return &productCode;
+        case FlashField::ManufacturerId:
+            return &manufacturerId;
+        case FlashField::BuildCode:
+            return &buildCode;
+        case FlashField::CategoryId:
+            return &categoryId;
+        case FlashField::HopperCoin:
+            return &hopperCoin;
+        default:
+            return nullptr;
+    }
+}
+
+const std::string* FlashRecord::textField(FlashField field) const {
+    return const_cast<FlashRecord*>(this)->textField(field);
+}
+
+int* FlashRecord::modeField(FlashField field) {
+    switch (field) {
+        case FlashField::CompanyMode:
+            return &companyMode;
+        case FlashField::AddressMode:
+            return &addressMode;
+        case FlashField::EncryptionMode:
+            return &encryptionMode;
+        default:
+            return nullptr;
+    }
+}
+
+const int* FlashRecord::modeField(FlashField field) const {
+    return const_cast<FlashRecord*>(this)->modeField(field);
+}
+
 }  // namespace pellix::hwtest

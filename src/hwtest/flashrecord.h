@@ -83,6 +83,13 @@ struct FlashRecord {
 
     bool operator==(const FlashRecord&) const = default;
 
+    // One of the six text fields, or null for the serial number and the modes.
+    std::string* textField(FlashField field);
+    const std::string* textField(FlashField field) const;
+    // One of the three mode fields, or null for the others.
+    int* modeField(FlashField field);
+    const int* modeField(FlashField field) const;
+
     // Checks every field first and builds the 106 bytes of "Write_Flash" only when all pass.
     // Texts: at most the field length in characters, each with a single-byte code, padded with
     // 0x00. Serial number: fewer than 8 characters get leading zeros; 8 characters must read

@@ -141,27 +141,8 @@ void HwtestJob::setResult(TestItem item, TestResult result) {
 }
 
 void HwtestJob::appendRecordText(FlashField field, std::string_view character) {
-    switch (field) {
-        case FlashField::SoftwareVersion:
-            m_record.softwareVersion += character;
-            break;
-        case FlashField::ProductCode:
-            m_record.productCode += character;
-            break;
-        case FlashField::ManufacturerId:
-            m_record.manufacturerId += character;
-            break;
-        case FlashField::BuildCode:
-            m_record.buildCode += character;
-            break;
-        case FlashField::CategoryId:
-            m_record.categoryId += character;
-            break;
-        case FlashField::HopperCoin:
-            m_record.hopperCoin += character;
-            break;
-        default:
-            break;
+    if (std::string* text = m_record.textField(field)) {
+        *text += character;
     }
 }
 
@@ -170,18 +151,8 @@ void HwtestJob::showSerialNumber(std::string_view text) {
 }
 
 void HwtestJob::recordMode(FlashField field, std::uint8_t value) {
-    switch (field) {
-        case FlashField::CompanyMode:
-            m_record.companyMode = value;
-            break;
-        case FlashField::AddressMode:
-            m_record.addressMode = value;
-            break;
-        case FlashField::EncryptionMode:
-            m_record.encryptionMode = value;
-            break;
-        default:
-            break;
+    if (int* mode = m_record.modeField(field)) {
+        *mode = value;
     }
 }
 

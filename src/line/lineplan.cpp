@@ -79,43 +79,6 @@ constexpr std::array<TemplateKey, 10> kKeys{{
     {FlashField::HopperCoin, "HopperCoin"},
 }};
 
-// Works on a record and on a constant one alike.
-template <typename Record>
-auto textOf(Record& record, FlashField field) -> decltype(&record.softwareVersion) {
-    switch (field) {
-        case FlashField::SoftwareVersion:
-            return &record.softwareVersion;
-        case FlashField::ProductCode:
-            return &record.productCode;
-        case FlashField::ManufacturerId:
-            return &record.manufacturerId;
-        case FlashField::SerialNumber:
-            return &record.serialNumber;
-        case FlashField::BuildCode:
-            return &record.buildCode;
-        case FlashField::CategoryId:
-            return &record.categoryId;
-        case FlashField::HopperCoin:
-            return &record.hopperCoin;
-        default:
-            return nullptr;
-    }
-}
-
-template <typename Record>
-auto modeOf(Record& record, FlashField field) -> decltype(&record.companyMode) {
-    switch (field) {
-        case FlashField::CompanyMode:
-            return &record.companyMode;
-        case FlashField::AddressMode:
-            return &record.addressMode;
-        case FlashField::EncryptionMode:
-            return &record.encryptionMode;
-        default:
-            return nullptr;
-    }
-}
-
 std::span<const std::string_view> modeEntries(FlashField field) {
     switch (field) {
         case FlashField::CompanyMode:
@@ -274,10 +237,10 @@ std::optional<FlashRecord> parseFlashTemplate(std::string_view text, std::string
             return std::nullopt;
         }
         seen[index] = true;
-        if (std::string* field = textOf(record, it->field)) {
+        if (std::string* field = record.textField(it->field)) {
             *field = std::string(value);
         } else if (const auto position = modePosition(it->field, value)) {
-            *modeOf(record, it->field) = *position;
+            *record.modeField(it->field) = *position;
         } else {
             error = where + std::string(it->key) + " \"" + std::string(value) +
                     "\" is none of its list's entries";
@@ -300,14 +263,14 @@ std::optional<FlashRecord> parseFlashTemplate(std::string_view text, std::string
 std::vector<std::string> recordDifferences(const FlashRecord& written, const FlashRecord& read) {
     std::vector<std::string> out;
     for (const TemplateKey& k : kKeys) {
-        std::string wrote;
-        std::string got;
-        if (const std::string* text = textOf(written, k.field)) {
+        std::string wrote = written.serialNumber;
+        std::string got = read.serialNumber;
+        if (const std::string* text = written.textField(k.field)) {
             wrote = *text;
-            got = *textOf(read, k.field);
-        } else {
-            wrote = std::to_string(*modeOf(written, k.field));
-            got = std::to_string(*modeOf(read, k.field));
+            got = *read.textField(k.field);
+        } else if (const int* mode = written.modeField(k.field)) {
+            wrote = std::to_string(*mode);
+            got = std::to_string(*read.modeField(k.field));
         }
         if (wrote != got) {
             out.push_back(std::string(k.key) + ": wrote \"" + wrote + "\", read \"" + got + "\"");
