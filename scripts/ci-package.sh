@@ -15,10 +15,11 @@ fail() { echo "ci-package: $*" >&2; exit 1; }
 
 # File list: the programs, every runtime file, the desktop files, icons and manual pages.
 files="$(dpkg-deb --fsys-tarfile "$deb" | tar -t | sed 's#^\./#/#')"
-expect=(/usr/bin/pellix-kit /usr/bin/pellix-hopper-emulator
+expect=(/usr/bin/pellix-kit /usr/bin/pellix-hopper-emulator /usr/bin/pellix-line
         /usr/share/applications/org.pellix.kit.desktop
         /usr/share/metainfo/org.pellix.kit.metainfo.xml
         /usr/share/man/man1/pellix-kit.1.gz /usr/share/man/man1/pellix-hopper-emulator.1.gz
+        /usr/share/man/man1/pellix-line.1.gz
         /usr/share/doc/pellix-kit/copyright /usr/share/doc/pellix-kit/changelog.gz)
 for f in resources/runtime/* resources/screenshots/*; do
     case "$f" in

@@ -88,8 +88,9 @@ std::optional<CoinNumbers> readNumbers(const QString& path, QString& error) {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Pellix"));
-    QCoreApplication::setApplicationName(QStringLiteral("Pellix kit"));
+    // The settings and the records are named in full where they are opened, so the program may
+    // go by its own name.
+    QCoreApplication::setApplicationName(QStringLiteral("pellix-line"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PELLIX_LINE_VERSION));
 
     QCommandLineParser parser;
