@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace pellix::line {
@@ -170,12 +171,18 @@ class TableReport final : public LineReport {
             m_drawn = 0;
         }
     }
-    // A long device path keeps its start and its end, where by-id names differ.
-    static QString fitted(const QString& text, int width) {
+    int terminalWidth() const {
+        winsize size{};
+        return ::ioctl(::fileno(m_out), TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col
+                                                                                   : 80;
+    }
+    // Cut to `width` with an ellipsis; a device path keeps its start and its end, where by-id
+    // names differ.
+    static QString fitted(const QString& text, int width, bool middle = false) {
         if (text.size() <= width) {
             return text.leftJustified(width);
         }
-        const int head = (width - 1) / 2;
+        const int head = middle ? (width - 1) / 2 : width - 1;
         return text.left(head) + QChar(0x2026) + text.right(width - 1 - head);
     }
     void draw() {
@@ -189,14 +196,17 @@ class TableReport final : public LineReport {
                                      const QString& serial, const QString& passed,
                                      const QString& failed, const QString& last) {
             return QStringLiteral("%1 %2 %3 %4 %5 %6\n")
-                .arg(fitted(name, nameWidth), state, serial.leftJustified(8),
+                .arg(fitted(name, nameWidth, true), state, serial.leftJustified(8),
                      passed.rightJustified(5), failed.rightJustified(5), last);
         };
         QString text = row(QStringLiteral("Position"), QStringLiteral("State").leftJustified(22),
                            QStringLiteral("Serial"), QStringLiteral("Pass"), QStringLiteral("Fail"),
                            QStringLiteral("Last"));
+        // Every line within the terminal's width: a line that wrapped would take two rows, and
+        // the next redraw would start one row too low.
+        const int lastWidth = std::max(4, terminalWidth() - 1 - (nameWidth + 22 + 8 + 5 + 5 + 5));
         for (const PositionRow& r : m_rows) {
-            QString last = r.last.left(60);
+            QString last = fitted(r.last, lastWidth).trimmed();
             if (r.last.startsWith(QLatin1String("pass"))) {
                 last = paint(last, "32");
             } else if (!r.last.isEmpty()) {
