@@ -25,13 +25,14 @@ QString program(const char* name) {
 // A fleet of emulated hoppers, offered as DIR/<interface>1 ... DIR/<interface>N.
 struct Fleet {
     Fleet(const QString& dir, int count, const QStringList& extra) : dir(dir) {
+        const QString interface = extra.last();  // the interface comes last
         process.setProgram(program("pellix-hopper-emulator"));
         process.setArguments(QStringList{QStringLiteral("--count"), QString::number(count),
                                          QStringLiteral("--link-dir"), dir,
                                          QStringLiteral("--quiet")} +
                              extra);
         process.start();
-        last = QDir(dir).filePath(QStringLiteral("hwtest%1").arg(count));
+        last = QDir(dir).filePath(interface + QString::number(count));
     }
     ~Fleet() {
         process.terminate();
@@ -276,6 +277,40 @@ class TestE2eLine : public QObject {
         seen.sort();
         QCOMPARE(seen, (QStringList{QStringLiteral("incomplete stopped by the operator"),
                                     QStringLiteral("pass ")}));
+    }
+
+    // Coin numbers written to three hoppers at once, one of which does not keep them.
+    void coinNumbersOnThreePositions() {
+        QTemporaryDir dir;
+        Fleet fleet(dir.path(), 3,
+                    {QStringLiteral("--fault"), QStringLiteral("2=nostore"),
+                     QStringLiteral("coinsetting")});
+        QVERIFY(fleet.ready());
+        const QString numbers = dir.filePath(QStringLiteral("euro.txt"));
+        QFile file(numbers);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(
+            " 1\r\n 2\r\n 5\r\n 10\r\n 20\r\n 50\r\n 100\r\n 200\r\n 0\r\n 0\r\n 0\r\n 0\r\n"
+            " 0\r\n 0\r\n 0\r\n 500\r\n");
+        file.close();
+        Runner runner(
+            dir.path(),
+            {QStringLiteral("coinsetting"), QStringLiteral("--ports"),
+             fleet.ports(3, QStringLiteral("coinsetting")), QStringLiteral("--numbers"), numbers,
+             QStringLiteral("--hoppers"), QStringLiteral("1"), QStringLiteral("--database"),
+             dir.filePath(QStringLiteral("r.sqlite")), QStringLiteral("--json")});
+        runner.process.start();
+        QVERIFY(runner.process.waitForFinished(20000));
+        QCOMPARE(runner.process.exitCode(), 1);
+        QStringList results;
+        for (const QJsonObject& e : runner.finished()) {
+            results << QFileInfo(e.value(QStringLiteral("port")).toString()).fileName() +
+                           QLatin1Char(' ') + e.value(QStringLiteral("result")).toString();
+        }
+        results.sort();
+        QCOMPARE(results, (QStringList{QStringLiteral("coinsetting1 pass"),
+                                       QStringLiteral("coinsetting2 fail"),
+                                       QStringLiteral("coinsetting3 pass")}));
     }
 
     // Arguments that cannot work are refused with a clear error before anything is sent.
