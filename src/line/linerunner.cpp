@@ -20,17 +20,16 @@ LineRunner::LineRunner(
       m_discovery(discovery),
       m_writer(writer),
       m_serials(serials) {
-    // Rows are made up front (and reserved for --all-new) so the table may hold on to them.
-    m_rows.reserve(m_options.ports.size() + 256);
     m_report = makeReport(m_rows);
     if (m_options.interface == LineInterface::HardwareTest) {
-        const HwtestPlan plan = m_options.hwtest;
+        HwtestPlan plan = m_options.hwtest;
+        plan.times = m_options.times;
         m_makeJob = [plan](LinePort& line, JobHost& host, NoteSink& notes) {
             return std::make_unique<HwtestJob>(line, host, notes, plan);
         };
     } else {
         const CoinNumbers numbers = m_options.numbers;
-        const JobTimes times = m_options.hwtest.times;
+        const JobTimes times = m_options.times;
         m_makeJob = [numbers, times](LinePort& line, JobHost& host, NoteSink& notes) {
             return std::make_unique<CoinSettingJob>(line, host, notes, numbers, times);
         };
@@ -75,7 +74,7 @@ void LineRunner::add(PortRef ref) {
 void LineRunner::lookForNewDevices() {
     for (const PortDevice& device : m_discovery.ports()) {
         const QString path = QString::fromStdString(device.path);
-        if (m_knownDevices.contains(path) || m_rows.size() == m_rows.capacity()) {
+        if (m_knownDevices.contains(path)) {
             continue;
         }
         m_knownDevices.insert(path);

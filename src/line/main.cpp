@@ -189,8 +189,8 @@ int main(int argc, char* argv[]) {
                            "and --silence milliseconds"));
     }
     options.hoppersPerPosition = *perPosition;
-    options.hwtest.times.prismMs = *prism;
-    options.hwtest.times.quietMs = *quiet;
+    options.times.prismMs = *prism;
+    options.times.quietMs = *quiet;
 
     QString fileError;
     if (options.interface == LineInterface::HardwareTest && parser.isSet(writeFlash)) {
