@@ -187,10 +187,8 @@ void LineRunner::stop() {
     m_discoveryTimer.stop();
     m_options.allNew = false;
     if (m_stops == 1) {
-        const auto busy = std::count_if(m_rows.begin(), m_rows.end(), [](const PositionRow& r) {
-            return r.state != QLatin1String("waiting") && r.state != QLatin1String("stopped") &&
-                   !r.state.startsWith(QLatin1String("absent"));
-        });
+        const auto busy = std::count_if(m_positions.begin(), m_positions.end(),
+                                        [](const auto& p) { return p->testing(); });
         m_report->message(QStringLiteral("Stopping: %1 hopper(s) under test finish first; press "
                                          "Ctrl+C again to stop at once.")
                               .arg(busy));

@@ -7,12 +7,12 @@
 #include <QFile>
 
 #include <cstdio>
-#include <fstream>
 
 #include "coinsetting/coinsettinginput.h"
 #include "coinsetting/settingfile.h"
 #include "line/linerunner.h"
 #include "line/serialnumbers.h"
+#include "platform/filenames.h"
 #include "platform/portdiscovery.h"
 #include "platform/qtsettingsstore.h"
 #include "records/recordsstore.h"
@@ -40,10 +40,28 @@ std::optional<int> number(const QString& text, int low, int high) {
     return ok && value >= low && value <= high ? std::optional(value) : std::nullopt;
 }
 
+// Only a regular file is opened: a named pipe nobody writes to would hold the runner for good.
+bool openInput(const QString& path, QFile& file, QString& error) {
+    if (openRegularFile(path, file)) {
+        return true;
+    }
+    switch (fileKind(path)) {
+        case FileKind::Missing:
+            error = path + QStringLiteral(": no such file");
+            break;
+        case FileKind::Regular:
+            error = path + QStringLiteral(": cannot be read");
+            break;
+        default:
+            error = path + QStringLiteral(": not a file (a folder, a named pipe or a device)");
+            break;
+    }
+    return false;
+}
+
 std::optional<QByteArray> readFile(const QString& path, QString& error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = path + QStringLiteral(": ") + file.errorString();
+    QFile file;
+    if (!openInput(path, file, error)) {
         return std::nullopt;
     }
     constexpr qint64 kLargest = 64 * 1024;  // a template or a setting file is a few lines
@@ -56,12 +74,14 @@ std::optional<QByteArray> readFile(const QString& path, QString& error) {
 }
 
 std::optional<CoinNumbers> readNumbers(const QString& path, QString& error) {
-    std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
-    if (!in) {
-        error = path + QStringLiteral(": cannot be read");
+    QFile file;
+    if (!openInput(path, file, error)) {
         return std::nullopt;
     }
-    const SettingFileContent content = readSettingFile(in);
+    const SettingFileContent content = readSettingFile([&file](std::span<char> buffer) {
+        const qint64 got = file.read(buffer.data(), static_cast<qint64>(buffer.size()));
+        return got > 0 ? static_cast<std::size_t>(got) : std::size_t{0};
+    });
     if (content.end == LoadEnd::NotDigits || content.loadedChannels < kCoinChannels) {
         error = path + QStringLiteral(": not a setting file of 16 coin numbers (%1 read)")
                            .arg(content.loadedChannels);

@@ -62,6 +62,8 @@ class Position final : public QObject, public LinePort, private JobHost {
     // Ends the run in progress as incomplete and closes.
     void stopNow(const std::string& why);
     bool stopped() const { return m_stopped; }
+    // A hopper's run is in progress.
+    bool testing() const { return m_job->running(); }
     void serialNumberTaken(std::optional<std::uint32_t> number, const std::string& error) {
         m_job->serialNumberTaken(number, error);
     }
