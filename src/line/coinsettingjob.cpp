@@ -50,8 +50,7 @@ void CoinSettingJob::timeoutExpired(std::size_t timeout) {
     if (timeout < kQuiet) {
         m_protocol.timeoutExpired(timeout);
     } else if (m_running) {
-        finish(Outcome::Incomplete,
-               "the hopper went silent (nothing for " + std::to_string(m_times.quietMs) + " ms)");
+        finish(Outcome::Incomplete, m_times.silenceReason());
     }
 }
 

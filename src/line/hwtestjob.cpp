@@ -61,8 +61,7 @@ void HwtestJob::timeoutExpired(std::size_t timeout) {
     switch (timeout) {
         case kQuiet:
             if (m_phase == Phase::Stream) {
-                finish(Outcome::Incomplete, "the hopper went silent (nothing for " +
-                                                std::to_string(m_plan.times.quietMs) + " ms)");
+                finish(Outcome::Incomplete, m_plan.times.silenceReason());
             }
             break;
         case kPrism:
@@ -106,7 +105,7 @@ void HwtestJob::stateChanged(TestStreamState state) {
         return;
     }
     if (m_phase == Phase::Stream && state == TestStreamState::WaitHeader) {
-        const std::string missing = missingResults();
+        const std::string missing = joined(resultFaults(false));
         finish(Outcome::Fail, "the test stream broke off" +
                                   (missing.empty() ? std::string() : " (" + missing + ")"));
         return;
@@ -221,33 +220,26 @@ void HwtestJob::writeFlash(std::uint32_t serial) {
     m_line.startTimeout(kSettle);
 }
 
-std::string HwtestJob::missingResults() const {
-    std::vector<std::string> missing;
-    for (int i = 0; i < hwtest::kTestItemCount; ++i) {
-        const auto& result = m_results[static_cast<std::size_t>(i)];
-        const std::string name(hwtest::testItemName(static_cast<TestItem>(i)));
-        if (!result) {
-            missing.push_back(name + ": no result");
-        } else if (*result == TestResult::Undetermined) {
-            missing.push_back(name + ": not determined");
-        }
-    }
-    return joined(missing);
-}
-
-void HwtestJob::judge() {
+// "Motor Stop: NG" for each item that did not pass: every one without a pass result when
+// `asked` is false and the stream broke off (a fail is a result), else those the rule asks for.
+std::vector<std::string> HwtestJob::resultFaults(bool asked) const {
     std::vector<std::string> faults;
     for (int i = 0; i < hwtest::kTestItemCount; ++i) {
         const auto item = static_cast<TestItem>(i);
         const auto& result = m_results[static_cast<std::size_t>(i)];
-        if (!m_plan.rule.asks(item) || result == TestResult::Pass) {
-            continue;
+        const bool counts = asked ? m_plan.rule.asks(item) : result != TestResult::Fail;
+        if (counts && result != TestResult::Pass) {
+            faults.push_back(std::string(hwtest::testItemName(item)) +
+                             (!result                       ? ": no result"
+                              : *result == TestResult::Fail ? ": NG"
+                                                            : ": not determined"));
         }
-        const std::string name(hwtest::testItemName(item));
-        faults.push_back(name + (!result                       ? ": no result"
-                                 : *result == TestResult::Fail ? ": NG"
-                                                               : ": not determined"));
     }
+    return faults;
+}
+
+void HwtestJob::judge() {
+    std::vector<std::string> faults = resultFaults(true);
     if (m_expected) {
         const std::vector<std::string> differences = recordDifferences(*m_expected, m_record);
         m_readBack = differences.empty() ? "equal" : "differs";

@@ -59,7 +59,7 @@ class HwtestJob final : public LineJob, private hwtest::TestStreamView {
     void writeFlash(std::uint32_t serial);
     void judge();
     void finish(records::Outcome outcome, std::string reason);
-    std::string missingResults() const;
+    std::vector<std::string> resultFaults(bool asked) const;
 
     LinePort& m_line;
     JobHost& m_host;

@@ -51,6 +51,11 @@ struct JobTimes {
     int prismMs = 10000;  // for the prism sensor's result once the monitor phase has begun
     int recordMs = 3000;  // for a flash record after asking for it
     int settleMs = 500;   // after a flash write, before reading it back
+
+    // Why a run that went quiet was given up.
+    std::string silenceReason() const {
+        return "the hopper went silent (nothing for " + std::to_string(quietMs) + " ms)";
+    }
 };
 
 }  // namespace pellix::line

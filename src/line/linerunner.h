@@ -35,7 +35,7 @@ struct LineOptions {
     LineInterface interface = LineInterface::HardwareTest;
     std::vector<PortRef> ports;
     bool allNew = false;  // every serial device that appears while the runner works
-    HwtestPlan hwtest;  // its times are taken from `times`
+    HwtestPlan hwtest;    // its times are taken from `times`
     CoinNumbers numbers{};
     JobTimes times;
     int hoppersPerPosition = 0;  // 0: until stopped
