@@ -67,11 +67,14 @@ bool Fleet::start(QString& error) {
     return true;
 }
 
+FleetFault Fleet::firstFault(int position) const {
+    const auto found = m_plan.faults.find(position);
+    return found == m_plan.faults.end() ? FleetFault::None : found->second;
+}
+
 std::unique_ptr<Hopper> Fleet::hopperFor(Member& member) const {
     const bool first = member.hoppers == 0;
-    const auto found = m_plan.faults.find(member.position);
-    const FleetFault fault =
-        first && found != m_plan.faults.end() ? found->second : FleetFault::None;
+    const FleetFault fault = first ? firstFault(member.position) : FleetFault::None;
     auto hopper = makeHopper(m_plan.mode, m_plan.variant,
                              m_plan.seed + static_cast<std::uint32_t>(member.position));
     if (auto* hw = dynamic_cast<HardwareTestHopper*>(hopper.get())) {
@@ -97,9 +100,8 @@ void Fleet::switchOn(Member& member) {
         member.line->replace(hopperFor(member));
     }
     // A hopper whose cable is pulled talks slowly too, so the pull falls inside its test.
-    const auto found = m_plan.faults.find(member.position);
-    const bool slow = member.hoppers == 0 && found != m_plan.faults.end() &&
-                      (found->second == FleetFault::Slow || found->second == FleetFault::Unplug);
+    const FleetFault fault = member.hoppers == 0 ? firstFault(member.position) : FleetFault::None;
+    const bool slow = fault == FleetFault::Slow || fault == FleetFault::Unplug;
     member.line->setPace(slow ? FleetPlan::kSlowPaceMs : 0);
     ++member.hoppers;
     member.heard = 0;
@@ -129,10 +131,8 @@ void Fleet::watch() {
             member.heard = heard.size();
             member.quietSince = now;
         }
-        const auto fault = m_plan.faults.find(member.position);
-        if (fault != m_plan.faults.end() && fault->second == FleetFault::Unplug &&
-            member.hoppers == 1 && !member.unplugged &&
-            std::find(heard.begin(), heard.end(), answer) != heard.end()) {
+        if (member.hoppers == 1 && firstFault(member.position) == FleetFault::Unplug &&
+            !member.unplugged && std::find(heard.begin(), heard.end(), answer) != heard.end()) {
             member.unplugged = true;
             member.port->unplug();
             m_log(QStringLiteral("[%1%2] unplugged in the middle of the test")

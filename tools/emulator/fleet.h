@@ -73,6 +73,8 @@ class Fleet final : public QObject {
         bool unplugged = false;
     };
 
+    // What the plan spoils the first hopper at `position` with.
+    FleetFault firstFault(int position) const;
     std::unique_ptr<Hopper> hopperFor(Member& member) const;
     void switchOn(Member& member);
     void watch();
