@@ -45,11 +45,9 @@ Position::~Position() = default;
 
 void Position::start() {
     tryOpen();
-    if (!m_port->isOpen() && !m_stopped) {
-        m_retry.start();
-    }
 }
 
+// Opens the device, or tries again every kRetryMs until it can.
 void Position::tryOpen() {
     if (m_stopped || m_port->isOpen()) {
         return;
@@ -72,6 +70,9 @@ void Position::tryOpen() {
     if (why != m_absentWhy) {  // told once per reason, not at every try
         m_absentWhy = why;
         tell(PositionEvent::Kind::Absent, why.toStdString());
+    }
+    if (!m_retry.isActive()) {
+        m_retry.start();  // tried again until it opens
     }
 }
 
@@ -97,9 +98,6 @@ void Position::lost() {
         return;
     }
     tryOpen();
-    if (!m_port->isOpen()) {
-        m_retry.start();
-    }
 }
 
 bool Position::send(std::span<const std::uint8_t> bytes) {
